@@ -1,0 +1,43 @@
+#pragma once
+
+#include "seams.h"
+
+#include <QColor>
+#include <QTableWidget>
+
+// The board: ten rows of ten cells, 1 to 90 in rows 0 to 8, row 9 left empty. Called
+// numbers keep a purple, underlined look until the board is cleared. It only shows; the
+// user cannot select or edit cells.
+class BoardGrid : public QTableWidget, public Board
+{
+    Q_OBJECT
+
+public:
+    static constexpr int Size = 10;
+    static constexpr int CellTwips = 650;
+    static const QColor CellColour;   // peach
+    static const QColor MarkColour;   // purple
+    static const QColor LineColour;   // light grey
+    static const QColor BeyondColour; // grey beyond the last cells
+
+    explicit BoardGrid(QWidget *parent = nullptr);
+
+    void setrowcolwidth() override;
+    void clear() override;
+    void fill() override;
+    void marknumber(std::int16_t n) override;
+
+    // Whether the number in this cell carries the called-number look.
+    bool isMarked(int row, int column) const;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QTableWidgetItem *cell(int row, int column) const;
+    void setCurrent(int row, int column);
+    void formatPlain(QTableWidgetItem *item) const;
+};

@@ -1,0 +1,165 @@
+#include "game.h"
+
+#include "callorder.h"
+#include "numbertext.h"
+#include "playwave.h"
+
+namespace {
+const QString StartCaption = QStringLiteral("&Start");
+const QString StopCaption = QStringLiteral("&Stop");
+}
+
+Game::Game(Board &board, Controls &controls, Player &mmplayer, Question &question, Quitter &quitter,
+           RandomSource &random, const QString &programDirectory, QObject *parent)
+    : QObject(parent)
+    , board(board)
+    , controls(controls)
+    , mmplayer(mmplayer)
+    , question(question)
+    , quitter(quitter)
+    , random(random)
+    , directory(programDirectory)
+{
+    // A host setting one second expects one second, not the coarse timer's 5 % slack.
+    tmrRand.setTimerType(Qt::PreciseTimer);
+    tmrRand.setInterval(StartInterval);
+    connect(&tmrRand, &QTimer::timeout, this, &Game::tmrRand_Timer);
+}
+
+void Game::Form_Load()
+{
+    board.setrowcolwidth();
+    display();
+    initialization();
+    game.zoomflag = 0;
+    game.soundflag = 1;
+    tmrRand.start();
+}
+
+void Game::cmdStart_Click()
+{
+    if (ended)
+        return;
+    if (controls.startCaption() == StartCaption) {
+        if (!tmrRand.isActive())
+            tmrRand.start();
+        game.running = 1;
+        controls.setStartCaption(StopCaption);
+    } else {
+        game.running = 0;
+        controls.setStartCaption(StartCaption);
+    }
+}
+
+void Game::stopexec()
+{
+    tmrRand.stop();
+    controls.setStartCaption(StartCaption);
+}
+
+void Game::mnuOptions_Click()
+{
+    stopexec();
+}
+
+void Game::mnuHelp_Click()
+{
+    stopexec();
+}
+
+void Game::mnuMute_Click()
+{
+    if (game.soundflag == 1) {
+        game.soundflag = 0;
+        controls.setMuteChecked(true);
+    } else {
+        game.soundflag = 1;
+        controls.setMuteChecked(false);
+    }
+}
+
+void Game::mnuZoom_Click()
+{
+    game.zoomflag = game.zoomflag == 0 ? 1 : 0;
+}
+
+void Game::mnuExit_Click()
+{
+    if (ended)
+        return;
+    if (ask(QStringLiteral("Sure You Wanna Quit"), QStringLiteral("Quitting Game")))
+        endProgram();
+}
+
+void Game::tmrRand_Timer()
+{
+    mmplayer.setDeviceType(QStringLiteral("WaveAudio"));
+    // While a question is open its answer decides what comes next; a tick in between would
+    // call the last number again.
+    if (asking || ended)
+        return;
+    if (game.running != 1)
+        return;
+    if (game.callpos <= 90) {
+        const std::int16_t n = game.callorder[game.callpos];
+        controls.setCalledText(plainNumberText(n));
+        if (game.zoomflag == 1)
+            controls.setZoomText(controls.calledText());
+        board.marknumber(n);
+        controls.setCounterText(numberText(game.callcount + 1));
+        ++game.callcount;
+        if (game.soundflag == 1)
+            announce(n);
+        Q_EMIT numberCalled(n);
+        if (game.callcount == 90) {
+            if (ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "))) {
+                display();
+                initialization();
+            } else {
+                endProgram();
+            }
+            return;
+        }
+    }
+    ++game.callpos;
+}
+
+void Game::display()
+{
+    board.clear();
+    if (game.zoomflag == 1)
+        controls.closeZoom();
+    board.fill();
+    controls.setStartCaption(StartCaption);
+    game.running = 0;
+}
+
+void Game::initialization()
+{
+    ::initialization(game, random);
+}
+
+void Game::announce(std::int16_t n)
+{
+    playwave(mmplayer, wavePath(directory, plainNumberText(n) + QStringLiteral(".wav")));
+}
+
+void Game::setInterval(int seconds)
+{
+    tmrRand.setInterval(seconds * 1000);
+}
+
+bool Game::ask(const QString &prompt, const QString &title)
+{
+    asking = true;
+    const bool yes = question.askYesNo(prompt, title);
+    asking = false;
+    return yes;
+}
+
+void Game::endProgram()
+{
+    ended = true;
+    tmrRand.stop();
+    quitter.endProgram();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "gamestate.h"
+#include "randomsource.h"
+#include "seams.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// What decides: the call order, the timer tick, start/stop/pause, the sound and zoom
+// switches and the two questions. It reaches the windows only through the seams.
+class Game : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int StartInterval = 1200; // milliseconds between calls at start-up
+
+    Game(Board &board, Controls &controls, Player &mmplayer, Question &question, Quitter &quitter,
+         RandomSource &random, const QString &programDirectory, QObject *parent = nullptr);
+
+    void Form_Load();
+    void cmdStart_Click();
+    void stopexec();
+    void mnuOptions_Click();
+    void mnuHelp_Click();
+    void mnuMute_Click();
+    // Flips whether the zoom window follows the calls; showing it is the window's part.
+    void mnuZoom_Click();
+    void mnuExit_Click();
+    void tmrRand_Timer();
+    // Ends the program at once; nothing of the game runs afterwards.
+    void endProgram();
+
+    void display();
+    void initialization();
+    void announce(std::int16_t n);
+    // The call interval in whole seconds; the timer's enabled state is kept.
+    void setInterval(int seconds);
+
+    const GameState &state() const { return game; }
+    GameState &state() { return game; }
+    bool questionOpen() const { return asking; }
+    const QString &programDirectory() const { return directory; }
+
+    QTimer tmrRand;
+
+Q_SIGNALS:
+    // After a number has been shown, marked, counted and announced.
+    void numberCalled(int n);
+
+private:
+    bool ask(const QString &prompt, const QString &title);
+
+    Board &board;
+    Controls &controls;
+    Player &mmplayer;
+    Question &question;
+    Quitter &quitter;
+    RandomSource &random;
+    const QString directory;
+    GameState game;
+    bool asking = false; // a modal question is open: ticks call nothing
+    bool ended = false;  // the program is ending: nothing more runs
+};

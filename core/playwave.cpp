@@ -1,0 +1,22 @@
+#include "playwave.h"
+
+#include <QDir>
+
+QString wavePath(const QString &directory, const QString &fileName)
+{
+    return directory + QDir::separator() + fileName;
+}
+
+void playwave(Player &player, const QString &path, bool lowerCaseWords)
+{
+    player.setFileName(path);
+    if (lowerCaseWords) {
+        player.setCommand(QStringLiteral("open"));
+        player.setCommand(QStringLiteral("sound"));
+        player.setCommand(QStringLiteral("close"));
+    } else {
+        player.setCommand(QStringLiteral("Open"));
+        player.setCommand(QStringLiteral("Sound"));
+        player.setCommand(QStringLiteral("Close"));
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The narrow seams through which the game reaches the windows, the player and the
+// program's end. The windows implement them; tests replace them.
+
+// The board grid of the main window.
+class Board
+{
+public:
+    virtual ~Board() = default;
+    // Sizes every row and column; once, at start-up.
+    virtual void setrowcolwidth() = 0;
+    // Every cell loses its text and per-cell format; sizes stay.
+    virtual void clear() = 0;
+    // Writes 1 to 90 into rows 0 to 8 in the plain format; the current cell ends on 90.
+    virtual void fill() = 0;
+    // Makes n's cell the current cell and gives it the called-number look.
+    virtual void marknumber(std::int16_t n) = 0;
+};
+
+// The main window's controls that the game writes and reads.
+class Controls
+{
+public:
+    virtual ~Controls() = default;
+    virtual QString startCaption() const = 0;          // cmdStart
+    virtual void setStartCaption(const QString &caption) = 0;
+    virtual QString calledText() const = 0;            // txtgen
+    virtual void setCalledText(const QString &text) = 0;
+    virtual void setCounterText(const QString &text) = 0; // txtCtr
+    virtual void setMuteChecked(bool checked) = 0;     // mnuMute's check mark
+    // The zoom window's number; a closed zoom window is re-created hidden for it.
+    virtual void setZoomText(const QString &text) = 0;
+    virtual void closeZoom() = 0;
+};
+
+// The multimedia player, driven only by writing its settings.
+class Player
+{
+public:
+    virtual ~Player() = default;
+    virtual void setDeviceType(const QString &type) = 0;
+    virtual void setFileName(const QString &path) = 0;
+    // "Open", "Sound" or "Close", in any case.
+    virtual void setCommand(const QString &command) = 0;
+};
+
+// A modal Yes/No question with the question icon, Yes the default button.
+class Question
+{
+public:
+    virtual ~Question() = default;
+    virtual bool askYesNo(const QString &prompt, const QString &title) = 0;
+};
+
+// Ends the program at once: every window closes and no further handler runs.
+class Quitter
+{
+public:
+    virtual ~Quitter() = default;
+    virtual void endProgram() = 0;
+};

@@ -1,0 +1,126 @@
+#include "sinkoutput.h"
+
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QMediaDevices>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+QAudioFormat clipFormat()
+{
+    QAudioFormat format;
+    format.setSampleRate(Clip::SampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    return format;
+}
+
+qint64 steadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}
+
+SinkFeeder::SinkFeeder(const QAudioDevice &device)
+    : device(device)
+    , feed(this)
+{
+    feed.setTimerType(Qt::PreciseTimer);
+    feed.setInterval(FeedMilliseconds);
+    connect(&feed, &QTimer::timeout, this, &SinkFeeder::pump);
+}
+
+void SinkFeeder::begin()
+{
+    openSink();
+    feed.start();
+}
+
+void SinkFeeder::openSink()
+{
+    delete sink;
+    sink = nullptr;
+    stream = nullptr;
+    sinceOpen.start();
+    if (device.isNull())
+        return;
+    sink = new QAudioSink(device, clipFormat(), this);
+    sink->setBufferSize(clipFormat().bytesForDuration(BufferMilliseconds * 1000));
+    stream = sink->start();
+}
+
+void SinkFeeder::play(const ClipPtr &clip)
+{
+    current = clip;
+    position = 0;
+    starting = true;
+    pump();
+}
+
+void SinkFeeder::finish()
+{
+    feed.stop();
+    delete sink;
+    sink = nullptr;
+    stream = nullptr;
+}
+
+void SinkFeeder::pump()
+{
+    if (!stream || sink->error() == QAudio::FatalError || sink->error() == QAudio::OpenError) {
+        // The sound server went away: try again now and then, silently.
+        if (sinceOpen.elapsed() > 1000 && !device.isNull())
+            openSink();
+        return;
+    }
+    qint64 free = sink->bytesFree();
+    while (free >= 2) {
+        const auto samples = std::size_t(std::min<qint64>(free, 8192) / 2);
+        chunk.assign(samples, 0);
+        std::size_t fromClip = 0;
+        if (current) {
+            fromClip = std::min(samples, current->samples.size() - position);
+            std::copy_n(current->samples.begin() + std::ptrdiff_t(position), fromClip, chunk.begin());
+        }
+        const qint64 written = stream->write(reinterpret_cast<const char *>(chunk.data()), qint64(samples * 2));
+        if (written <= 0)
+            break;
+        if (current) {
+            if (starting && written > 0) {
+                starting = false;
+                Q_EMIT clipStarted(steadyNow());
+            }
+            position += std::min(fromClip, std::size_t(written / 2));
+            if (position >= current->samples.size())
+                current.reset();
+        }
+        free -= written;
+    }
+}
+
+SinkOutput::SinkOutput(QObject *parent)
+    : QObject(parent)
+    , worker(new SinkFeeder(QMediaDevices::defaultAudioOutput()))
+{
+    thread.setObjectName(QStringLiteral("sound"));
+    worker->moveToThread(&thread);
+    thread.start(QThread::HighPriority);
+    QMetaObject::invokeMethod(worker, &SinkFeeder::begin, Qt::QueuedConnection);
+}
+
+SinkOutput::~SinkOutput()
+{
+    QMetaObject::invokeMethod(worker, &SinkFeeder::finish, Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+    delete worker;
+}
+
+void SinkOutput::play(const ClipPtr &clip)
+{
+    QMetaObject::invokeMethod(worker, [this, clip] { worker->play(clip); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,33 @@
+#include "waveplayer.h"
+
+WavePlayer::WavePlayer(ClipStore &store, AudioOutput &output)
+    : store(store)
+    , output(output)
+{
+}
+
+void WavePlayer::setDeviceType(const QString &type)
+{
+    device = type;
+}
+
+void WavePlayer::setFileName(const QString &path)
+{
+    file = path;
+}
+
+void WavePlayer::setCommand(const QString &command)
+{
+    if (command.compare(QLatin1String("open"), Qt::CaseInsensitive) == 0) {
+        if (device.compare(QLatin1String("WaveAudio"), Qt::CaseInsensitive) != 0)
+            return;
+        opened = store.clip(file);
+        open = true;
+    } else if (command.compare(QLatin1String("sound"), Qt::CaseInsensitive) == 0) {
+        if (open && opened)
+            output.play(opened);
+    } else if (command.compare(QLatin1String("close"), Qt::CaseInsensitive) == 0) {
+        open = false;
+        opened.reset();
+    }
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "randomsource.h"
+#include "seams.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <random>
+#include <vector>
+
+// Test doubles for the game's seams. Each records what the game did to it.
+
+class FakeBoard : public Board
+{
+public:
+    void setrowcolwidth() override { ++sized; }
+    void clear() override
+    {
+        ++cleared;
+        marks.clear();
+    }
+    void fill() override { ++filled; }
+    void marknumber(std::int16_t n) override { marks.push_back(n); }
+
+    int sized = 0;
+    int cleared = 0;
+    int filled = 0;
+    std::vector<int> marks;
+};
+
+class FakeControls : public Controls
+{
+public:
+    QString startCaption() const override { return caption; }
+    void setStartCaption(const QString &text) override { caption = text; }
+    QString calledText() const override { return called; }
+    void setCalledText(const QString &text) override { called = text; }
+    void setCounterText(const QString &text) override { counter = text; }
+    void setMuteChecked(bool checked) override { muteChecked = checked; }
+    void setZoomText(const QString &text) override
+    {
+        zoomOpen = true; // a closed zoom window is re-created for the number
+        zoom = text;
+    }
+    void closeZoom() override
+    {
+        ++zoomClosed;
+        zoomOpen = false;
+    }
+
+    QString caption;
+    QString called;
+    QString counter;
+    QString zoom;
+    bool zoomOpen = false;
+    bool muteChecked = false;
+    int zoomClosed = 0;
+};
+
+class FakePlayer : public Player
+{
+public:
+    void setDeviceType(const QString &type) override { log << QStringLiteral("device ") + type; }
+    void setFileName(const QString &path) override { log << QStringLiteral("file ") + path; }
+    void setCommand(const QString &command) override { log << command; }
+
+    int count(const QString &entry) const { return int(log.count(entry)); }
+    QStringList log;
+};
+
+class FakeQuestion : public Question
+{
+public:
+    bool askYesNo(const QString &prompt, const QString &title) override
+    {
+        asked << prompt + QLatin1Char('|') + title;
+        if (whileOpen)
+            whileOpen();
+        return answers.empty() ? true : take();
+    }
+
+    QStringList asked;
+    std::deque<bool> answers;           // empty: Yes
+    std::function<void()> whileOpen;    // runs while the box would be on screen
+
+private:
+    bool take()
+    {
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+};
+
+class FakeQuitter : public Quitter
+{
+public:
+    void endProgram() override { ++ended; }
+    int ended = 0;
+};
+
+// Feeds given values first, then a fixed pseudo-random sequence; reseeding changes nothing,
+// so a test sees the same orders every run.
+class ScriptedRandom : public RandomSource
+{
+public:
+    explicit ScriptedRandom(std::uint32_t seed = 1) : engine(seed) {}
+
+    float next() override
+    {
+        ++draws;
+        if (!script.empty()) {
+            const float r = script.front();
+            script.pop_front();
+            return r;
+        }
+        return float(engine() >> 8) * (1.0f / 16777216.0f);
+    }
+    void reseed() override { ++reseeds; }
+
+    std::deque<float> script;
+    int draws = 0;
+    int reseeds = 0;
+
+private:
+    std::mt19937 engine;
+};

@@ -1,0 +1,395 @@
+#include "fakes.h"
+#include "game.h"
+#include "numbertext.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <memory>
+#include <set>
+
+namespace {
+const QString Start = QStringLiteral("&Start");
+const QString Stop = QStringLiteral("&Stop");
+const QString Directory = QStringLiteral("/opt/caller");
+
+// A game wired to fakes, loaded as the program starts.
+struct Rig
+{
+    FakeBoard board;
+    FakeControls controls;
+    FakePlayer player;
+    FakeQuestion question;
+    FakeQuitter quitter;
+    ScriptedRandom random{99};
+    Game game{board, controls, player, question, quitter, random, Directory};
+
+    Rig() { game.Form_Load(); }
+
+    const GameState &state() const { return game.state(); }
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            game.tmrRand_Timer();
+    }
+};
+}
+
+class TestGame : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpPreparesAndWaits();
+    void firstTickAfterStartCallsTheFirstNumber();
+    void tickWhileNotRunningOnlySetsTheDevice();
+    void startStopStartResumesWithTheNextNumber();
+    void menuOpenedWhileCallingPausesAndStartResumes_data();
+    void menuOpenedWhileCallingPausesAndStartResumes();
+    void menuBeforeFirstStartHaltsTheTimer();
+    void captionOtherThanStartCountsAsStop();
+    void soundOffShowsMarksAndCountsButOpensNoFile();
+    void playerGetsTheCommandsPerCall();
+    void ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion();
+    void yesGivesAFreshGameThatWaitsForStart();
+    void noEndsTheProgram();
+    void tickWhileTheQuestionIsOpenChangesNothing();
+    void muteSwitchFlipsAndChecks();
+    void zoomFollowsTheCallsWhileSwitchedOn();
+    void newGameClosesAFollowingZoomWindow();
+    void exitAsksAndEndsOnlyOnYes();
+    void nothingRunsAfterTheProgramEnds();
+    void intervalIsWholeSecondsAndKeepsTheTimerState();
+};
+
+void TestGame::startUpPreparesAndWaits()
+{
+    Rig rig;
+    QCOMPARE(rig.board.sized, 1);
+    QCOMPARE(rig.board.cleared, 1);
+    QCOMPARE(rig.board.filled, 1);
+    QCOMPARE(rig.controls.caption, Start);
+    QCOMPARE(rig.state().running, std::int16_t(0));
+    QCOMPARE(rig.state().callpos, 1);
+    QCOMPARE(rig.state().callcount, 0);
+    QCOMPARE(rig.state().zoomflag, 0);
+    QCOMPARE(rig.state().soundflag, std::int16_t(1));
+    QVERIFY(rig.game.tmrRand.isActive());
+    QCOMPARE(rig.game.tmrRand.interval(), 1200);
+    QCOMPARE(rig.game.tmrRand.timerType(), Qt::PreciseTimer);
+    QVERIFY(rig.controls.called.isEmpty());
+    QVERIFY(rig.controls.counter.isEmpty());
+}
+
+void TestGame::firstTickAfterStartCallsTheFirstNumber()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    QCOMPARE(rig.controls.caption, Stop);
+    rig.tick();
+    const int first = rig.state().callorder[1];
+    QCOMPARE(rig.controls.called, QString::number(first));
+    QCOMPARE(rig.controls.counter, QStringLiteral(" 1"));
+    QCOMPARE(rig.state().callpos, 2);
+    QCOMPARE(rig.state().callcount, 1);
+    QCOMPARE(rig.board.marks, std::vector<int>{first});
+}
+
+void TestGame::tickWhileNotRunningOnlySetsTheDevice()
+{
+    Rig rig;
+    rig.tick(3);
+    QCOMPARE(rig.player.log, QStringList(3, QStringLiteral("device WaveAudio")));
+    QCOMPARE(rig.state().callpos, 1);
+    QCOMPARE(rig.state().callcount, 0);
+    QVERIFY(rig.controls.called.isEmpty());
+    QVERIFY(rig.controls.counter.isEmpty());
+    QVERIFY(rig.board.marks.empty());
+}
+
+void TestGame::startStopStartResumesWithTheNextNumber()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    rig.tick(5);
+    rig.game.cmdStart_Click(); // Stop
+    QCOMPARE(rig.controls.caption, Start);
+    QCOMPARE(rig.state().running, std::int16_t(0));
+    QVERIFY(rig.game.tmrRand.isActive()); // stopped, not paused
+    rig.tick(4);
+    rig.game.cmdStart_Click();
+    rig.tick(3);
+    std::vector<int> expected;
+    for (int i = 1; i <= 8; ++i)
+        expected.push_back(rig.state().callorder[i]);
+    QCOMPARE(rig.board.marks, expected);
+    QCOMPARE(rig.controls.counter, QStringLiteral(" 8"));
+}
+
+void TestGame::menuOpenedWhileCallingPausesAndStartResumes_data()
+{
+    QTest::addColumn<bool>("help");
+    QTest::newRow("Options") << false;
+    QTest::newRow("Help") << true;
+}
+
+void TestGame::menuOpenedWhileCallingPausesAndStartResumes()
+{
+    QFETCH(bool, help);
+    Rig rig;
+    rig.game.cmdStart_Click();
+    rig.tick(2);
+    help ? rig.game.mnuHelp_Click() : rig.game.mnuOptions_Click();
+    // Paused: still running, but the timer is off and the button offers Start.
+    QVERIFY(!rig.game.tmrRand.isActive());
+    QCOMPARE(rig.state().running, std::int16_t(1));
+    QCOMPARE(rig.controls.caption, Start);
+    rig.game.cmdStart_Click();
+    QVERIFY(rig.game.tmrRand.isActive());
+    QCOMPARE(rig.controls.caption, Stop);
+    rig.tick();
+    QCOMPARE(rig.controls.called, QString::number(rig.state().callorder[3]));
+    QCOMPARE(rig.controls.counter, QStringLiteral(" 3"));
+}
+
+void TestGame::menuBeforeFirstStartHaltsTheTimer()
+{
+    Rig rig;
+    rig.game.mnuHelp_Click();
+    QVERIFY(!rig.game.tmrRand.isActive());
+    QCOMPARE(rig.state().running, std::int16_t(0));
+    rig.game.cmdStart_Click();
+    QVERIFY(rig.game.tmrRand.isActive());
+    QCOMPARE(rig.state().running, std::int16_t(1));
+}
+
+void TestGame::captionOtherThanStartCountsAsStop()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    for (const QString &caption : {QStringLiteral("&start"), QStringLiteral("Start"), QString()}) {
+        rig.game.state().running = 1;
+        rig.controls.caption = caption;
+        rig.game.cmdStart_Click();
+        QCOMPARE(rig.state().running, std::int16_t(0));
+        QCOMPARE(rig.controls.caption, Start);
+    }
+}
+
+void TestGame::soundOffShowsMarksAndCountsButOpensNoFile()
+{
+    Rig rig;
+    rig.game.mnuMute_Click();
+    rig.game.cmdStart_Click();
+    rig.tick(3);
+    QCOMPARE(rig.player.log, QStringList(3, QStringLiteral("device WaveAudio")));
+    QCOMPARE(rig.controls.counter, QStringLiteral(" 3"));
+    QCOMPARE(rig.board.marks.size(), std::size_t(3));
+    QCOMPARE(rig.controls.called, QString::number(rig.state().callorder[3]));
+}
+
+void TestGame::playerGetsTheCommandsPerCall()
+{
+    Rig rig;
+    rig.game.state().callorder[1] = 45;
+    rig.game.cmdStart_Click();
+    rig.tick();
+    const QString path = Directory + QDir::separator() + QStringLiteral("45.wav");
+    QCOMPARE(rig.player.log, (QStringList{QStringLiteral("device WaveAudio"), QStringLiteral("file ") + path,
+                                          QStringLiteral("Open"), QStringLiteral("Sound"),
+                                          QStringLiteral("Close")}));
+    QVERIFY(path.endsWith(QDir::separator() + QStringLiteral("45.wav")));
+}
+
+void TestGame::ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    const int last = rig.state().callorder[90];
+    QString shownWhenAsked;
+    QString countWhenAsked;
+    QStringList playedWhenAsked;
+    std::size_t markedWhenAsked = 0;
+    rig.question.whileOpen = [&] {
+        markedWhenAsked = std::set<int>(rig.board.marks.begin(), rig.board.marks.end()).size();
+        shownWhenAsked = rig.controls.called;
+        countWhenAsked = rig.controls.counter;
+        playedWhenAsked = rig.player.log;
+    };
+    rig.tick(89);
+    QVERIFY(rig.question.asked.isEmpty());
+    rig.tick();
+    QCOMPARE(rig.question.asked, QStringList{QStringLiteral("Do You Wish To Continue|Buzz Off ")});
+    QCOMPARE(shownWhenAsked, QString::number(last));
+    QCOMPARE(countWhenAsked, QStringLiteral(" 90"));
+    QVERIFY(playedWhenAsked.last(4).first().endsWith(QString::number(last) + QStringLiteral(".wav")));
+    QCOMPARE(playedWhenAsked.last(), QStringLiteral("Close"));
+    QCOMPARE(markedWhenAsked, std::size_t(90));
+}
+
+void TestGame::yesGivesAFreshGameThatWaitsForStart()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    const auto firstOrder = rig.state().callorder;
+    rig.tick(90);
+    // Yes: the board is refilled, the button offers Start, a new order waits at position 1.
+    QCOMPARE(rig.board.cleared, 2);
+    QCOMPARE(rig.board.filled, 2);
+    QVERIFY(rig.board.marks.empty());
+    QCOMPARE(rig.controls.caption, Start);
+    QCOMPARE(rig.state().running, std::int16_t(0));
+    QCOMPARE(rig.state().callpos, 1);
+    QCOMPARE(rig.state().callcount, 0);
+    QVERIFY(rig.state().callorder != firstOrder);
+    QVERIFY(rig.game.tmrRand.isActive());
+    // Until Start the displays keep the last game's values.
+    rig.tick(2);
+    QCOMPARE(rig.controls.counter, QStringLiteral(" 90"));
+    QCOMPARE(rig.controls.called, QString::number(firstOrder[90]));
+    QCOMPARE(rig.state().callpos, 1);
+
+    rig.game.cmdStart_Click();
+    rig.tick();
+    QCOMPARE(rig.controls.called, QString::number(rig.state().callorder[1]));
+    QCOMPARE(rig.controls.counter, QStringLiteral(" 1"));
+    rig.tick(89);
+    QCOMPARE(rig.question.asked.size(), 2);
+    QCOMPARE(rig.quitter.ended, 0);
+}
+
+void TestGame::noEndsTheProgram()
+{
+    Rig rig;
+    rig.question.answers = {false};
+    rig.game.cmdStart_Click();
+    rig.tick(90);
+    QCOMPARE(rig.quitter.ended, 1);
+    QVERIFY(!rig.game.tmrRand.isActive());
+    QCOMPARE(rig.board.cleared, 1); // no new game was set up
+}
+
+// A timer keeps ticking while the modal question waits; those ticks must not call the
+// ninetieth number again nor count a 91st call.
+void TestGame::tickWhileTheQuestionIsOpenChangesNothing()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    GameState during;
+    QString counterDuring;
+    QStringList logDuring;
+    rig.question.whileOpen = [&] {
+        const GameState before = rig.state();
+        const QString counterBefore = rig.controls.counter;
+        const QString calledBefore = rig.controls.called;
+        const std::size_t marksBefore = rig.board.marks.size();
+        const int logBefore = int(rig.player.log.size());
+        rig.tick(3);
+        during = rig.state();
+        QCOMPARE(during.callpos, before.callpos);
+        QCOMPARE(during.callcount, before.callcount);
+        QCOMPARE(rig.controls.counter, counterBefore);
+        QCOMPARE(rig.controls.called, calledBefore);
+        QCOMPARE(rig.board.marks.size(), marksBefore);
+        logDuring = rig.player.log.mid(logBefore);
+    };
+    rig.tick(90);
+    QCOMPARE(during.callcount, 90);
+    QCOMPARE(during.callpos, 90);
+    QCOMPARE(logDuring, QStringList(3, QStringLiteral("device WaveAudio")));
+    QCOMPARE(rig.question.asked.size(), 1);
+    // The answer (Yes) then sets up the new game as usual.
+    QCOMPARE(rig.state().callpos, 1);
+    QCOMPARE(rig.state().callcount, 0);
+}
+
+void TestGame::muteSwitchFlipsAndChecks()
+{
+    Rig rig;
+    rig.game.mnuMute_Click();
+    QCOMPARE(rig.state().soundflag, std::int16_t(0));
+    QVERIFY(rig.controls.muteChecked);
+    rig.game.mnuMute_Click();
+    QCOMPARE(rig.state().soundflag, std::int16_t(1));
+    QVERIFY(!rig.controls.muteChecked);
+    rig.game.state().soundflag = 5; // anything but 1 is off
+    rig.game.mnuMute_Click();
+    QCOMPARE(rig.state().soundflag, std::int16_t(1));
+}
+
+void TestGame::zoomFollowsTheCallsWhileSwitchedOn()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    rig.tick();
+    QVERIFY(rig.controls.zoom.isEmpty());
+    rig.game.mnuZoom_Click();
+    QCOMPARE(rig.state().zoomflag, 1);
+    rig.tick();
+    QCOMPARE(rig.controls.zoom, QString::number(rig.state().callorder[2]));
+    rig.game.mnuZoom_Click();
+    QCOMPARE(rig.state().zoomflag, 0);
+    rig.tick();
+    QCOMPARE(rig.controls.zoom, QString::number(rig.state().callorder[2]));
+}
+
+void TestGame::newGameClosesAFollowingZoomWindow()
+{
+    Rig rig;
+    rig.game.display();
+    QCOMPARE(rig.controls.zoomClosed, 0); // not following: left alone
+    rig.game.mnuZoom_Click();
+    rig.game.cmdStart_Click();
+    rig.tick(90);
+    QCOMPARE(rig.controls.zoomClosed, 1);
+    QCOMPARE(rig.state().zoomflag, 1);
+}
+
+void TestGame::exitAsksAndEndsOnlyOnYes()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    rig.tick(4);
+    rig.game.mnuOptions_Click();
+    rig.question.answers = {false};
+    rig.game.mnuExit_Click();
+    QCOMPARE(rig.question.asked, QStringList{QStringLiteral("Sure You Wanna Quit|Quitting Game")});
+    QCOMPARE(rig.quitter.ended, 0);
+    QVERIFY(!rig.game.tmrRand.isActive()); // still paused
+    QCOMPARE(rig.controls.caption, Start);
+    rig.game.cmdStart_Click();
+    rig.tick();
+    QCOMPARE(rig.controls.called, QString::number(rig.state().callorder[5]));
+
+    rig.game.mnuExit_Click(); // Yes
+    QCOMPARE(rig.quitter.ended, 1);
+}
+
+void TestGame::nothingRunsAfterTheProgramEnds()
+{
+    Rig rig;
+    rig.game.cmdStart_Click();
+    rig.tick();
+    rig.game.mnuExit_Click();
+    const GameState after = rig.state();
+    rig.tick(3);
+    rig.game.cmdStart_Click();
+    QCOMPARE(rig.state().callpos, after.callpos);
+    QCOMPARE(rig.controls.caption, Stop);
+    QVERIFY(!rig.game.tmrRand.isActive());
+}
+
+void TestGame::intervalIsWholeSecondsAndKeepsTheTimerState()
+{
+    Rig rig;
+    rig.game.setInterval(1);
+    QCOMPARE(rig.game.tmrRand.interval(), 1000);
+    QVERIFY(rig.game.tmrRand.isActive());
+    rig.game.stopexec();
+    rig.game.setInterval(5);
+    QCOMPARE(rig.game.tmrRand.interval(), 5000);
+    QVERIFY(!rig.game.tmrRand.isActive());
+}
+
+QTEST_GUILESS_MAIN(TestGame)
+#include "tst_game.moc"

@@ -1,0 +1,258 @@
+#include "windowrig.h"
+
+#include <QLabel>
+#include <QMenuBar>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void clientAreaAndControlsSitAtTheirPlaces_data();
+    void clientAreaAndControlsSitAtTheirPlaces();
+    void windowIsFixedWithItsCaptionAndIcon();
+    void controlsStartAsDesigned();
+    void menuTreeMatchesTheDesign();
+    void spaceAfterStartUpPressesStart();
+    void openingAMenuWhileCallingPauses_data();
+    void openingAMenuWhileCallingPauses();
+    void exitNoLeavesTheGameResumableWhereItStopped();
+    void exitYesEndsTheProgram();
+    void commandsWithoutActionChangeNothing();
+    void muteMenuTogglesItsCheckMark();
+    void everyControlHasAnAccessibleName();
+    void looksAsDesignedAfterAFewCalls();
+};
+
+void TestMainWindow::clientAreaAndControlsSitAtTheirPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("place");
+    // Twips divided by 15.
+    QTest::newRow("lblKalvor") << QStringLiteral("lblKalvor") << QRect(16, 8, 441, 49);
+    QTest::newRow("txtCtr") << QStringLiteral("txtCtr") << QRect(416, 8, 33, 27);
+    QTest::newRow("grdTable") << QStringLiteral("grdTable") << QRect(16, 48, 433, 393);
+    QTest::newRow("lblnumber") << QStringLiteral("lblnumber") << QRect(16, 456, 233, 25);
+    QTest::newRow("txtgen") << QStringLiteral("txtgen") << QRect(264, 456, 57, 25);
+    QTest::newRow("cmdStart") << QStringLiteral("cmdStart") << QRect(360, 456, 89, 25);
+}
+
+void TestMainWindow::clientAreaAndControlsSitAtTheirPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, place);
+    WindowRig rig;
+    QCOMPARE(rig.window.centralWidget()->size(), QSize(469, 498));
+    auto *control = rig.window.centralWidget()->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), place);
+}
+
+void TestMainWindow::windowIsFixedWithItsCaptionAndIcon()
+{
+    WindowRig rig;
+    QCOMPARE(rig.window.windowTitle(), QStringLiteral("The Tabro-Kalvor"));
+    QCOMPARE(rig.window.minimumSize(), rig.window.maximumSize());
+    QCOMPARE(rig.window.height(), 498 + rig.window.menuBar()->height());
+    const QIcon icon = rig.window.windowIcon();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
+}
+
+void TestMainWindow::controlsStartAsDesigned()
+{
+    WindowRig rig;
+    auto *title = rig.find<QLabel>("lblKalvor");
+    QCOMPARE(title->text(), QStringLiteral("The Tabro - Kalvor"));
+    QCOMPARE(title->font().pointSizeF(), 21.75);
+    QVERIFY(title->font().bold());
+    QCOMPARE(QFontInfo(title->font()).family(), QStringLiteral("Liberation Sans")); // Arial's stand-in
+    auto *caption = rig.find<QLabel>("lblnumber");
+    QCOMPARE(caption->text(), QStringLiteral("The number called is :"));
+    QCOMPARE(caption->font().pointSizeF(), 15.75);
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
+    QVERIFY(rig.txtgen()->text().isEmpty());
+    QVERIFY(rig.txtCtr()->text().isEmpty());
+    QCOMPARE(rig.txtgen()->alignment(), Qt::AlignCenter);
+    QCOMPARE(rig.txtgen()->font().pointSize(), 12);
+    for (int row = 0; row < 10; ++row)
+        for (int column = 0; column < 10; ++column)
+            QVERIFY(!rig.window.board()->isMarked(row, column));
+}
+
+void TestMainWindow::menuTreeMatchesTheDesign()
+{
+    WindowRig rig;
+    const QList<QAction *> bar = rig.window.menuBar()->actions();
+    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar[0]->text(), QStringLiteral("&Options"));
+    QCOMPARE(bar[1]->text(), QStringLiteral("&Help"));
+
+    struct Item { const char *name; const char *caption; QKeySequence key; };
+    const QList<Item> options = {
+        {"mnuStime", "Set &Time", QKeySequence(Qt::Key_F2)},
+        {"mnuMute", "&Mute Sound", QKeySequence(Qt::Key_F8)},
+        {"mnuScan", "Scan &Results", QKeySequence(Qt::Key_F3)},
+        {"mnuZoom", "&Zoom Number", QKeySequence(Qt::Key_F4)},
+        {"mnuSep1", "", QKeySequence()},
+        {"mnuExit", "&Exit ", QKeySequence(Qt::Key_F12)},
+    };
+    const QList<Item> help = {
+        {"mnuContents", "&Contents", QKeySequence(Qt::Key_F1)},
+        {"mnuAbout", "&About", QKeySequence(Qt::Key_F7)},
+    };
+    auto check = [](QMenu *menu, const QList<Item> &items) {
+        const QList<QAction *> actions = menu->actions();
+        QCOMPARE(actions.size(), items.size());
+        for (int i = 0; i < items.size(); ++i) {
+            QCOMPARE(actions[i]->objectName(), QLatin1String(items[i].name));
+            QCOMPARE(actions[i]->text(), QLatin1String(items[i].caption));
+            QCOMPARE(actions[i]->shortcut(), items[i].key);
+            QVERIFY(actions[i]->isEnabled());
+            QVERIFY(actions[i]->isVisible());
+            QVERIFY(!actions[i]->isChecked());
+        }
+    };
+    check(rig.menu("mnuOptions"), options);
+    check(rig.menu("mnuHelp"), help);
+    QVERIFY(rig.action("mnuSep1")->isSeparator());
+    QVERIFY(rig.action("mnuMute")->isCheckable());
+}
+
+void TestMainWindow::spaceAfterStartUpPressesStart()
+{
+    WindowRig rig;
+    QVERIFY(rig.cmdStart()->hasFocus());
+    QTest::keyClick(rig.cmdStart(), Qt::Key_Space);
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Stop"));
+    QCOMPARE(rig.state().running, std::int16_t(1));
+}
+
+void TestMainWindow::openingAMenuWhileCallingPauses_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::newRow("Options") << QStringLiteral("mnuOptions");
+    QTest::newRow("Help") << QStringLiteral("mnuHelp");
+}
+
+void TestMainWindow::openingAMenuWhileCallingPauses()
+{
+    QFETCH(QString, menu);
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(3);
+    rig.openMenu(menu.toLatin1().constData());
+    QVERIFY(!rig.game().tmrRand.isActive());
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    QVERIFY(rig.game().tmrRand.isActive());
+    rig.tick();
+    QCOMPARE(rig.txtCtr()->text(), QStringLiteral(" 4"));
+    QCOMPARE(rig.txtgen()->text(), QString::number(rig.state().callorder[4]));
+}
+
+void TestMainWindow::exitNoLeavesTheGameResumableWhereItStopped()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(7);
+    rig.openMenu("mnuOptions");
+    rig.question.answers = {false};
+    rig.action("mnuExit")->trigger();
+    QCOMPARE(rig.question.asked, QStringList{QStringLiteral("Sure You Wanna Quit|Quitting Game")});
+    QCOMPARE(rig.quitter.ended, 0);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(!rig.game().tmrRand.isActive());
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick();
+    QCOMPARE(rig.txtCtr()->text(), QStringLiteral(" 8"));
+    QCOMPARE(rig.txtgen()->text(), QString::number(rig.state().callorder[8]));
+}
+
+void TestMainWindow::exitYesEndsTheProgram()
+{
+    WindowRig rig;
+    rig.action("mnuExit")->trigger();
+    QCOMPARE(rig.quitter.ended, 1);
+    rig.window.close(); // the frame's close ends the program too, without asking again
+    QCOMPARE(rig.question.asked.size(), 1);
+}
+
+void TestMainWindow::commandsWithoutActionChangeNothing()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(2);
+    const GameState before = rig.state();
+    const auto windows = QApplication::topLevelWidgets().size();
+    rig.action("mnuScan")->trigger();
+    rig.action("mnuContents")->trigger();
+    QCOMPARE(rig.state().callpos, before.callpos);
+    QCOMPARE(rig.state().running, before.running);
+    QCOMPARE(QApplication::topLevelWidgets().size(), windows);
+    QVERIFY(rig.game().tmrRand.isActive());
+}
+
+void TestMainWindow::muteMenuTogglesItsCheckMark()
+{
+    WindowRig rig;
+    QAction *mute = rig.action("mnuMute");
+    mute->trigger();
+    QVERIFY(mute->isChecked());
+    QCOMPARE(rig.state().soundflag, std::int16_t(0));
+    mute->trigger();
+    QVERIFY(!mute->isChecked());
+    QCOMPARE(rig.state().soundflag, std::int16_t(1));
+}
+
+void TestMainWindow::everyControlHasAnAccessibleName()
+{
+    WindowRig rig;
+    const auto controls = rig.window.centralWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls.size(), 6);
+    for (QWidget *control : controls)
+        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+}
+
+void TestMainWindow::looksAsDesignedAfterAFewCalls()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(5);
+    const QImage shot = rig.window.centralWidget()->grab().toImage();
+    const QString artifacts = qEnvironmentVariable("TK_ARTIFACTS");
+    if (!artifacts.isEmpty())
+        shot.save(artifacts + QStringLiteral("/main-window-grab.png"));
+
+    const QColor purple(128, 0, 128);
+    const QColor peach(255, 224, 192);
+    auto purplePixels = [&](const QRect &area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (shot.pixelColor(x, y) == purple)
+                    ++count;
+        return count;
+    };
+    QVERIFY(purplePixels(QRect(16, 8, 380, 49)) > 100); // the title
+    QVERIFY(purplePixels(QRect(16, 456, 233, 25)) > 50); // "The number called is :"
+
+    const int grid = 48 + 1;
+    auto cellArea = [&](int n) {
+        const int row = (n - 1) / 10;
+        const int column = (n - 1) % 10;
+        return QRect(16 + 1 + column * 43 + 2, grid + row * 43 + 2, 38, 38);
+    };
+    for (int i = 1; i <= 5; ++i) {
+        const int called = rig.state().callorder[i];
+        QVERIFY2(purplePixels(cellArea(called)) > 20, qPrintable(QString::number(called)));
+        QCOMPARE(shot.pixelColor(cellArea(called).topLeft()), peach);
+    }
+    const int uncalled = rig.state().callorder[6];
+    QCOMPARE(purplePixels(cellArea(uncalled)), 0);
+    QCOMPARE(shot.pixelColor(cellArea(uncalled).topLeft()), peach);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,288 @@
+#include "clipstore.h"
+#include "playwave.h"
+#include "wavedecoder.h"
+#include "waveplayer.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+class FakeOutput : public AudioOutput
+{
+public:
+    void play(const ClipPtr &clip) override { plays.push_back(clip); }
+    std::vector<ClipPtr> plays;
+};
+
+void put16(QByteArray &bytes, int v)
+{
+    bytes.append(char(v & 0xFF));
+    bytes.append(char((v >> 8) & 0xFF));
+}
+
+void put32(QByteArray &bytes, quint32 v)
+{
+    put16(bytes, int(v & 0xFFFF));
+    put16(bytes, int(v >> 16));
+}
+
+// A wave file of a 440 Hz tone at half scale in the given format.
+QByteArray wave(int channels, int rate, int bits, int frames, int tag = 1)
+{
+    QByteArray data;
+    for (int f = 0; f < frames; ++f) {
+        const double v = 0.5 * std::sin(2 * M_PI * 440 * f / rate);
+        for (int c = 0; c < channels; ++c) {
+            if (tag == 3) {
+                const float x = float(v);
+                quint32 raw;
+                std::memcpy(&raw, &x, 4);
+                put32(data, raw);
+            } else if (bits == 8) {
+                data.append(char(quint8(128 + std::lround(v * 127))));
+            } else if (bits == 16) {
+                put16(data, int(std::lround(v * 32767)));
+            } else if (bits == 24) {
+                const int s = int(std::lround(v * 8388607));
+                data.append(char(s & 0xFF));
+                data.append(char((s >> 8) & 0xFF));
+                data.append(char((s >> 16) & 0xFF));
+            }
+        }
+    }
+    QByteArray bytes("RIFF");
+    put32(bytes, quint32(36 + data.size()));
+    bytes.append("WAVEfmt ");
+    put32(bytes, 16);
+    put16(bytes, tag);
+    put16(bytes, channels);
+    put32(bytes, quint32(rate));
+    put32(bytes, quint32(rate * channels * bits / 8));
+    put16(bytes, channels * bits / 8);
+    put16(bytes, bits);
+    bytes.append("data");
+    put32(bytes, quint32(data.size()));
+    bytes.append(data);
+    return bytes;
+}
+
+double peak(const ClipPtr &clip)
+{
+    int most = 0;
+    for (std::int16_t s : clip->samples)
+        most = std::max(most, std::abs(int(s)));
+    return most / 32768.0;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestSound : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decodesPlayableFormats_data();
+    void decodesPlayableFormats();
+    void refusesBrokenFiles_data();
+    void refusesBrokenFiles();
+    void skipsUnknownChunks();
+    void commandWordsInAnyCasePlayOnce_data();
+    void commandWordsInAnyCasePlayOnce();
+    void onlyTheWaveDeviceOpens();
+    void soundWithoutOpenOrAfterClosePlaysNothing();
+    void missingAndCorruptFilesAreSilentAndTheNextPlays();
+    void storeReadsEachFileOnce();
+    void pathAlwaysGetsASeparator();
+};
+
+void TestSound::decodesPlayableFormats_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("16-bit mono 22050") << wave(1, 22050, 16, 22050) << 1.0;
+    QTest::newRow("8-bit mono 22050") << wave(1, 22050, 8, 11025) << 0.5;
+    QTest::newRow("16-bit stereo 48000") << wave(2, 48000, 16, 24000) << 0.5;
+    QTest::newRow("24-bit mono 44100") << wave(1, 44100, 24, 44100) << 1.0;
+    QTest::newRow("float stereo 44100") << wave(2, 44100, 32, 4410, 3) << 0.1;
+    QTest::newRow("16-bit mono 8000") << wave(1, 8000, 16, 8000) << 1.0;
+}
+
+void TestSound::decodesPlayableFormats()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(double, seconds);
+    const ClipPtr clip = WaveDecoder::decode(bytes);
+    QVERIFY(clip);
+    QVERIFY(std::abs(clip->seconds() - seconds) < 0.002);
+    // The tone keeps its level through mixing and resampling.
+    QVERIFY2(std::abs(peak(clip) - 0.5) < 0.02, qPrintable(QString::number(peak(clip))));
+}
+
+void TestSound::refusesBrokenFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray good = wave(1, 22050, 16, 2205);
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("header only") << good.left(44 - 8);
+    QTest::newRow("no data in the data chunk") << good.left(44).replace(40, 4, QByteArray(4, '\0'));
+    QTest::newRow("truncated data") << good.left(good.size() - 100);
+    QTest::newRow("text named like a wave") << QByteArray("this is not a recording\n");
+    QByteArray noFormat = good;
+    noFormat.replace(12, 4, "junk");
+    QTest::newRow("data before any format") << noFormat;
+    QByteArray compressed = good;
+    compressed[20] = 2; // ADPCM
+    QTest::newRow("compressed") << compressed;
+    QByteArray noChannels = good;
+    noChannels[22] = 0;
+    QTest::newRow("no channels") << noChannels;
+    QByteArray hugeChunk = good;
+    hugeChunk.replace(16, 4, QByteArray("\xff\xff\xff\xff", 4));
+    QTest::newRow("format chunk larger than the file") << hugeChunk;
+    QByteArray random(5000, '\0');
+    quint32 x = 12345;
+    for (char &c : random) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    QTest::newRow("random bytes") << random;
+    QTest::newRow("random bytes behind a RIFF header") << QByteArray("RIFF\x10\0\0\0WAVE", 12) + random;
+}
+
+void TestSound::refusesBrokenFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(!WaveDecoder::decode(bytes));
+}
+
+void TestSound::skipsUnknownChunks()
+{
+    QByteArray bytes = wave(1, 22050, 16, 2205);
+    QByteArray list("LIST");
+    put32(list, 3);
+    list.append("abc");
+    list.append('\0'); // odd chunks are padded to even
+    bytes.insert(12, list);
+    const ClipPtr clip = WaveDecoder::decode(bytes);
+    QVERIFY(clip);
+    QCOMPARE(clip->samples.size(), std::size_t(2205));
+}
+
+void TestSound::commandWordsInAnyCasePlayOnce_data()
+{
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("main window") << QStringList{QStringLiteral("Open"), QStringLiteral("Sound"), QStringLiteral("Close")};
+    QTest::newRow("information window") << QStringList{QStringLiteral("open"), QStringLiteral("sound"), QStringLiteral("close")};
+    QTest::newRow("shouting") << QStringList{QStringLiteral("OPEN"), QStringLiteral("SOUND"), QStringLiteral("CLOSE")};
+}
+
+void TestSound::commandWordsInAnyCasePlayOnce()
+{
+    QFETCH(QStringList, words);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("7.wav"));
+    writeFile(path, wave(1, 22050, 16, 2205));
+    ClipStore store;
+    FakeOutput output;
+    WavePlayer player(store, output);
+    player.setDeviceType(QStringLiteral("WaveAudio"));
+    player.setFileName(path);
+    for (const QString &word : words)
+        player.setCommand(word);
+    QCOMPARE(output.plays.size(), std::size_t(1));
+    QCOMPARE(output.plays.front()->samples.size(), std::size_t(2205));
+    QVERIFY(!player.isOpen()); // closed again, while the sound goes on
+}
+
+void TestSound::onlyTheWaveDeviceOpens()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("7.wav"));
+    writeFile(path, wave(1, 22050, 16, 2205));
+    ClipStore store;
+    FakeOutput output;
+    WavePlayer player(store, output);
+    player.setFileName(path);
+    playwave(player, path);
+    QVERIFY(output.plays.empty()); // no device type yet
+    player.setDeviceType(QStringLiteral("CDAudio"));
+    playwave(player, path);
+    QVERIFY(output.plays.empty());
+    player.setDeviceType(QStringLiteral("waveaudio"));
+    playwave(player, path);
+    QCOMPARE(output.plays.size(), std::size_t(1));
+}
+
+void TestSound::soundWithoutOpenOrAfterClosePlaysNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("7.wav"));
+    writeFile(path, wave(1, 22050, 16, 2205));
+    ClipStore store;
+    FakeOutput output;
+    WavePlayer player(store, output);
+    player.setDeviceType(QStringLiteral("WaveAudio"));
+    player.setFileName(path);
+    player.setCommand(QStringLiteral("Sound"));
+    player.setCommand(QStringLiteral("Open"));
+    player.setCommand(QStringLiteral("Close"));
+    player.setCommand(QStringLiteral("Sound"));
+    player.setCommand(QStringLiteral("Rewind"));
+    QVERIFY(output.plays.empty());
+}
+
+void TestSound::missingAndCorruptFilesAreSilentAndTheNextPlays()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("2.wav")), QByteArray());
+    writeFile(dir.filePath(QStringLiteral("3.wav")), QByteArray("RIFF....WAVE nonsense"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("4.wav")));
+    writeFile(dir.filePath(QStringLiteral("5.wav")), wave(1, 22050, 16, 2205).left(500));
+    writeFile(dir.filePath(QStringLiteral("6.wav")), wave(1, 22050, 16, 2205));
+    ClipStore store;
+    FakeOutput output;
+    WavePlayer player(store, output);
+    for (int n = 1; n <= 6; ++n) {
+        player.setDeviceType(QStringLiteral("WaveAudio"));
+        playwave(player, wavePath(dir.path(), QString::number(n) + QStringLiteral(".wav")));
+    }
+    QCOMPARE(output.plays.size(), std::size_t(1));
+    QCOMPARE(output.plays.front()->samples.size(), std::size_t(2205));
+}
+
+void TestSound::storeReadsEachFileOnce()
+{
+    QTemporaryDir dir;
+    for (int n = 1; n <= 90; ++n)
+        writeFile(wavePath(dir.path(), QString::number(n) + QStringLiteral(".wav")), wave(1, 22050, 16, 100 + n));
+    ClipStore store;
+    store.preload(dir.path());
+    QCOMPARE(store.size(), 91); // ninety numbers and the greeting, missing here
+    // Later changes on disk are not read again: the call never waits for a file.
+    QVERIFY(QFile::remove(wavePath(dir.path(), QStringLiteral("45.wav"))));
+    const ClipPtr clip = store.clip(wavePath(dir.path(), QStringLiteral("45.wav")));
+    QVERIFY(clip);
+    QCOMPARE(clip->samples.size(), std::size_t(145));
+    QVERIFY(!store.clip(wavePath(dir.path(), QStringLiteral("program.wav"))));
+}
+
+void TestSound::pathAlwaysGetsASeparator()
+{
+    const QString sep = QDir::separator();
+    QCOMPARE(wavePath(QStringLiteral("/opt/caller"), QStringLiteral("7.wav")), QStringLiteral("/opt/caller") + sep + QStringLiteral("7.wav"));
+    QCOMPARE(wavePath(QStringLiteral("/opt/caller") + sep, QStringLiteral("7.wav")),
+             QStringLiteral("/opt/caller") + sep + sep + QStringLiteral("7.wav"));
+}
+
+QTEST_GUILESS_MAIN(TestSound)
+#include "tst_sound.moc"

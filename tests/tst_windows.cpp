@@ -1,0 +1,248 @@
+#include "windowrig.h"
+
+#include <QLabel>
+#include <QSlider>
+
+namespace {
+template<typename T> int countOpen()
+{
+    int count = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (qobject_cast<T *>(window) && window->isVisible())
+            ++count;
+    return count;
+}
+
+QPoint centreOf(QWidget *window)
+{
+    return window->frameGeometry().center();
+}
+}
+
+class TestWindows : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void setTimeOkAppliesTheChosenSeconds_data();
+    void setTimeOkAppliesTheChosenSeconds();
+    void setTimeCancelAndOpeningLeaveThePeriod();
+    void setTimeReopensAtTwoAndNeverTwice();
+    void setTimeLooksAsDesigned();
+    void zoomOpensEmptyAndFollowsTheNextCall();
+    void secondZoomStopsFollowing();
+    void zoomClosedWhileFollowingIsRecreatedHidden();
+    void zoomNumberFocusCopiesTheCalledNumber();
+    void newGameClosesTheZoomAndKeepsTheFlag();
+    void aboutGreetsWhileMutedWithLowerCaseWords();
+    void aboutComesToTheFrontInsteadOfTwice();
+    void windowsOpenCentredOnTheMainWindow();
+};
+
+void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("1 s") << 1;
+    QTest::newRow("3 s") << 3;
+    QTest::newRow("5 s") << 5;
+}
+
+void TestWindows::setTimeOkAppliesTheChosenSeconds()
+{
+    QFETCH(int, seconds);
+    WindowRig rig;
+    rig.action("mnuStime")->trigger();
+    frmSetTime *dialog = rig.window.setTimeWindow();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->slider()->setValue(seconds);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    QCOMPARE(rig.game().tmrRand.interval(), seconds * 1000);
+    QTRY_VERIFY(!rig.window.setTimeWindow());
+}
+
+void TestWindows::setTimeCancelAndOpeningLeaveThePeriod()
+{
+    WindowRig rig;
+    rig.action("mnuStime")->trigger();
+    QCOMPARE(rig.game().tmrRand.interval(), 1200); // opening alone applies nothing
+    frmSetTime *dialog = rig.window.setTimeWindow();
+    dialog->slider()->setValue(5);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+    QCOMPARE(rig.game().tmrRand.interval(), 1200);
+    QTRY_VERIFY(!rig.window.setTimeWindow());
+}
+
+void TestWindows::setTimeReopensAtTwoAndNeverTwice()
+{
+    WindowRig rig;
+    rig.action("mnuStime")->trigger();
+    frmSetTime *first = rig.window.setTimeWindow();
+    first->slider()->setValue(4);
+    rig.action("mnuStime")->trigger();
+    QCOMPARE(rig.window.setTimeWindow(), first);
+    QCOMPARE(first->slider()->value(), 4); // brought to the front unchanged
+    QCOMPARE(countOpen<frmSetTime>(), 1);
+    first->cmdOK_Click();
+    QTRY_VERIFY(!rig.window.setTimeWindow());
+    rig.action("mnuStime")->trigger();
+    QCOMPARE(rig.window.setTimeWindow()->slider()->value(), 2);
+    QCOMPARE(rig.game().tmrRand.interval(), 4000);
+}
+
+void TestWindows::setTimeLooksAsDesigned()
+{
+    WindowRig rig;
+    rig.action("mnuStime")->trigger();
+    frmSetTime *dialog = rig.window.setTimeWindow();
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Setting The Time Interval"));
+    QCOMPARE(dialog->size(), QSize(335, 118));
+    QSlider *slider = dialog->slider();
+    QCOMPARE(slider->minimum(), 1);
+    QCOMPARE(slider->maximum(), 5);
+    QCOMPARE(slider->singleStep(), 1);
+    QCOMPARE(slider->tickInterval(), 1);
+    QCOMPARE(slider->tickPosition(), QSlider::TicksBelow);
+    QCOMPARE(slider->geometry(), QRect(56, 40, 225, 25));
+    QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("lblDisp"))->text(),
+             QStringLiteral("Set the Time Limit in (Secs) :Default 2 secs"));
+    QVERIFY(slider->hasFocus() || QApplication::focusWidget() == slider || dialog->focusWidget() == slider);
+    // Enter alone does not press OK.
+    QTest::keyClick(slider, Qt::Key_Return);
+    QVERIFY(rig.window.setTimeWindow());
+    QCOMPARE(rig.game().tmrRand.interval(), 1200);
+}
+
+void TestWindows::zoomOpensEmptyAndFollowsTheNextCall()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick();
+    rig.action("mnuZoom")->trigger();
+    frmZoom *zoom = rig.window.zoomWindow();
+    QVERIFY(zoom && zoom->isVisible());
+    QCOMPARE(zoom->windowTitle(), QStringLiteral("The Zoomed Number"));
+    QCOMPARE(zoom->size(), QSize(312, 212));
+    QCOMPARE(zoom->minimumSize(), zoom->maximumSize());
+    QVERIFY(zoom->number().isEmpty());
+    QCOMPARE(zoom->focusWidget(), zoom->findChild<QPushButton *>(QStringLiteral("cmdExit")));
+    QCOMPARE(rig.state().zoomflag, 1);
+    rig.tick();
+    QCOMPARE(zoom->number(), QString::number(rig.state().callorder[2]));
+    auto *box = zoom->findChild<QLineEdit *>(QStringLiteral("txtNumber"));
+    QCOMPARE(box->font().pointSize(), 72);
+    QCOMPARE(box->palette().color(QPalette::Text), QColor(128, 0, 128));
+    QCOMPARE(box->palette().color(QPalette::Base), QColor(255, 224, 192));
+}
+
+void TestWindows::secondZoomStopsFollowing()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.action("mnuZoom")->trigger();
+    rig.tick();
+    frmZoom *zoom = rig.window.zoomWindow();
+    rig.action("mnuZoom")->trigger();
+    QCOMPARE(rig.window.zoomWindow(), zoom);
+    QCOMPARE(rig.state().zoomflag, 0);
+    QCOMPARE(countOpen<frmZoom>(), 1);
+    rig.tick();
+    QCOMPARE(zoom->number(), QString::number(rig.state().callorder[1]));
+    rig.action("mnuZoom")->trigger();
+    QCOMPARE(rig.state().zoomflag, 1);
+    rig.tick();
+    QCOMPARE(zoom->number(), QString::number(rig.state().callorder[3]));
+}
+
+void TestWindows::zoomClosedWhileFollowingIsRecreatedHidden()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.action("mnuZoom")->trigger();
+    QTest::mouseClick(rig.window.zoomWindow()->findChild<QPushButton *>(QStringLiteral("cmdExit")), Qt::LeftButton);
+    QTRY_VERIFY(!rig.window.zoomWindow());
+    QCOMPARE(rig.state().zoomflag, 1);
+    rig.tick();
+    frmZoom *hidden = rig.window.zoomWindow();
+    QVERIFY(hidden && !hidden->isVisible());
+    QCOMPARE(hidden->number(), QString::number(rig.state().callorder[1]));
+    rig.action("mnuZoom")->trigger();
+    QCOMPARE(rig.window.zoomWindow(), hidden);
+    QVERIFY(hidden->isVisible());
+    QCOMPARE(hidden->number(), QString::number(rig.state().callorder[1]));
+    QCOMPARE(rig.state().zoomflag, 0);
+}
+
+void TestWindows::zoomNumberFocusCopiesTheCalledNumber()
+{
+    WindowRig rig;
+    rig.action("mnuZoom")->trigger();
+    frmZoom *zoom = rig.window.zoomWindow();
+    rig.game().stopexec();
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.txtgen()->setText(QStringLiteral("63"));
+    zoom->txtNumber_GotFocus();
+    QCOMPARE(zoom->number(), QStringLiteral("63"));
+}
+
+void TestWindows::newGameClosesTheZoomAndKeepsTheFlag()
+{
+    WindowRig rig;
+    rig.action("mnuZoom")->trigger();
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(90); // the question is answered Yes
+    QTRY_VERIFY(!rig.window.zoomWindow());
+    QCOMPARE(rig.state().zoomflag, 1);
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
+}
+
+void TestWindows::aboutGreetsWhileMutedWithLowerCaseWords()
+{
+    WindowRig rig;
+    rig.action("mnuMute")->trigger();
+    rig.action("mnuAbout")->trigger();
+    frmAbout *about = rig.window.aboutWindow();
+    QVERIFY(about && about->isVisible());
+    QCOMPARE(about->windowTitle(), QStringLiteral("About Tabro-Kalvor"));
+    QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Version 1.00  Build(1156)"));
+    QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().size(), QSize(130, 150));
+    auto *mail = about->findChild<QLabel *>(QStringLiteral("lblMail"));
+    QCOMPARE(mail->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(mail->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+    QTest::mouseClick(mail, Qt::LeftButton);
+    QTest::mouseClick(mail, Qt::LeftButton);
+    const QString path = QStringLiteral("/opt/caller") + QDir::separator() + QStringLiteral("program.wav");
+    const QStringList once{QStringLiteral("device WaveAudio"), QStringLiteral("file ") + path, QStringLiteral("open"),
+                           QStringLiteral("sound"), QStringLiteral("close")};
+    QCOMPARE(rig.greeting.log, once + once);
+    QVERIFY(rig.mmplayer.log.isEmpty());
+    QTest::mouseClick(about->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    QTRY_VERIFY(!rig.window.aboutWindow());
+}
+
+void TestWindows::aboutComesToTheFrontInsteadOfTwice()
+{
+    WindowRig rig;
+    rig.action("mnuAbout")->trigger();
+    frmAbout *first = rig.window.aboutWindow();
+    rig.action("mnuAbout")->trigger();
+    QCOMPARE(rig.window.aboutWindow(), first);
+    QCOMPARE(countOpen<frmAbout>(), 1);
+    QCOMPARE(first->focusWidget(), first->findChild<QPushButton *>(QStringLiteral("cmdOK")));
+}
+
+void TestWindows::windowsOpenCentredOnTheMainWindow()
+{
+    WindowRig rig;
+    rig.action("mnuAbout")->trigger();
+    rig.action("mnuZoom")->trigger();
+    rig.action("mnuStime")->trigger();
+    const QPoint main = centreOf(&rig.window);
+    for (QWidget *window : {static_cast<QWidget *>(rig.window.aboutWindow()),
+                            static_cast<QWidget *>(rig.window.zoomWindow()),
+                            static_cast<QWidget *>(rig.window.setTimeWindow())}) {
+        QVERIFY((centreOf(window) - main).manhattanLength() <= 4);
+    }
+}
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "boardgrid.h"
+#include "fakes.h"
+#include "fonts.h"
+#include "frmkalvor.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QtTest>
+
+// The real main window with the player, the questions and the program's end replaced.
+struct WindowRig
+{
+    FakePlayer mmplayer;
+    FakePlayer greeting;
+    FakeQuestion question;
+    FakeQuitter quitter;
+    ScriptedRandom random{5};
+    frmKalvor window{mmplayer, greeting, question, quitter, random, QStringLiteral("/opt/caller")};
+
+    WindowRig()
+    {
+        registerFontSubstitutes();
+        window.show();
+        QApplication::setActiveWindow(&window);
+        (void)QTest::qWaitForWindowExposed(&window);
+    }
+
+    Game &game() { return window.game(); }
+    const GameState &state() { return window.game().state(); }
+    template<typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    QPushButton *cmdStart() { return find<QPushButton>("cmdStart"); }
+    QLineEdit *txtgen() { return find<QLineEdit>("txtgen"); }
+    QLineEdit *txtCtr() { return find<QLineEdit>("txtCtr"); }
+    QAction *action(const char *name) { return window.findChild<QAction *>(QLatin1String(name)); }
+    QMenu *menu(const char *name) { return window.findChild<QMenu *>(QLatin1String(name)); }
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            game().tmrRand_Timer();
+    }
+    // Opens a menu as the user does and closes it again without choosing.
+    void openMenu(const char *name)
+    {
+        QMenu *m = menu(name);
+        m->popup(window.mapToGlobal(QPoint(10, 10)));
+        m->hide();
+    }
+};

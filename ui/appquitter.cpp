@@ -1,0 +1,12 @@
+#include "appquitter.h"
+
+#include <QApplication>
+#include <QWidget>
+
+void AppQuitter::endProgram()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows)
+        window->hide();
+    QCoreApplication::exit(0);
+}

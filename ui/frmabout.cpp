@@ -1,0 +1,83 @@
+#include "frmabout.h"
+
+#include "fonts.h"
+#include "icons.h"
+#include "playwave.h"
+#include "twips.h"
+
+#include <QFrame>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+frmAbout::frmAbout(Player &MMPlayWav, const QString &programDirectory, QWidget *owner)
+    : QWidget(owner, Qt::Window)
+    , MMPlayWav(MMPlayWav)
+    , directory(programDirectory)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("About Tabro-Kalvor"));
+    setWindowIcon(programIcon(QStringLiteral("question")));
+    resize(twips(5460), twips(2625));
+    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+
+    Shape1 = new QFrame(this);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Shape1->setGeometry(twipsRect(120, 120, 2175, 2415));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/icons/about.png")));
+    Image1->setGeometry(twipsRect(240, 240, 1950, 2250));
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setAccessibleName(tr("Picture of bingo balls"));
+
+    Label1 = new QLabel(QStringLiteral("Version 1.00  Build(1156)"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(2640, 120, 2535, 255));
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    lblMail = new ClickLabel(QStringLiteral("caller@tabro-kalvor.example"), this);
+    lblMail->setObjectName(QStringLiteral("lblMail"));
+    lblMail->setGeometry(twipsRect(2520, 1560, 2895, 255));
+    lblMail->setCursor(Qt::PointingHandCursor);
+    lblMail->setAccessibleName(lblMail->text());
+    lblMail->setToolTip(tr("Click to hear our greeting"));
+    QPalette colours = lblMail->palette();
+    colours.setColor(QPalette::WindowText, QColor(0, 0, 192));
+    lblMail->setPalette(colours);
+
+    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twipsRect(2400, 2040, 1335, 375));
+    cmdOK->setFocus();
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connect(lblMail, &ClickLabel::clicked, this, &frmAbout::lblMail_Click);
+}
+
+void frmAbout::cmdOK_Click()
+{
+    close();
+}
+
+void frmAbout::lblMail_Click()
+{
+    MMPlayWav.setDeviceType(QStringLiteral("WaveAudio"));
+    playwave(MMPlayWav, wavePath(directory, QStringLiteral("program.wav")), true);
+}

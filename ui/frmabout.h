@@ -1,0 +1,46 @@
+#pragma once
+
+#include "seams.h"
+
+#include <QLabel>
+#include <QWidget>
+
+class QFrame;
+class QPushButton;
+
+// A label that reports a left click, for the contact line.
+class ClickLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    using QLabel::QLabel;
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
+
+// The information window: picture, version and a contact line that plays the greeting,
+// whatever the sound switch says. Closing it discards it.
+class frmAbout : public QWidget
+{
+    Q_OBJECT
+
+public:
+    frmAbout(Player &MMPlayWav, const QString &programDirectory, QWidget *owner);
+
+    void cmdOK_Click();
+    void lblMail_Click();
+
+private:
+    Player &MMPlayWav;
+    const QString directory;
+    QFrame *Shape1;
+    QLabel *Image1;
+    QLabel *Label1;
+    ClickLabel *lblMail;
+    QPushButton *cmdOK;
+};

@@ -1,0 +1,259 @@
+#include "frmkalvor.h"
+
+#include "boardgrid.h"
+#include "fonts.h"
+#include "icons.h"
+#include "frmabout.h"
+#include "frmsettime.h"
+#include "frmzoom.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+// The icons live in a static library; the resources must be pulled in by name.
+static void loadResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace {
+const QColor Purple(128, 0, 128);
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette colours = widget->palette();
+    colours.setColor(QPalette::WindowText, colour);
+    widget->setPalette(colours);
+}
+}
+
+frmKalvor::frmKalvor(Player &mmplayer, Player &greetingPlayer, Question &question, Quitter &quitter,
+                     RandomSource &random, const QString &programDirectory, QWidget *parent)
+    : QMainWindow(parent)
+    , greetingPlayer(greetingPlayer)
+    , quitter(quitter)
+{
+    loadResources();
+    setObjectName(QStringLiteral("frmKalvor"));
+    setWindowTitle(QStringLiteral("The Tabro-Kalvor"));
+    setWindowIcon(programIcon(QStringLiteral("notepad")));
+    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+
+    buildControls();
+    caller = std::make_unique<Game>(*grdTable, *this, mmplayer, question, quitter, random, programDirectory);
+    buildMenus();
+
+    connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
+
+    // Fixed single border: the client area is the designed size, the menu bar above it.
+    adjustSize();
+    setFixedSize(sizeHint());
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+
+    caller->Form_Load();
+    cmdStart->setFocus();
+}
+
+frmKalvor::~frmKalvor()
+{
+    delete zoom;
+    delete setTime;
+    delete about;
+}
+
+void frmKalvor::buildControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips(ClientWidthTwips), twips(ClientHeightTwips));
+    setCentralWidget(client);
+
+    lblKalvor = new QLabel(QStringLiteral("The Tabro - Kalvor"), client);
+    lblKalvor->setObjectName(QStringLiteral("lblKalvor"));
+    lblKalvor->setGeometry(twipsRect(240, 120, 6615, 735));
+    lblKalvor->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblKalvor->setFont(windowFont(QStringLiteral("Arial"), 21.75, true));
+    setTextColour(lblKalvor, Purple);
+
+    grdTable = new BoardGrid(client);
+    grdTable->setGeometry(twipsRect(240, 720, 6495, 5895));
+
+    lblnumber = new QLabel(QStringLiteral("The number called is :"), client);
+    lblnumber->setObjectName(QStringLiteral("lblnumber"));
+    lblnumber->setGeometry(twipsRect(240, 6840, 3495, 375));
+    lblnumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblnumber->setFont(windowFont(QStringLiteral("Arial"), 15.75, true));
+    setTextColour(lblnumber, Purple);
+
+    cmdStart = new QPushButton(QStringLiteral("&Start"), client);
+    cmdStart->setObjectName(QStringLiteral("cmdStart"));
+    cmdStart->setGeometry(twipsRect(5400, 6840, 1335, 375));
+    cmdStart->setAccessibleName(tr("Start or stop calling"));
+
+    // The number boxes only show what the game writes; the host cannot type into them.
+    auto numberBox = [client](const QString &name, const QRect &place, const QString &accessible) {
+        auto *box = new QLineEdit(client);
+        box->setObjectName(name);
+        box->setGeometry(place);
+        box->setAlignment(Qt::AlignCenter);
+        box->setFont(windowFont(QStringLiteral("Arial"), 12, true));
+        box->setReadOnly(true);
+        box->setAccessibleName(accessible);
+        return box;
+    };
+    txtCtr = numberBox(QStringLiteral("txtCtr"), twipsRect(6240, 120, 495, 405), tr("Numbers called"));
+    txtgen = numberBox(QStringLiteral("txtgen"), twipsRect(3960, 6840, 855, 375), tr("The number called"));
+    txtCtr->raise(); // a text box lies above the title label's area
+
+    lblKalvor->setAccessibleName(lblKalvor->text());
+    lblnumber->setAccessibleName(lblnumber->text());
+    lblnumber->setBuddy(txtgen);
+
+    setTabOrder(cmdStart, txtgen);
+    setTabOrder(txtgen, txtCtr);
+}
+
+void frmKalvor::buildMenus()
+{
+    auto addItem = [this](QMenu *menu, const QString &name, const QString &caption, Qt::Key key) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        action->setShortcut(QKeySequence(key));
+        return action;
+    };
+
+    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuStime = addItem(mnuOptions, QStringLiteral("mnuStime"), QStringLiteral("Set &Time"), Qt::Key_F2);
+    mnuMute = addItem(mnuOptions, QStringLiteral("mnuMute"), QStringLiteral("&Mute Sound"), Qt::Key_F8);
+    mnuMute->setCheckable(true);
+    mnuScan = addItem(mnuOptions, QStringLiteral("mnuScan"), QStringLiteral("Scan &Results"), Qt::Key_F3);
+    mnuZoom = addItem(mnuOptions, QStringLiteral("mnuZoom"), QStringLiteral("&Zoom Number"), Qt::Key_F4);
+    mnuSep1 = mnuOptions->addSeparator();
+    mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
+    mnuExit = addItem(mnuOptions, QStringLiteral("mnuExit"), QStringLiteral("&Exit "), Qt::Key_F12);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuContents = addItem(mnuHelp, QStringLiteral("mnuContents"), QStringLiteral("&Contents"), Qt::Key_F1);
+    mnuAbout = addItem(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"), Qt::Key_F7);
+
+    // Opening a menu pauses the calling, so a command is chosen with the game at rest.
+    connect(mnuOptions, &QMenu::aboutToShow, caller.get(), &Game::mnuOptions_Click);
+    connect(mnuHelp, &QMenu::aboutToShow, caller.get(), &Game::mnuHelp_Click);
+
+    connect(mnuStime, &QAction::triggered, this, &frmKalvor::mnuStime_Click);
+    // The game sets the check mark from the sound switch after the action's own toggle.
+    connect(mnuMute, &QAction::triggered, caller.get(), &Game::mnuMute_Click);
+    connect(mnuZoom, &QAction::triggered, this, &frmKalvor::mnuZoom_Click);
+    connect(mnuExit, &QAction::triggered, caller.get(), &Game::mnuExit_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmKalvor::mnuAbout_Click);
+}
+
+QString frmKalvor::startCaption() const
+{
+    return cmdStart->text();
+}
+
+void frmKalvor::setStartCaption(const QString &caption)
+{
+    cmdStart->setText(caption);
+}
+
+QString frmKalvor::calledText() const
+{
+    return txtgen->text();
+}
+
+void frmKalvor::setCalledText(const QString &text)
+{
+    txtgen->setText(text);
+}
+
+void frmKalvor::setCounterText(const QString &text)
+{
+    txtCtr->setText(text);
+}
+
+void frmKalvor::setMuteChecked(bool checked)
+{
+    mnuMute->setChecked(checked);
+}
+
+void frmKalvor::setZoomText(const QString &text)
+{
+    zoomWindowCreated()->setNumber(text);
+}
+
+void frmKalvor::closeZoom()
+{
+    if (zoom)
+        zoom->close();
+}
+
+frmZoom *frmKalvor::zoomWindowCreated()
+{
+    if (!zoom)
+        zoom = new frmZoom([this] { return txtgen->text(); }, this);
+    return zoom;
+}
+
+void frmKalvor::showOnTop(QWidget *window)
+{
+    if (!window->isVisible())
+        window->move(frameGeometry().center() - window->rect().center());
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void frmKalvor::mnuStime_Click()
+{
+    if (!setTime) {
+        setTime = new frmSetTime(this);
+        connect(setTime, &frmSetTime::intervalChosen, caller.get(), &Game::setInterval);
+    }
+    showOnTop(setTime);
+}
+
+void frmKalvor::mnuZoom_Click()
+{
+    showOnTop(zoomWindowCreated());
+    caller->mnuZoom_Click();
+}
+
+void frmKalvor::mnuAbout_Click()
+{
+    if (!about)
+        about = new frmAbout(greetingPlayer, caller->programDirectory(), this);
+    showOnTop(about);
+}
+
+void frmKalvor::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!centred) {
+        centred = true;
+        if (const QScreen *where = screen())
+            move(where->availableGeometry().center() - frameGeometry().center() + pos());
+    }
+}
+
+void frmKalvor::closeEvent(QCloseEvent *event)
+{
+    // Closing through the frame ends the program like Exit, without the question.
+    event->accept();
+    caller->endProgram();
+}

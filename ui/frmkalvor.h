@@ -1,0 +1,89 @@
+#pragma once
+
+#include "frmabout.h"
+#include "frmsettime.h"
+#include "frmzoom.h"
+#include "game.h"
+#include "seams.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class BoardGrid;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+// The main window: title, board, called number, counter, Start/Stop and the menus. It
+// builds its controls and forwards every event to the game, which decides.
+class frmKalvor : public QMainWindow, public Controls
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ClientWidthTwips = 7035;
+    static constexpr int ClientHeightTwips = 7470;
+
+    // mmplayer speaks the calls; greetingPlayer serves the information window.
+    frmKalvor(Player &mmplayer, Player &greetingPlayer, Question &question, Quitter &quitter,
+              RandomSource &random, const QString &programDirectory, QWidget *parent = nullptr);
+    ~frmKalvor() override;
+
+    Game &game() { return *caller; }
+    BoardGrid *board() const { return grdTable; }
+    frmZoom *zoomWindow() const { return zoom; }
+    frmSetTime *setTimeWindow() const { return setTime; }
+    frmAbout *aboutWindow() const { return about; }
+
+    QString startCaption() const override;
+    void setStartCaption(const QString &caption) override;
+    QString calledText() const override;
+    void setCalledText(const QString &text) override;
+    void setCounterText(const QString &text) override;
+    void setMuteChecked(bool checked) override;
+    void setZoomText(const QString &text) override;
+    void closeZoom() override;
+
+    void mnuStime_Click();
+    void mnuZoom_Click();
+    void mnuAbout_Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    frmZoom *zoomWindowCreated();
+    void showOnTop(QWidget *window);
+
+    QLabel *lblKalvor;
+    QLineEdit *txtCtr;
+    BoardGrid *grdTable;
+    QLabel *lblnumber;
+    QLineEdit *txtgen;
+    QPushButton *cmdStart;
+    QMenu *mnuOptions;
+    QMenu *mnuHelp;
+    QAction *mnuStime;
+    QAction *mnuMute;
+    QAction *mnuScan;
+    QAction *mnuZoom;
+    QAction *mnuSep1;
+    QAction *mnuExit;
+    QAction *mnuContents;
+    QAction *mnuAbout;
+
+    Player &greetingPlayer;
+    Quitter &quitter;
+    std::unique_ptr<Game> caller;
+    QPointer<frmZoom> zoom;
+    QPointer<frmSetTime> setTime;
+    QPointer<frmAbout> about;
+    bool centred = false;
+};

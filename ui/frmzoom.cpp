@@ -1,0 +1,69 @@
+#include "frmzoom.h"
+
+#include "fonts.h"
+#include "icons.h"
+#include "twips.h"
+
+#include <QPushButton>
+
+void ZoomNumberBox::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    Q_EMIT gotFocus();
+}
+
+frmZoom::frmZoom(std::function<QString()> calledText, QWidget *owner)
+    : QWidget(owner, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
+    , calledText(std::move(calledText))
+{
+    setObjectName(QStringLiteral("frmZoom"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("The Zoomed Number"));
+    setWindowIcon(programIcon(QStringLiteral("bolt")));
+    setFixedSize(twips(4680), twips(3180));
+    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+
+    cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(twips(1680), twips(2640), twips(1335), twips(375));
+    cmdExit->setAccessibleName(tr("Close the zoomed number"));
+
+    txtNumber = new ZoomNumberBox(this);
+    txtNumber->setObjectName(QStringLiteral("txtNumber"));
+    txtNumber->setGeometry(twips(840), twips(240), twips(3015), twips(2055));
+    txtNumber->setAlignment(Qt::AlignCenter);
+    txtNumber->setFont(windowFont(QStringLiteral("Arial"), 72, true));
+    txtNumber->setReadOnly(true);
+    txtNumber->setFrame(true);
+    txtNumber->setAccessibleName(tr("The zoomed number"));
+    QPalette colours = txtNumber->palette();
+    colours.setColor(QPalette::Text, QColor(128, 0, 128));
+    colours.setColor(QPalette::Base, QColor(255, 224, 192));
+    txtNumber->setPalette(colours);
+
+    setTabOrder(cmdExit, txtNumber);
+    cmdExit->setFocus();
+
+    connect(cmdExit, &QPushButton::clicked, this, &frmZoom::cmdExit_Click);
+    connect(txtNumber, &ZoomNumberBox::gotFocus, this, &frmZoom::txtNumber_GotFocus);
+}
+
+void frmZoom::setNumber(const QString &text)
+{
+    txtNumber->setText(text);
+}
+
+QString frmZoom::number() const
+{
+    return txtNumber->text();
+}
+
+void frmZoom::cmdExit_Click()
+{
+    close();
+}
+
+void frmZoom::txtNumber_GotFocus()
+{
+    txtNumber->setText(calledText());
+}
