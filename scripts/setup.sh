@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs what is missing on a Debian or Ubuntu machine, builds, then runs the program
+# ("run"), every test ("test"), or the tests of a sanitizer build ("sanitize").
+# Works as root or through sudo; with everything in place it only rebuilds what changed.
+set -euo pipefail
+
+mode=${1:-run}
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+build_packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev fonts-liberation)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils)
+case "$mode" in
+    run) packages=("${build_packages[@]}") ;;
+    test | sanitize) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+    *)
+        echo "usage: $0 run|test|sanitize" >&2
+        exit 2
+        ;;
+esac
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+configure_and_build() { # folder, extra cmake arguments...
+    local folder=$1
+    shift
+    if [ ! -f "$folder/build.ninja" ]; then
+        cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    fi
+    cmake --build "$folder" --parallel "$(nproc)"
+}
+
+case "$mode" in
+    run)
+        configure_and_build "$root/build"
+        exec "$root/build/bin/tabro-kalvor"
+        ;;
+    test)
+        configure_and_build "$root/build"
+        ctest --test-dir "$root/build" --output-on-failure
+        ;;
+    sanitize)
+        configure_and_build "$root/build-sanitize" -DTK_SANITIZE=ON
+        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+            LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
+            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+            ctest --test-dir "$root/build-sanitize" --output-on-failure
+        ;;
+esac

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The real program under a virtual X display, driven by key presses: Space starts the
+# calling, the number changes every interval, F4 opens the zoom window that follows the
+# calls, F7 opens About, F12 then Enter ends the program with status 0.
+program=$1
+artifacts=$2
+source "$(dirname "$0")/e2e-lib.sh"
+mkdir -p "$artifacts"
+
+start_display
+start_program "$program"
+
+shot "$main_window" "$work/before.png"
+before=$(number_box "$work/before.png")
+keys space
+# The timer runs from start-up, so the first call comes within one interval, the next one
+# interval later; two intervals (2.4 s) bound each wait.
+first=$(wait_for_change "$main_window" "$before" 2.4) || fail "no number shown within two intervals of Space"
+second=$(wait_for_change "$main_window" "$first" 2.4) || fail "the number did not change within two intervals"
+echo "calling: the number display changed twice"
+sleep 2.5
+shot "$main_window" "$artifacts/main-window.png"
+
+keys F4
+zoom=$(wait_window '^The Zoomed Number$')
+shot "$zoom" "$work/zoom-0.png"
+xdotool windowfocus --sync "$main_window"
+for i in $(seq 30); do
+    sleep 0.2
+    shot "$zoom" "$work/zoom-1.png"
+    differs "$work/zoom-0.png" "$work/zoom-1.png" && break
+done
+differs "$work/zoom-0.png" "$work/zoom-1.png" || fail "the zoom window did not show the next call"
+cp "$work/zoom-1.png" "$artifacts/zoom-window.png"
+echo "zoom: the window follows the calls"
+
+keys F7
+about=$(wait_window '^About Tabro-Kalvor$')
+shot "$about" "$artifacts/about-window.png"
+echo "about: the window opened"
+
+quit_program
+echo "exit: F12 and Enter ended the program with status 0"

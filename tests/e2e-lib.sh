@@ -1,0 +1,127 @@
+# Shared steps of the end-to-end tests: a private X display, the program under it, keys
+# sent as a user types them, and looks at the number display. Sourced, not run.
+set -euo pipefail
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    [ -n "${KEEP_WORK:-}" ] && cp -r "$work" "$KEEP_WORK" || true; rm -rf "$work"
+}
+trap cleanup EXIT
+# Keep the program and its helpers away from the user's own folders and sound server.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/home/.config" \
+    XDG_CACHE_HOME="$work/home/.cache"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export PULSE_SERVER="unix:$work/no-sound-server"
+unset QT_QPA_PLATFORM
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -s "$work/program.log" ]; then
+        echo "--- the program said:" >&2
+        tail -n 60 "$work/program.log" >&2
+    fi
+    exit 1
+}
+
+start_display() {
+    Xvfb -screen 0 1024x768x24 -nolisten tcp -displayfd 3 3>"$work/display" 2>"$work/xvfb.log" &
+    pids+=($!)
+    local i
+    for i in $(seq 100); do
+        [ -s "$work/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(cat "$work/display")"
+}
+
+# start_program PATH: starts it and waits for its main window; sets program_pid and main_window.
+start_program() {
+    "$1" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    pids+=("$program_pid")
+    main_window=$(wait_window '^The Tabro-Kalvor$')
+    xdotool windowfocus --sync "$main_window"
+    sleep 0.3
+}
+
+# wait_window TITLE-REGEX: prints the id of the window once it is shown.
+wait_window() {
+    local i id
+    for i in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "no window titled $1"
+}
+
+keys() {
+    xdotool key --delay 50 "$@"
+}
+
+# shot WINDOW FILE: the window as it is on screen.
+shot() {
+    import -window "$1" "$2"
+}
+
+# number_box FILE: the main window's called-number box, cut out of a shot.
+number_box() {
+    local height
+    height=$(identify -format '%h' "$1")
+    convert "$1" -crop "57x25+264+$((height - 42))" +repage "$1.box.png"
+    echo "$1.box.png"
+}
+
+# differs A B: true when two images differ in any pixel.
+differs() {
+    local changed
+    changed=$(compare -metric AE "$1" "$2" null: 2>&1 || true)
+    [ "${changed%% *}" != "0" ]
+}
+
+# wait_for_change WINDOW REFERENCE-BOX SECONDS: waits until the number box differs from the
+# reference; prints the new box.
+wait_for_change() {
+    local deadline now box
+    deadline=$(( $(date +%s%N) + ${3%.*}000000000 + ${3#*.}00000000 ))
+    while :; do
+        shot "$1" "$work/poll.png"
+        box=$(number_box "$work/poll.png")
+        if differs "$box" "$2"; then
+            cp "$box" "$work/changed-$(date +%s%N).png"
+            ls -t "$work"/changed-*.png | head -n 1
+            return 0
+        fi
+        now=$(date +%s%N)
+        [ "$now" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# quit_program: F12, then Enter on the question; the program must end with status 0.
+quit_program() {
+    xdotool windowfocus --sync "$main_window"
+    keys F12
+    local question
+    question=$(wait_window '^Quitting Game$')
+    xdotool windowfocus --sync "$question"
+    keys Return
+    local i
+    for i in $(seq 50); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end after Exit and Yes"
+    local status=0
+    wait "$program_pid" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
