@@ -1,4 +1,6 @@
 #include "clipstore.h"
+#include "fakes.h"
+#include "game.h"
 #include "playwave.h"
 #include "wavedecoder.h"
 #include "waveplayer.h"
@@ -103,6 +105,7 @@ private Q_SLOTS:
     void missingAndCorruptFilesAreSilentAndTheNextPlays();
     void storeReadsEachFileOnce();
     void pathAlwaysGetsASeparator();
+    void gameGoesOnOverBadFilesAsIfMuted();
 };
 
 void TestSound::decodesPlayableFormats_data()
@@ -282,6 +285,51 @@ void TestSound::pathAlwaysGetsASeparator()
     QCOMPARE(wavePath(QStringLiteral("/opt/caller"), QStringLiteral("7.wav")), QStringLiteral("/opt/caller") + sep + QStringLiteral("7.wav"));
     QCOMPARE(wavePath(QStringLiteral("/opt/caller") + sep, QStringLiteral("7.wav")),
              QStringLiteral("/opt/caller") + sep + sep + QStringLiteral("7.wav"));
+}
+
+// A program folder where only some recordings are good: a full game with sound on ends
+// exactly like one with sound off, and only the good files are heard.
+void TestSound::gameGoesOnOverBadFilesAsIfMuted()
+{
+    QTemporaryDir dir;
+    for (int n = 1; n <= 90; ++n) {
+        const QString path = wavePath(dir.path(), QString::number(n) + QStringLiteral(".wav"));
+        if (n % 3 == 0)
+            writeFile(path, wave(1, 22050, 16, 1000));
+        else if (n % 3 == 1)
+            writeFile(path, QByteArray("not a wave"));
+        // n % 3 == 2: no file at all
+    }
+    auto playGame = [&](bool muted, std::size_t &heard) {
+        FakeBoard board;
+        FakeControls controls;
+        FakeQuestion question;
+        question.answers = {true};
+        FakeQuitter quitter;
+        ScriptedRandom random(11);
+        ClipStore store;
+        FakeOutput output;
+        WavePlayer player(store, output);
+        Game game(board, controls, player, question, quitter, random, dir.path());
+        game.Form_Load();
+        if (muted)
+            game.mnuMute_Click();
+        game.cmdStart_Click();
+        const auto order = game.state().callorder;
+        for (int i = 0; i < 90; ++i)
+            game.tmrRand_Timer();
+        heard = output.plays.size();
+        return std::make_tuple(board.marks, order, controls.counter, controls.called, question.asked.size(),
+                               game.state().callpos, game.state().callcount);
+    };
+    std::size_t heardOn = 0;
+    std::size_t heardOff = 0;
+    const auto on = playGame(false, heardOn);
+    const auto off = playGame(true, heardOff);
+    QVERIFY(on == off);
+    QCOMPARE(heardOn, std::size_t(30));
+    QCOMPARE(heardOff, std::size_t(0));
+    QCOMPARE(std::get<4>(on), 1); // one continue question, then a fresh game
 }
 
 QTEST_GUILESS_MAIN(TestSound)
