@@ -86,6 +86,18 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// A player over a fresh folder holding 7.wav, a tenth of a second long.
+struct PlayerRig
+{
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("7.wav"));
+    ClipStore store;
+    FakeOutput output;
+    WavePlayer player{store, output};
+
+    PlayerRig() { writeFile(path, wave(1, 22050, 16, 2205)); }
+};
+
 } // namespace
 
 class TestSound : public QObject
@@ -192,56 +204,40 @@ void TestSound::commandWordsInAnyCasePlayOnce_data()
 void TestSound::commandWordsInAnyCasePlayOnce()
 {
     QFETCH(QStringList, words);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("7.wav"));
-    writeFile(path, wave(1, 22050, 16, 2205));
-    ClipStore store;
-    FakeOutput output;
-    WavePlayer player(store, output);
-    player.setDeviceType(QStringLiteral("WaveAudio"));
-    player.setFileName(path);
+    PlayerRig rig;
+    rig.player.setDeviceType(QStringLiteral("WaveAudio"));
+    rig.player.setFileName(rig.path);
     for (const QString &word : words)
-        player.setCommand(word);
-    QCOMPARE(output.plays.size(), std::size_t(1));
-    QCOMPARE(output.plays.front()->samples.size(), std::size_t(2205));
-    QVERIFY(!player.isOpen()); // closed again, while the sound goes on
+        rig.player.setCommand(word);
+    QCOMPARE(rig.output.plays.size(), std::size_t(1));
+    QCOMPARE(rig.output.plays.front()->samples.size(), std::size_t(2205));
+    QVERIFY(!rig.player.isOpen()); // closed again, while the sound goes on
 }
 
 void TestSound::onlyTheWaveDeviceOpens()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("7.wav"));
-    writeFile(path, wave(1, 22050, 16, 2205));
-    ClipStore store;
-    FakeOutput output;
-    WavePlayer player(store, output);
-    player.setFileName(path);
-    playwave(player, path);
-    QVERIFY(output.plays.empty()); // no device type yet
-    player.setDeviceType(QStringLiteral("CDAudio"));
-    playwave(player, path);
-    QVERIFY(output.plays.empty());
-    player.setDeviceType(QStringLiteral("waveaudio"));
-    playwave(player, path);
-    QCOMPARE(output.plays.size(), std::size_t(1));
+    PlayerRig rig;
+    playwave(rig.player, rig.path);
+    QVERIFY(rig.output.plays.empty()); // no device type yet
+    rig.player.setDeviceType(QStringLiteral("CDAudio"));
+    playwave(rig.player, rig.path);
+    QVERIFY(rig.output.plays.empty());
+    rig.player.setDeviceType(QStringLiteral("waveaudio"));
+    playwave(rig.player, rig.path);
+    QCOMPARE(rig.output.plays.size(), std::size_t(1));
 }
 
 void TestSound::soundWithoutOpenOrAfterClosePlaysNothing()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("7.wav"));
-    writeFile(path, wave(1, 22050, 16, 2205));
-    ClipStore store;
-    FakeOutput output;
-    WavePlayer player(store, output);
-    player.setDeviceType(QStringLiteral("WaveAudio"));
-    player.setFileName(path);
-    player.setCommand(QStringLiteral("Sound"));
-    player.setCommand(QStringLiteral("Open"));
-    player.setCommand(QStringLiteral("Close"));
-    player.setCommand(QStringLiteral("Sound"));
-    player.setCommand(QStringLiteral("Rewind"));
-    QVERIFY(output.plays.empty());
+    PlayerRig rig;
+    rig.player.setDeviceType(QStringLiteral("WaveAudio"));
+    rig.player.setFileName(rig.path);
+    rig.player.setCommand(QStringLiteral("Sound"));
+    rig.player.setCommand(QStringLiteral("Open"));
+    rig.player.setCommand(QStringLiteral("Close"));
+    rig.player.setCommand(QStringLiteral("Sound"));
+    rig.player.setCommand(QStringLiteral("Rewind"));
+    QVERIFY(rig.output.plays.empty());
 }
 
 void TestSound::missingAndCorruptFilesAreSilentAndTheNextPlays()

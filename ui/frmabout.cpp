@@ -9,13 +9,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-namespace {
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twips(left), twips(top), twips(width), twips(height));
-}
-}
-
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))

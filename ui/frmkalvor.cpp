@@ -26,10 +26,6 @@ static void loadResources()
 namespace {
 const QColor Purple(128, 0, 128);
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twips(left), twips(top), twips(width), twips(height));
-}
 
 void setTextColour(QWidget *widget, const QColor &colour)
 {

@@ -7,13 +7,6 @@
 #include <QPushButton>
 #include <QSlider>
 
-namespace {
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twips(left), twips(top), twips(width), twips(height));
-}
-}
-
 frmSetTime::frmSetTime(QWidget *owner)
     : QWidget(owner, Qt::Window)
 {

@@ -25,12 +25,12 @@ frmZoom::frmZoom(std::function<QString()> calledText, QWidget *owner)
 
     cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    cmdExit->setGeometry(twips(1680), twips(2640), twips(1335), twips(375));
+    cmdExit->setGeometry(twipsRect(1680, 2640, 1335, 375));
     cmdExit->setAccessibleName(tr("Close the zoomed number"));
 
     txtNumber = new ZoomNumberBox(this);
     txtNumber->setObjectName(QStringLiteral("txtNumber"));
-    txtNumber->setGeometry(twips(840), twips(240), twips(3015), twips(2055));
+    txtNumber->setGeometry(twipsRect(840, 240, 3015, 2055));
     txtNumber->setAlignment(Qt::AlignCenter);
     txtNumber->setFont(windowFont(QStringLiteral("Arial"), 72, true));
     txtNumber->setReadOnly(true);
