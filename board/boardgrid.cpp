@@ -7,36 +7,17 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QProxyStyle>
 
 const QColor BoardGrid::CellColour(255, 224, 192);
 const QColor BoardGrid::MarkColour(128, 0, 128);
 const QColor BoardGrid::LineColour(192, 192, 192);
 const QColor BoardGrid::BeyondColour(128, 128, 128);
 
-namespace {
-// Light-grey grid lines whatever the platform's style draws by default.
-class GridLineStyle : public QProxyStyle
-{
-public:
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override
-    {
-        if (hint == SH_Table_GridLineColor)
-            return int(BoardGrid::LineColour.rgb());
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-}
-
 BoardGrid::BoardGrid(QWidget *parent)
     : QTableWidget(Size, Size, parent)
 {
     setObjectName(QStringLiteral("grdTable"));
     setAccessibleName(tr("Board"));
-    auto *lines = new GridLineStyle;
-    lines->setParent(this);
-    setStyle(lines);
 
     horizontalHeader()->hide();
     verticalHeader()->hide();
@@ -55,6 +36,7 @@ BoardGrid::BoardGrid(QWidget *parent)
 
     QPalette colours = palette();
     colours.setColor(QPalette::Base, BeyondColour);
+    colours.setColor(QPalette::Mid, LineColour); // the grid lines
     colours.setColor(QPalette::Text, colours.color(QPalette::ButtonText));
     colours.setColor(QPalette::Highlight, colours.color(QPalette::Button));
     colours.setColor(QPalette::HighlightedText, colours.color(QPalette::ButtonText));

@@ -25,17 +25,17 @@ qint64 steadyNow()
 }
 }
 
-SinkFeeder::SinkFeeder(const QAudioDevice &device)
-    : device(device)
-    , feed(this)
+SinkFeeder::SinkFeeder()
+    : feed(this)
 {
     feed.setTimerType(Qt::PreciseTimer);
     feed.setInterval(FeedMilliseconds);
     connect(&feed, &QTimer::timeout, this, &SinkFeeder::pump);
 }
 
-void SinkFeeder::begin()
+void SinkFeeder::begin(const QAudioDevice &output)
 {
+    device = output;
     openSink();
     feed.start();
 }
@@ -104,23 +104,34 @@ void SinkFeeder::pump()
 
 SinkOutput::SinkOutput(QObject *parent)
     : QObject(parent)
-    , worker(new SinkFeeder(QMediaDevices::defaultAudioOutput()))
+    , worker(new SinkFeeder)
 {
     thread.setObjectName(QStringLiteral("sound"));
     worker->moveToThread(&thread);
-    thread.start(QThread::HighPriority);
-    QMetaObject::invokeMethod(worker, &SinkFeeder::begin, Qt::QueuedConnection);
 }
 
 SinkOutput::~SinkOutput()
 {
-    QMetaObject::invokeMethod(worker, &SinkFeeder::finish, Qt::BlockingQueuedConnection);
-    thread.quit();
-    thread.wait();
+    if (started) {
+        QMetaObject::invokeMethod(worker, &SinkFeeder::finish, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
     delete worker;
+}
+
+void SinkOutput::start()
+{
+    if (started)
+        return;
+    started = true;
+    const QAudioDevice output = QMediaDevices::defaultAudioOutput();
+    thread.start(QThread::HighPriority);
+    QMetaObject::invokeMethod(worker, [this, output] { worker->begin(output); }, Qt::QueuedConnection);
 }
 
 void SinkOutput::play(const ClipPtr &clip)
 {
-    QMetaObject::invokeMethod(worker, [this, clip] { worker->play(clip); }, Qt::QueuedConnection);
+    if (started)
+        QMetaObject::invokeMethod(worker, [this, clip] { worker->play(clip); }, Qt::QueuedConnection);
 }

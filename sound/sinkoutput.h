@@ -22,9 +22,9 @@ public:
     static constexpr int BufferMilliseconds = 60;
     static constexpr int FeedMilliseconds = 5;
 
-    explicit SinkFeeder(const QAudioDevice &device);
+    SinkFeeder();
 
-    void begin();
+    void begin(const QAudioDevice &output);
     void play(const ClipPtr &clip);
     void finish();
 
@@ -55,10 +55,14 @@ public:
     explicit SinkOutput(QObject *parent = nullptr);
     ~SinkOutput() override;
 
+    // Opens the default output; until then recordings are not heard. Kept apart from
+    // construction so the window can be painted first.
+    void start();
     void play(const ClipPtr &clip) override;
     SinkFeeder *feeder() const { return worker; }
 
 private:
     QThread thread;
     SinkFeeder *worker;
+    bool started = false;
 };

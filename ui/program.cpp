@@ -1,0 +1,80 @@
+#include "program.h"
+
+#include "appquitter.h"
+#include "clipstore.h"
+#include "clockrandomsource.h"
+#include "fonts.h"
+#include "frmkalvor.h"
+#include "messageboxquestion.h"
+#include "sinkoutput.h"
+#include "waveplayer.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace {
+// Runs a task once, after the watched window's first paint, or after a while if the
+// window is never painted (minimised at start, no display to paint on).
+class AfterFirstPaint : public QObject
+{
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> task)
+        : QObject(window)
+        , task(std::move(task))
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(1000, this, &AfterFirstPaint::run);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, &AfterFirstPaint::run);
+        }
+        return false;
+    }
+
+private:
+    void run()
+    {
+        if (!task)
+            return;
+        const auto once = std::move(task);
+        task = nullptr;
+        once();
+    }
+
+    std::function<void()> task;
+};
+}
+
+int runProgram(int argc, char *argv[], const std::function<void(frmKalvor &)> &created)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tabro-kalvor"));
+    registerFontSubstitutes();
+
+    const QString directory = QCoreApplication::applicationDirPath();
+    ClipStore clips;
+    SinkOutput output;
+    WavePlayer mmplayer(clips, output);
+    WavePlayer greetingPlayer(clips, output);
+    MessageBoxQuestion question;
+    AppQuitter quitter;
+    ClockRandomSource random;
+
+    frmKalvor window(mmplayer, greetingPlayer, question, quitter, random, directory);
+    question.setParentWindow(&window);
+    // The sound output and the recordings are made ready once the window is on screen,
+    // long before the first call can come.
+    new AfterFirstPaint(&window, [&] {
+        output.start();
+        clips.preload(directory);
+    });
+    if (created)
+        created(window);
+    window.show();
+    return QApplication::exec();
+}
