@@ -86,6 +86,15 @@ double sampleAt(const char *p, const Format &format)
 
 ClipPtr convert(const char *data, quint32 frames, const Format &format)
 {
+    // Our own recordings are already in the output's format: copy them as they are.
+    if (format.tag == TagPcm && format.bits == 16 && format.channels == 1 && format.rate == Clip::SampleRate) {
+        auto clip = std::make_shared<Clip>();
+        clip->samples.resize(frames);
+        for (quint32 f = 0; f < frames; ++f)
+            clip->samples[f] = std::int16_t(le16(data + qint64(f) * 2));
+        return clip;
+    }
+
     const int bytesPerSample = format.bits / 8;
     std::vector<double> mono(frames);
     for (quint32 f = 0; f < frames; ++f) {

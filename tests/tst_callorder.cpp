@@ -20,6 +20,7 @@ private Q_SLOTS:
     void searchReseedsOncePerGame();
     void proposalWeightsMatchTheRounding();
     void twoGamesInARowGetDifferentOrders();
+    void clockSourceProposesWithTheRoundingWeights();
 };
 
 void TestCallOrder::preparedOrderIsAPermutationWithTheWholePoolPlaced()
@@ -148,6 +149,23 @@ void TestCallOrder::twoGamesInARowGetDifferentOrders()
     initialization(first, a);
     initialization(second, b);
     QVERIFY(first.callorder != second.callorder);
+}
+
+// The program's own generator, from a fixed seed: its proposals follow the same weights.
+void TestCallOrder::clockSourceProposesWithTheRoundingWeights()
+{
+    ClockRandomSource random(42);
+    std::array<long, 91> counts{};
+    const long draws = 900000;
+    for (long i = 0; i < draws; ++i)
+        ++counts[proposal(random.next())];
+    QCOMPARE(counts[0], 0L);
+    for (int n = 1; n <= 90; ++n) {
+        const double p = (n == 1 || n == 90) ? 0.5 / 89 : 1.0 / 89;
+        const double sigma = std::sqrt(double(draws) * p * (1 - p));
+        QVERIFY2(std::abs(double(counts[n]) - double(draws) * p) < 5 * sigma,
+                 qPrintable(QStringLiteral("number %1 proposed %2 times").arg(n).arg(counts[n])));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCallOrder)
