@@ -211,13 +211,13 @@ struct ProbeRun
     double peakMb = NAN;
 };
 
-ProbeRun runProbe(const QString &program)
+ProbeRun runProbe(const QString &program, const QStringList &arguments = {})
 {
     ProbeRun run;
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     const qint64 t0 = nowNs();
-    process.start(program, {});
+    process.start(program, arguments);
     if (!process.waitForFinished(20000)) {
         process.kill();
         process.waitForFinished();
@@ -236,10 +236,13 @@ ProbeRun runProbe(const QString &program)
 void startupFigures(const Options &options)
 {
     const QString dir = QCoreApplication::applicationDirPath();
-    std::vector<double> ours, ourMemory, floor, floorMemory;
+    std::vector<double> ours, ourMemory, floor, floorMemory, withText;
     for (int i = 0; i < options.runs; ++i) {
         const ProbeRun a = runProbe(dir + QStringLiteral("/tk-startup-probe"));
         const ProbeRun b = runProbe(dir + QStringLiteral("/tk-empty-window"));
+        const ProbeRun c = runProbe(dir + QStringLiteral("/tk-empty-window"), {QStringLiteral("--text")});
+        if (!std::isnan(c.startupMs))
+            withText.push_back(c.startupMs);
         if (!std::isnan(a.startupMs) && !std::isnan(b.startupMs)) {
             ours.push_back(a.startupMs);
             ourMemory.push_back(a.peakMb);
@@ -259,6 +262,9 @@ void startupFigures(const Options &options)
     report("   the caller", "ms", s, "median <= 1.5 x bare window", s.median <= 1.5 * f.median);
     report("   a bare Qt Widgets window", "ms", f, "(floor)", true);
     std::printf("   ratio of medians %.2f\n", s.median / f.median);
+    const Summary t = Summary::of(withText);
+    report("   a bare window with one line of text", "ms", t, "(floor with fonts started)", true);
+    std::printf("   ratio of medians against it %.2f\n", s.median / t.median);
     report("   the caller, peak memory", "MB", m, "median <= 2 x bare window", m.median <= 2 * fm.median);
     report("   a bare Qt Widgets window, peak memory", "MB", fm, "(floor)", true);
     std::printf("   ratio of medians %.2f\n", m.median / fm.median);
