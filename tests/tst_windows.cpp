@@ -32,6 +32,7 @@ private Q_SLOTS:
     void zoomOpensEmptyAndFollowsTheNextCall();
     void secondZoomStopsFollowing();
     void zoomClosedWhileFollowingIsRecreatedHidden();
+    void zoomClosedByANewGameIsMadeAgainForTheNextCallAtOnce();
     void zoomNumberFocusCopiesTheCalledNumber();
     void newGameClosesTheZoomAndKeepsTheFlag();
     void aboutGreetsWhileMutedWithLowerCaseWords();
@@ -170,6 +171,24 @@ void TestWindows::zoomClosedWhileFollowingIsRecreatedHidden()
     QVERIFY(hidden->isVisible());
     QCOMPARE(hidden->number(), QString::number(rig.state().callorder[1]));
     QCOMPARE(rig.state().zoomflag, 0);
+}
+
+// The closed window is discarded later by the event loop; a call before that must not
+// write into the window on its way out, or the number is lost.
+void TestWindows::zoomClosedByANewGameIsMadeAgainForTheNextCallAtOnce()
+{
+    WindowRig rig;
+    rig.action("mnuZoom")->trigger();
+    QPointer<frmZoom> first = rig.window.zoomWindow();
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(90); // Yes: the new game closes the zoom window
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick();
+    frmZoom *second = rig.window.zoomWindow();
+    QVERIFY(second && second != first.data());
+    QVERIFY(!second->isVisible());
+    QCOMPARE(second->number(), QString::number(rig.state().callorder[1]));
+    QTRY_VERIFY(!first); // the old one is gone once the event loop runs
 }
 
 void TestWindows::zoomNumberFocusCopiesTheCalledNumber()

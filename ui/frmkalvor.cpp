@@ -201,8 +201,10 @@ void frmKalvor::closeZoom()
 
 frmZoom *frmKalvor::zoomWindowCreated()
 {
-    if (!zoom)
+    if (!zoom) {
         zoom = new frmZoom([this] { return txtgen->text(); }, this);
+        zoom->installEventFilter(this);
+    }
     return zoom;
 }
 
@@ -219,6 +221,7 @@ void frmKalvor::mnuStime_Click()
 {
     if (!setTime) {
         setTime = new frmSetTime(this);
+        setTime->installEventFilter(this);
         connect(setTime, &frmSetTime::intervalChosen, caller.get(), &Game::setInterval);
     }
     showOnTop(setTime);
@@ -232,9 +235,26 @@ void frmKalvor::mnuZoom_Click()
 
 void frmKalvor::mnuAbout_Click()
 {
-    if (!about)
+    if (!about) {
         about = new frmAbout(greetingPlayer, caller->programDirectory(), this);
+        about->installEventFilter(this);
+    }
     showOnTop(about);
+}
+
+// A closed window is discarded; it is forgotten at once, so the next use makes a new one
+// even before the old one is gone.
+bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close) {
+        if (watched == zoom)
+            zoom = nullptr;
+        else if (watched == setTime)
+            setTime = nullptr;
+        else if (watched == about)
+            about = nullptr;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmKalvor::showEvent(QShowEvent *event)

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "clipstore.h"
+#include "fakes.h"
+#include "frmkalvor.h"
+#include "numbertext.h"
+#include "waveplayer.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+
+#include <set>
+
+// The real main window playing whole games as fast as the machine allows: the timer's
+// handler is called directly, every continue question is answered Yes, the zoom window
+// follows the calls (so every game closes it and the next call makes it again), and the
+// player reads the shipped recordings into a counting output.
+class Soak
+{
+public:
+    class CountingOutput : public AudioOutput
+    {
+    public:
+        void play(const ClipPtr &) override { ++plays; }
+        long plays = 0;
+    };
+
+    Soak()
+    {
+        clips.preload(QCoreApplication::applicationDirPath());
+        window.game().mnuZoom_Click();
+        calledBox = window.findChild<QLineEdit *>(QStringLiteral("txtCtr"));
+        QObject::connect(&window.game(), &Game::numberCalled, [this](int n) { called.push_back(n); });
+    }
+
+    // Plays one game to its end; returns an empty string or what went wrong.
+    QString playGame()
+    {
+        Game &game = window.game();
+        if (window.startCaption() != QStringLiteral("&Start"))
+            return QStringLiteral("the button does not offer Start before the game");
+        called.clear();
+        game.cmdStart_Click();
+        for (int call = 1; call <= 90; ++call) {
+            game.tmrRand_Timer();
+            if (int(called.size()) != call)
+                return QStringLiteral("call %1 did not call a number").arg(call);
+            if (calledBox->text() != numberText(call))
+                return QStringLiteral("call %1 shows the count %2").arg(call).arg(calledBox->text());
+        }
+        const std::set<int> distinct(called.begin(), called.end());
+        if (distinct.size() != 90 || *distinct.begin() != 1 || *distinct.rbegin() != 90)
+            return QStringLiteral("the game did not call each of 1 to 90 exactly once");
+        if (game.state().callpos != 1 || game.state().callcount != 0 || game.state().running != 0)
+            return QStringLiteral("the new game was not prepared");
+        // Windows closed by the new game are discarded here, as the event loop would.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ++games;
+        return QString();
+    }
+
+    int objectCount() const { return int(window.findChildren<QObject *>().size()); }
+    static int windowCount() { return int(QApplication::topLevelWidgets().size()); }
+
+    static long residentKb()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').first().toLong();
+        return -1;
+    }
+
+    ClipStore clips;
+    CountingOutput output;
+    WavePlayer player{clips, output};
+    FakePlayer greeting;
+    FakeQuestion question; // answers Yes
+    FakeQuitter quitter;
+    ScriptedRandom random{20261207};
+    frmKalvor window{player, greeting, question, quitter, random, QCoreApplication::applicationDirPath()};
+    QLineEdit *calledBox = nullptr;
+    std::vector<int> called;
+    long games = 0;
+};
