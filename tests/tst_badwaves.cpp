@@ -1,0 +1,174 @@
+#include "clipstore.h"
+#include "playwave.h"
+#include "wavefiles.h"
+#include "waveplayer.h"
+#include "windowrig.h"
+
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+using wavefiles::wave;
+
+namespace {
+
+class RecordingOutput : public AudioOutput
+{
+public:
+    void play(const ClipPtr &clip) override { lengths.push_back(clip->samples.size()); }
+    std::vector<std::size_t> lengths;
+};
+
+// A good recording of n is a tone of 1000 + n samples, so what played can be told apart.
+std::size_t goodLength(int n)
+{
+    return std::size_t(1000 + n);
+}
+
+struct Played
+{
+    QStringList shown; // number and count after every call
+    std::vector<std::size_t> lengths;
+    GameState after;
+};
+
+// A full game over the folder with 45 then 46 called first; the real window and player.
+Played playGame(const QString &directory, bool muted)
+{
+    ClipStore clips;
+    clips.preload(directory);
+    RecordingOutput output;
+    WavePlayer player(clips, output);
+    FakePlayer greeting;
+    FakeQuestion question;
+    FakeQuitter quitter;
+    ScriptedRandom random(45);
+    frmKalvor window(player, greeting, question, quitter, random, directory);
+    Game &game = window.game();
+    auto &order = game.state().callorder;
+    std::swap(order[1], *std::find(order.begin() + 1, order.end(), std::int16_t(45)));
+    std::swap(order[2], *std::find(order.begin() + 1, order.end(), std::int16_t(46)));
+    if (muted)
+        game.mnuMute_Click();
+    game.cmdStart_Click();
+    Played played;
+    for (int i = 0; i < 90; ++i) {
+        game.tmrRand_Timer();
+        played.shown << window.calledText() + QLatin1Char('/') + window.findChild<QLineEdit *>(QStringLiteral("txtCtr"))->text();
+    }
+    played.lengths = output.lengths;
+    played.after = game.state();
+    return played;
+}
+
+} // namespace
+
+class TestBadWaves : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void callingGoesOnOverAnyFile_data();
+    void callingGoesOnOverAnyFile();
+};
+
+void TestBadWaves::callingGoesOnOverAnyFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("plays");
+    const QString plain = QStringLiteral("caller");
+    QTest::newRow("no file") << QStringLiteral("missing") << plain << false;
+    QTest::newRow("zero bytes") << QStringLiteral("empty") << plain << false;
+    QTest::newRow("header with no data") << QStringLiteral("header") << plain << false;
+    QTest::newRow("truncated data") << QStringLiteral("truncated") << plain << false;
+    QTest::newRow("random bytes") << QStringLiteral("random") << plain << false;
+    QTest::newRow("text named like a wave") << QStringLiteral("text") << plain << false;
+    QTest::newRow("a folder named 45.wav") << QStringLiteral("folder") << plain << false;
+    QTest::newRow("unreadable file") << QStringLiteral("unreadable") << plain << false;
+    QTest::newRow("100 MB file") << QStringLiteral("huge") << plain << false;
+    QTest::newRow("8-bit plays") << QStringLiteral("8bit") << plain << true;
+    QTest::newRow("48 kHz plays") << QStringLiteral("48k") << plain << true;
+    QTest::newRow("stereo plays") << QStringLiteral("stereo") << plain << true;
+    QTest::newRow("float plays") << QStringLiteral("float") << plain << true;
+    QTest::newRow("folder with spaces and accents") << QStringLiteral("good") << QStringLiteral("Bingo Hall – Café Ünïcode") << true;
+}
+
+void TestBadWaves::callingGoesOnOverAnyFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, folder);
+    QFETCH(bool, plays);
+    QTemporaryDir temporary;
+    QVERIFY(QDir(temporary.path()).mkpath(folder));
+    const QString directory = temporary.filePath(folder);
+    for (int n = 1; n <= 90; ++n)
+        QVERIFY(wavefiles::writeFile(wavePath(directory, QString::number(n) + QStringLiteral(".wav")),
+                                     wave(1, 22050, 16, int(goodLength(n)))));
+    const QString path = wavePath(directory, QStringLiteral("45.wav"));
+    const QByteArray good = wave(1, 22050, 16, int(goodLength(45)));
+    QFile::remove(path);
+    if (kind == QStringLiteral("empty")) {
+        QVERIFY(wavefiles::writeFile(path, QByteArray()));
+    } else if (kind == QStringLiteral("header")) {
+        QVERIFY(wavefiles::writeFile(path, good.left(36)));
+    } else if (kind == QStringLiteral("truncated")) {
+        QVERIFY(wavefiles::writeFile(path, good.left(good.size() / 2)));
+    } else if (kind == QStringLiteral("random")) {
+        QByteArray noise(4096, '\0');
+        quint32 x = 45;
+        for (char &c : noise) {
+            x = x * 1664525u + 1013904223u;
+            c = char(x >> 24);
+        }
+        QVERIFY(wavefiles::writeFile(path, noise));
+    } else if (kind == QStringLiteral("text")) {
+        QVERIFY(wavefiles::writeFile(path, QByteArray("forty-five\n")));
+    } else if (kind == QStringLiteral("folder")) {
+        QVERIFY(QDir(directory).mkdir(QStringLiteral("45.wav")));
+    } else if (kind == QStringLiteral("unreadable")) {
+        QVERIFY(wavefiles::writeFile(path, good));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+        plays = ::access(QFile::encodeName(path).constData(), R_OK) == 0; // root reads anything
+    } else if (kind == QStringLiteral("huge")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray header = good.left(44);
+        header.replace(40, 4, QByteArray("\x00\x00\x40\x06", 4)); // data of 100 MiB
+        file.write(header);
+        QVERIFY(file.resize(100LL * 1024 * 1024 + 44));
+    } else if (kind == QStringLiteral("8bit")) {
+        QVERIFY(wavefiles::writeFile(path, wave(1, 22050, 8, int(goodLength(45)))));
+    } else if (kind == QStringLiteral("48k")) {
+        QVERIFY(wavefiles::writeFile(path, wave(1, 48000, 16, 4800)));
+    } else if (kind == QStringLiteral("stereo")) {
+        QVERIFY(wavefiles::writeFile(path, wave(2, 22050, 16, int(goodLength(45)))));
+    } else if (kind == QStringLiteral("float")) {
+        QVERIFY(wavefiles::writeFile(path, wave(1, 44100, 32, 4410, 3)));
+    } else if (kind == QStringLiteral("good")) {
+        QVERIFY(wavefiles::writeFile(path, good));
+    }
+
+    const Played heard = playGame(directory, false);
+    const Played silent = playGame(directory, true);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // The calling went on exactly as with sound off.
+    QCOMPARE(heard.shown.size(), 90);
+    QCOMPARE(heard.shown, silent.shown);
+    QCOMPARE(heard.after.callorder, silent.after.callorder);
+    QCOMPARE(heard.after.callpos, silent.after.callpos);
+    QCOMPARE(heard.shown.first(), QStringLiteral("45/ 1"));
+    QVERIFY(silent.lengths.empty());
+    // 45 was heard only if it could be; the next good file, 46, played right after.
+    QCOMPARE(heard.lengths.size(), std::size_t(plays ? 90 : 89));
+    QCOMPARE(heard.lengths[plays ? 1 : 0], goodLength(46));
+    if (plays)
+        QVERIFY(heard.lengths[0] > 0);
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!(qobject_cast<QMessageBox *>(window) && window->isVisible()), "a message box appeared");
+}
+
+QTEST_MAIN(TestBadWaves)
+#include "tst_badwaves.moc"
