@@ -2,6 +2,8 @@
 
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QDir>
+#include <QFileInfo>
 #include <QMediaDevices>
 
 #include <algorithm>
@@ -120,11 +122,30 @@ SinkOutput::~SinkOutput()
     delete worker;
 }
 
+// The sound server's client library writes a login cookie into the user's configuration
+// when it finds none there. This program writes nothing, so in that case it hands the
+// library an all-zero cookie it can read but never write; same-user connections
+// are let in by their credentials. An existing cookie, or one the user names, is kept.
+static void keepCookieUnwritten()
+{
+    if (qEnvironmentVariableIsSet("PULSE_COOKIE"))
+        return;
+    const QString home = QDir::homePath();
+    const QString config = qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME")
+        ? home + QStringLiteral("/.config")
+        : qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (QFileInfo::exists(config + QStringLiteral("/pulse/cookie"))
+        || QFileInfo::exists(home + QStringLiteral("/.pulse-cookie")))
+        return;
+    qputenv("PULSE_COOKIE", QByteArrayLiteral("/dev/zero"));
+}
+
 void SinkOutput::start()
 {
     if (started)
         return;
     started = true;
+    keepCookieUnwritten();
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
     thread.start(QThread::HighPriority);
     QMetaObject::invokeMethod(worker, [this, output] { worker->begin(output); }, Qt::QueuedConnection);

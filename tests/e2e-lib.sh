@@ -40,6 +40,26 @@ start_display() {
     export DISPLAY=":$(cat "$work/display")"
 }
 
+# The null sink stands in for a sound card. Left to rewind, it renders up to two seconds
+# ahead and a stream that joins it waits that long once; a card's sink rewinds for the
+# newcomer, so the stand-in is told not to render ahead.
+start_sound_server() {
+    # The server and its tools keep their files apart from the program's home.
+    mkdir -p "$work/pulse/home" "$XDG_RUNTIME_DIR/pulse"
+    HOME="$work/pulse/home" XDG_CONFIG_HOME="$work/pulse/home/.config" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
+        -L "module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native" \
+        -L "module-null-sink sink_name=null rate=22050 channels=1 norewinds=1" >"$work/pulse.log" 2>&1 &
+    pids+=($!)
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    local i
+    for i in $(seq 100); do
+        HOME="$work/pulse/home" pactl info >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    cat "$work/pulse.log" >&2
+    fail "the sound server did not start"
+}
+
 # start_program PATH: starts it and waits for its main window; sets program_pid and main_window.
 start_program() {
     "$1" >"$work/program.log" 2>&1 &

@@ -8,25 +8,6 @@ artifacts=$3
 source "$(dirname "$0")/e2e-lib.sh"
 mkdir -p "$artifacts"
 
-# The null sink stands in for a sound card. Left to rewind, it renders up to two seconds
-# ahead and a stream that joins it waits that long once; a card's sink rewinds for the
-# newcomer, so the stand-in is told not to render ahead.
-start_sound_server() {
-    mkdir -p "$work/pulse"
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
-        -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-        -L "module-null-sink sink_name=null rate=22050 channels=1 norewinds=1" >"$work/pulse.log" 2>&1 &
-    pids+=($!)
-    export PULSE_SERVER="unix:$work/pulse/native"
-    local i
-    for i in $(seq 100); do
-        pactl info >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    cat "$work/pulse.log" >&2
-    fail "the sound server did not start"
-}
-
 # record SECONDS FILE KEYS...: starts the program, types the keys, records for a while, quits.
 record() {
     local seconds=$1 file=$2
