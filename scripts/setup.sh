@@ -8,7 +8,7 @@ mode=${1:-run}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 build_packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev fonts-liberation)
-test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev pkg-config)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;
     test | sanitize) packages=("${build_packages[@]}" "${test_packages[@]}") ;;

@@ -163,5 +163,5 @@ ClipPtr WaveDecoder::decodeFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    return decode(file.read(MaxFileBytes));
+    return decode(file.read(info.size())); // the size checked above, not the limit
 }
