@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing on a Debian or Ubuntu machine, builds, then runs the program
-# ("run"), every test ("test"), or the tests of a sanitizer build ("sanitize").
+# ("run"), every test ("test"), the tests of a sanitizer build ("sanitize"), or the
+# benchmarks, the long soak and a longer fuzzing run ("bench", "bench --quick").
 # Works as root or through sudo; with everything in place it only rebuilds what changed.
 set -euo pipefail
 
@@ -11,9 +12,9 @@ build_packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev 
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev pkg-config)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;
-    test | sanitize) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+    test | sanitize | bench) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
     *)
-        echo "usage: $0 run|test|sanitize" >&2
+        echo "usage: $0 run|test|sanitize|bench [--quick]" >&2
         exit 2
         ;;
 esac
@@ -48,6 +49,10 @@ case "$mode" in
     test)
         configure_and_build "$root/build"
         ctest --test-dir "$root/build" --output-on-failure
+        ;;
+    bench)
+        configure_and_build "$root/build"
+        "$root/scripts/bench.sh" "$root/build" "${2:-}"
         ;;
     sanitize)
         configure_and_build "$root/build-sanitize" -DTK_SANITIZE=ON

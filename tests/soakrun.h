@@ -26,6 +26,18 @@ public:
         long plays = 0;
     };
 
+    // Answers Yes and only counts, so the soak itself does not grow.
+    class CountingYes : public Question
+    {
+    public:
+        bool askYesNo(const QString &, const QString &) override
+        {
+            ++asked;
+            return true;
+        }
+        long asked = 0;
+    };
+
     Soak()
     {
         clips.preload(QCoreApplication::applicationDirPath());
@@ -54,7 +66,9 @@ public:
             return QStringLiteral("the game did not call each of 1 to 90 exactly once");
         if (game.state().callpos != 1 || game.state().callcount != 0 || game.state().running != 0)
             return QStringLiteral("the new game was not prepared");
-        // Windows closed by the new game are discarded here, as the event loop would.
+        // What the event loop would do between games: deliver the posted events and discard
+        // the windows the new game closed.
+        QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ++games;
         return QString();
@@ -78,7 +92,7 @@ public:
     CountingOutput output;
     WavePlayer player{clips, output};
     FakePlayer greeting;
-    FakeQuestion question; // answers Yes
+    CountingYes question;
     FakeQuitter quitter;
     ScriptedRandom random{20261207};
     frmKalvor window{player, greeting, question, quitter, random, QCoreApplication::applicationDirPath()};

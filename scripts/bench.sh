@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The benchmark command's runs, on a private display and sound server: the performance
+# figures, the long soak, and the player's fuzzer for a longer while.
+# Usage: bench.sh BUILD-FOLDER [--quick]
+set -euo pipefail
+build=$1
+quick=${2:-}
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/tests/e2e-lib.sh"
+
+start_display
+start_sound_server
+echo "Machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo
+if [ "$quick" = "--quick" ]; then
+    "$build/bin/tk-bench" --quick
+    echo
+    "$build/bin/tk-soak" 1000
+    echo
+    bash "$here/tests/fuzz.sh" 20 "$build/fuzz-long"
+else
+    "$build/bin/tk-bench"
+    echo
+    "$build/bin/tk-soak" 10000
+    echo
+    bash "$here/tests/fuzz.sh" 300 "$build/fuzz-long"
+fi
