@@ -33,7 +33,13 @@ void TestSoak::thousandGamesCallEveryNumberOnceWithoutGrowing()
     QCOMPARE(Soak::windowCount(), windowsAfterFirst);
     QCOMPARE(soak.output.plays, 90L * 1000);
     QCOMPARE(soak.question.asked, 1000L);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing
+    // there; LeakSanitizer checks what is never freed when the test ends.
+    qInfo("memory bound not checked under AddressSanitizer");
+#else
     QVERIFY2(memoryAt1000 - memoryAt100 <= 2048, "resident memory grew by more than 2 MB");
+#endif
 }
 
 QTEST_MAIN(TestSoak)
