@@ -1,8 +1,9 @@
 #pragma once
 
+#include "procstatus.h"
+
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,16 +21,7 @@ public:
         window->installEventFilter(this);
     }
 
-    static long peakKilobytes()
-    {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').first().toLong();
-        return -1;
-    }
+    static long peakKilobytes() { return procStatusKb("VmHWM"); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override

@@ -4,10 +4,10 @@
 #include "fakes.h"
 #include "frmkalvor.h"
 #include "numbertext.h"
+#include "procstatus.h"
 #include "waveplayer.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 
 #include <set>
@@ -77,16 +77,7 @@ public:
     int objectCount() const { return int(window.findChildren<QObject *>().size()); }
     static int windowCount() { return int(QApplication::topLevelWidgets().size()); }
 
-    static long residentKb()
-    {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toLong();
-        return -1;
-    }
+    static long residentKb() { return procStatusKb("VmRSS"); }
 
     ClipStore clips;
     CountingOutput output;
