@@ -26,7 +26,6 @@ static void loadResources()
 namespace {
 const QColor Purple(128, 0, 128);
 
-
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette colours = widget->palette();
@@ -39,7 +38,6 @@ frmKalvor::frmKalvor(Player &mmplayer, Player &greetingPlayer, Question &questio
                      RandomSource &random, const QString &programDirectory, QWidget *parent)
     : QMainWindow(parent)
     , greetingPlayer(greetingPlayer)
-    , quitter(quitter)
 {
     loadResources();
     setObjectName(QStringLiteral("frmKalvor"));

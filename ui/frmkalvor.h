@@ -81,7 +81,6 @@ private:
     QAction *mnuAbout;
 
     Player &greetingPlayer;
-    Quitter &quitter;
     std::unique_ptr<Game> caller;
     QPointer<frmZoom> zoom;
     QPointer<frmSetTime> setTime;
