@@ -8,7 +8,9 @@ cleanup() {
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    [ -n "${KEEP_WORK:-}" ] && cp -r "$work" "$KEEP_WORK" || true; rm -rf "$work"
+    # KEEP_WORK=FOLDER keeps a copy of the run's files (logs, shots, recordings) for a look.
+    [ -n "${KEEP_WORK:-}" ] && cp -r "$work" "$KEEP_WORK" || true
+    rm -rf "$work"
 }
 trap cleanup EXIT
 # Keep the program and its helpers away from the user's own folders and sound server.

@@ -42,7 +42,7 @@ public:
     {
         clips.preload(QCoreApplication::applicationDirPath());
         window.game().mnuZoom_Click();
-        calledBox = window.findChild<QLineEdit *>(QStringLiteral("txtCtr"));
+        counterBox = window.findChild<QLineEdit *>(QStringLiteral("txtCtr"));
         QObject::connect(&window.game(), &Game::numberCalled, [this](int n) { called.push_back(n); });
     }
 
@@ -58,8 +58,8 @@ public:
             game.tmrRand_Timer();
             if (int(called.size()) != call)
                 return QStringLiteral("call %1 did not call a number").arg(call);
-            if (calledBox->text() != numberText(call))
-                return QStringLiteral("call %1 shows the count %2").arg(call).arg(calledBox->text());
+            if (counterBox->text() != numberText(call))
+                return QStringLiteral("call %1 shows the count %2").arg(call).arg(counterBox->text());
         }
         const std::set<int> distinct(called.begin(), called.end());
         if (distinct.size() != 90 || *distinct.begin() != 1 || *distinct.rbegin() != 90)
@@ -87,7 +87,7 @@ public:
     FakeQuitter quitter;
     ScriptedRandom random{20261207};
     frmKalvor window{player, greeting, question, quitter, random, QCoreApplication::applicationDirPath()};
-    QLineEdit *calledBox = nullptr;
+    QLineEdit *counterBox = nullptr;
     std::vector<int> called;
     long games = 0;
 };
