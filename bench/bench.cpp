@@ -1,22 +1,31 @@
 // The caller's performance figures, each printed with its median, minimum and maximum
 // and the target beside it. Needs a display and, for the sound figure, a sound server;
 // scripts/setup.sh bench provides both.
+#include "announcements.h"
 #include "callorder.h"
 #include "clipstore.h"
 #include "clockrandomsource.h"
 #include "fonts.h"
 #include "frmkalvor.h"
-#include "sinkoutput.h"
+#include "pulseoutput.h"
 #include "stats.h"
-#include "waveplayer.h"
+#include "wavedecoder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QTimer>
 
+#include <pulse/simple.h>
+#include <sndfile.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -26,27 +35,119 @@ qint64 nowNs()
         .count();
 }
 
-// Stands between the game and the real player: the device-type write opens every tick,
-// so its time is the tick's start.
-class TimedPlayer : public Player
+// Stands between the game and the real voice: preparing the player opens every tick, so
+// its time is the tick's start.
+class TimedVoice : public Announcer
 {
 public:
-    explicit TimedPlayer(Player &inner) : inner(inner) {}
-    void setDeviceType(const QString &type) override
+    explicit TimedVoice(Announcer &inner) : inner(inner) {}
+    void prepare() override
     {
         if (recording)
             tickStarts.push_back(nowNs());
-        inner.setDeviceType(type);
+        inner.prepare();
     }
-    void setFileName(const QString &path) override { inner.setFileName(path); }
-    void setCommand(const QString &command) override { inner.setCommand(command); }
+    void announce(std::int16_t n) override { inner.announce(n); }
+    void setCalling(bool calling) override { inner.setCalling(calling); }
 
     bool recording = false;
     std::vector<qint64> tickStarts;
 
 private:
-    Player &inner;
+    Announcer &inner;
 };
+
+// Listens to what leaves the sound server: the null sink's monitor, read in 5 ms pieces,
+// each stamped when it arrives less the recording stream's own latency. An announcement
+// starts where a sample stands out after a tenth of a second of silence.
+class Monitor
+{
+public:
+    explicit Monitor(int rate) : rate(rate)
+    {
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, std::uint32_t(rate), 1};
+        pa_buffer_attr buffer{};
+        buffer.maxlength = std::uint32_t(-1);
+        buffer.fragsize = std::uint32_t(pa_usec_to_bytes(5000, &spec));
+        int error = 0;
+        simple = pa_simple_new(nullptr, "tk-bench", PA_STREAM_RECORD, "null.monitor", "monitor", &spec, nullptr,
+                               &buffer, &error);
+        if (simple)
+            reader = std::thread([this] { listen(); });
+    }
+    ~Monitor()
+    {
+        stop = true;
+        if (reader.joinable())
+            reader.join();
+        if (simple)
+            pa_simple_free(simple);
+    }
+    bool works() const { return simple != nullptr; }
+    std::vector<qint64> onsets()
+    {
+        const std::lock_guard<std::mutex> locked(lock);
+        return found;
+    }
+
+private:
+    void listen()
+    {
+        std::vector<std::int16_t> piece(std::size_t(rate / 200));
+        long quiet = 0;
+        while (!stop) {
+            int error = 0;
+            if (pa_simple_read(simple, piece.data(), piece.size() * 2, &error) < 0)
+                return;
+            const qint64 arrived = nowNs() - qint64(pa_simple_get_latency(simple, &error)) * 1000;
+            for (std::size_t i = 0; i < piece.size(); ++i) {
+                if (std::abs(int(piece[i])) < 300) {
+                    ++quiet;
+                    continue;
+                }
+                if (quiet > rate / 10) {
+                    const qint64 at = arrived - qint64(double(piece.size() - i) * 1e9 / rate);
+                    const std::lock_guard<std::mutex> locked(lock);
+                    found.push_back(at);
+                }
+                quiet = 0;
+            }
+        }
+    }
+
+    int rate;
+    pa_simple *simple = nullptr;
+    std::thread reader;
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::vector<qint64> found;
+};
+
+// Context switches of every thread of this process so far.
+long contextSwitches()
+{
+    long total = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task) + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+                total += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+        }
+    }
+    return total;
+}
+
+QString sinkState()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
+    pactl.waitForFinished(5000);
+    const QList<QByteArray> fields = pactl.readAllStandardOutput().trimmed().split('\t');
+    return fields.size() >= 5 ? QString::fromUtf8(fields.last()) : QStringLiteral("unknown");
+}
 
 class AlwaysYes : public Question
 {
@@ -90,6 +191,14 @@ void waitUntil(const std::function<bool()> &done, int timeoutMs)
         loop.exec();
 }
 
+// Lets the event loop run for a while without waking it for anything else.
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 std::vector<double> offsetsMs(const std::vector<qint64> &ticks, double periodMs)
 {
     std::vector<double> offsets;
@@ -110,6 +219,7 @@ struct Options
     int calls = 90;
     int runs = 10;
     int orders = 10000;
+    int quietSeconds = 10;
 };
 
 // Figures 1 to 3: the real window and timer call a game at 1000 ms with sound on.
@@ -117,44 +227,65 @@ void callingFigures(const Options &options)
 {
     const QString directory = QCoreApplication::applicationDirPath();
     ClipStore clips;
-    clips.preload(directory);
-    SinkOutput output;
+    PulseOutput output;
+    std::mutex heardLock;
+    std::vector<qint64> heard;
+    output.clipStarted = [&] {
+        const std::lock_guard<std::mutex> locked(heardLock);
+        heard.push_back(nowNs());
+    };
+    output.rateChanged = [&](int rate) { clips.preload(directory, rate); };
     output.start();
-    WavePlayer realPlayer(clips, output);
-    TimedPlayer player(realPlayer);
-    WavePlayer greeting(clips, output);
+    Announcements realVoice(clips, output, directory);
+    TimedVoice voice(realVoice);
     AlwaysYes yes;
     NeverQuit never;
     ClockRandomSource random;
-    frmKalvor window(player, greeting, yes, never, random, directory);
+    frmKalvor window(voice, realVoice, yes, never, random);
     window.show();
-
-    std::vector<qint64> heard;
-    QObject::connect(output.feeder(), &SinkFeeder::clipStarted, &window, [&](qint64 at) { heard.push_back(at); });
-    // Let the window settle and the sound stream reach its steady state.
-    waitUntil([] { return false; }, 2000);
-
     Game &game = window.game();
+
+    // Power: the window waiting, then calling at the start interval, then stopped again;
+    // nothing else of the benchmark runs meanwhile.
+    pause(4000);
+    const long waitingFrom = contextSwitches();
+    pause(options.quietSeconds * 1000);
+    const double waitingRate = double(contextSwitches() - waitingFrom) / options.quietSeconds;
+    const QString waitingSink = sinkState();
+    game.cmdStart_Click();
+    pause(2000);
+    const long callingFrom = contextSwitches();
+    pause(options.quietSeconds * 1000);
+    const double callingRate = double(contextSwitches() - callingFrom) / options.quietSeconds;
+    const QString callingSink = sinkState();
+    game.cmdStart_Click();
+    pause(PulseOutput::ReleaseMilliseconds + 4000);
+    const QString stoppedSink = sinkState();
+    game.display();
+    game.initialization();
+
     std::vector<qint64> coarseTicks;
     QTimer coarse;
     coarse.setTimerType(Qt::CoarseTimer);
     coarse.setInterval(1000);
     QObject::connect(&coarse, &QTimer::timeout, [&] { coarseTicks.push_back(nowNs()); });
 
+    Monitor monitor(output.sampleRate());
     game.setInterval(1);
-    player.recording = true;
+    voice.recording = true;
     game.cmdStart_Click();
     coarse.start();
     const auto calls = std::size_t(options.calls);
-    waitUntil([&] { return player.tickStarts.size() >= calls && coarseTicks.size() >= calls; },
+    waitUntil([&] { return voice.tickStarts.size() >= calls && coarseTicks.size() >= calls; },
               options.calls * 1000 + 5000);
-    player.recording = false;
+    voice.recording = false;
     game.stopexec();
     coarse.stop();
-    waitUntil([] { return false; }, 300); // the last clip's hand-off
+    pause(1500); // the last announcement leaves the server
+    const std::vector<qint64> onsets = monitor.onsets();
 
     // 1. Tick schedule
-    const auto precise = offsetsMs(player.tickStarts, 1000);
+    const auto precise = offsetsMs(voice.tickStarts, 1000);
     const auto loose = offsetsMs(coarseTicks, 1000);
     const Summary preciseAbs = Summary::of(absolute(precise));
     const double p99 = Summary::percentile(absolute(precise), 99);
@@ -174,20 +305,48 @@ void callingFigures(const Options &options)
                 Summary::percentile(absolute(loose), 99), loose.back());
 
     // 2. Call-to-sound latency
-    std::printf("\n2. Call-to-sound latency (tick start to the first samples handed to the sound server)\n");
-    if (heard.size() < player.tickStarts.size()) {
-        std::printf("   only %zu of %zu announcements reached a sound server: is one running?\n", heard.size(),
-                    player.tickStarts.size());
-    } else {
+    std::printf("\n2. Call to sound\n");
+    const std::vector<qint64> ticks = voice.tickStarts;
+    auto latencies = [&](const std::vector<qint64> &times, const char *figure, double medianTarget, double maxTarget) {
         std::vector<double> latency;
-        for (std::size_t k = 0; k < player.tickStarts.size(); ++k)
-            latency.push_back(double(heard[k] - player.tickStarts[k]) / 1e6);
+        std::size_t next = 0;
+        for (qint64 tick : ticks) {
+            while (next < times.size() && times[next] < tick)
+                ++next;
+            if (next < times.size() && times[next] - tick < 500000000)
+                latency.push_back(double(times[next] - tick) / 1e6);
+        }
+        if (latency.size() < ticks.size()) {
+            std::printf("   %s: only %zu of %zu announcements found: is a sound server running?\n", figure,
+                        latency.size(), ticks.size());
+            return;
+        }
         const Summary s = Summary::of(latency);
-        report("   latency", "ms", s, "median <= 30, max <= 60 ms", s.median <= 30 && s.max <= 60);
+        char target[64];
+        std::snprintf(target, sizeof target, "median <= %.0f, max <= %.0f ms", medianTarget, maxTarget);
+        report(figure, "ms", s, target, s.median <= medianTarget && s.max <= maxTarget);
         const double others = *std::max_element(latency.begin() + 1, latency.end());
         std::printf("   first call of the game %.3f ms, latest of the others %.3f ms   target: first no later %s\n",
                     latency.front(), others, latency.front() <= others ? "MET" : "MISSED");
+    };
+    {
+        const std::lock_guard<std::mutex> locked(heardLock);
+        latencies(heard, "   tick to the first samples written to the server", 15, 30);
     }
+    if (monitor.works())
+        latencies(onsets, "   tick to the first sample at the null sink's monitor", 15, 30);
+    else
+        std::printf("   no null sink monitor to listen to\n");
+
+    std::printf("\n2b. Power\n");
+    std::printf("   context switches per second, waiting %.1f   target: <= 10 %s\n", waitingRate,
+                waitingRate <= 10 ? "MET" : "MISSED");
+    std::printf("   context switches per second, calling every %.1f s %.1f   target: <= 100 %s\n",
+                Game::StartInterval / 1000.0, callingRate, callingRate <= 100 ? "MET" : "MISSED");
+    std::printf("   the sink: waiting %s, calling %s, %d s after calling stopped %s   target: suspended when idle %s\n",
+                qPrintable(waitingSink), qPrintable(callingSink), PulseOutput::ReleaseMilliseconds / 1000 + 4,
+                qPrintable(stoppedSink),
+                waitingSink == QStringLiteral("SUSPENDED") && stoppedSink == QStringLiteral("SUSPENDED") ? "MET" : "MISSED");
 
     // 3. Tick cost: one tmrRand_Timer with sound on, driven directly, a game and more.
     std::vector<double> cost;
@@ -290,24 +449,55 @@ void orderFigures(const Options &options)
     report("   draws per order", "", Summary::of(draws), "(rejection loop)", true);
 }
 
+// 6. Resampling: a 15 kHz tone in a 48 kHz file, converted for a 22050 Hz device.
+void aliasFigure()
+{
+    const int rate = 48000;
+    std::vector<float> tone(static_cast<std::size_t>(rate));
+    for (std::size_t f = 0; f < tone.size(); ++f)
+        tone[f] = float(0.5 * std::sin(2 * M_PI * 15000.0 * double(f) / rate));
+    QTemporaryFile file;
+    file.open();
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE *out = sf_open(QFile::encodeName(file.fileName()).constData(), SFM_WRITE, &info);
+    sf_writef_float(out, tone.data(), rate);
+    sf_close(out);
+    const ClipPtr clip = WaveDecoder::decodeFile(file.fileName(), 22050);
+    // The middle of the clip: the tone's abrupt start and end are clicks heard in any band.
+    double energy = 0;
+    const std::size_t edge = clip->samples.size() / 10;
+    for (std::size_t i = edge; i + edge < clip->samples.size(); ++i)
+        energy += double(clip->samples[i]) * clip->samples[i];
+    const double rms = std::sqrt(energy / double(clip->samples.size() - 2 * edge)) / 32768.0;
+    const double db = 20 * std::log10(std::max(rms, 1e-12));
+    const double toneDb = 20 * std::log10(0.5 / std::sqrt(2.0));
+    std::printf("\n6. Resampling a 15 kHz tone at 48 kHz (%.1f dBFS) for a 22050 Hz device\n", toneDb);
+    std::printf("   what is left: %.1f dBFS, %.1f dB below the tone   target: >= 80 dB down %s\n", db, toneDb - db,
+                toneDb - db >= 80 ? "MET" : "MISSED");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     Options options;
-    bool only[6] = {true, true, true, true, true, true};
+    bool only[7] = {true, true, true, true, true, true, true};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             options.calls = 20;
             options.runs = 3;
             options.orders = 2000;
+            options.quietSeconds = 5;
         } else if (std::strcmp(argv[i], "--calls") == 0 && i + 1 < argc) {
             options.calls = std::max(2, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             options.runs = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
             const int figure = std::atoi(argv[++i]);
-            for (int f = 1; f <= 5; ++f)
+            for (int f = 1; f <= 6; ++f)
                 only[f] = f == figure || (figure <= 3 && f <= 3);
         }
     }
@@ -321,5 +511,7 @@ int main(int argc, char *argv[])
         startupFigures(options);
     if (only[5])
         orderFigures(options);
+    if (only[6])
+        aliasFigure();
     return 0;
 }

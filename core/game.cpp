@@ -2,23 +2,21 @@
 
 #include "callorder.h"
 #include "numbertext.h"
-#include "playwave.h"
 
 namespace {
 const QString StartCaption = QStringLiteral("&Start");
 const QString StopCaption = QStringLiteral("&Stop");
 }
 
-Game::Game(Board &board, Controls &controls, Player &mmplayer, Question &question, Quitter &quitter,
-           RandomSource &random, const QString &programDirectory, QObject *parent)
+Game::Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
+           RandomSource &random, QObject *parent)
     : QObject(parent)
     , board(board)
     , controls(controls)
-    , mmplayer(mmplayer)
+    , voice(voice)
     , question(question)
     , quitter(quitter)
     , random(random)
-    , directory(programDirectory)
 {
     // A host setting one second expects one second, not the coarse timer's 5 % slack.
     tmrRand.setTimerType(Qt::PreciseTimer);
@@ -49,12 +47,14 @@ void Game::cmdStart_Click()
         game.running = 0;
         controls.setStartCaption(StartCaption);
     }
+    updateCalling();
 }
 
 void Game::stopexec()
 {
     tmrRand.stop();
     controls.setStartCaption(StartCaption);
+    updateCalling();
 }
 
 void Game::mnuOptions_Click()
@@ -76,6 +76,7 @@ void Game::mnuMute_Click()
         game.soundflag = 1;
         controls.setMuteChecked(false);
     }
+    updateCalling();
 }
 
 void Game::mnuZoom_Click()
@@ -93,7 +94,7 @@ void Game::mnuExit_Click()
 
 void Game::tmrRand_Timer()
 {
-    mmplayer.setDeviceType(QStringLiteral("WaveAudio"));
+    voice.prepare();
     // While a question is open its answer decides what comes next; a tick in between would
     // call the last number again.
     if (asking || ended)
@@ -132,6 +133,7 @@ void Game::display()
     board.fill();
     controls.setStartCaption(StartCaption);
     game.running = 0;
+    updateCalling();
 }
 
 void Game::initialization()
@@ -141,7 +143,7 @@ void Game::initialization()
 
 void Game::announce(std::int16_t n)
 {
-    playwave(mmplayer, wavePath(directory, plainNumberText(n) + QStringLiteral(".wav")));
+    voice.announce(n);
 }
 
 void Game::setInterval(int seconds)
@@ -161,5 +163,15 @@ void Game::endProgram()
 {
     ended = true;
     tmrRand.stop();
+    updateCalling();
     quitter.endProgram();
+}
+
+void Game::updateCalling()
+{
+    const bool now = !ended && game.running == 1 && tmrRand.isActive() && game.soundflag == 1;
+    if (now != calling) {
+        calling = now;
+        voice.setCalling(calling);
+    }
 }

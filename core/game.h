@@ -17,8 +17,8 @@ class Game : public QObject
 public:
     static constexpr int StartInterval = 1200; // milliseconds between calls at start-up
 
-    Game(Board &board, Controls &controls, Player &mmplayer, Question &question, Quitter &quitter,
-         RandomSource &random, const QString &programDirectory, QObject *parent = nullptr);
+    Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
+         RandomSource &random, QObject *parent = nullptr);
 
     void Form_Load();
     void cmdStart_Click();
@@ -42,7 +42,6 @@ public:
     const GameState &state() const { return game; }
     GameState &state() { return game; }
     bool questionOpen() const { return asking; }
-    const QString &programDirectory() const { return directory; }
 
     QTimer tmrRand;
 
@@ -52,15 +51,17 @@ Q_SIGNALS:
 
 private:
     bool ask(const QString &prompt, const QString &title);
+    // Tells the voice when numbers start or stop being called with sound on.
+    void updateCalling();
 
     Board &board;
     Controls &controls;
-    Player &mmplayer;
+    Announcer &voice;
     Question &question;
     Quitter &quitter;
     RandomSource &random;
-    const QString directory;
     GameState game;
     bool asking = false; // a modal question is open: ticks call nothing
     bool ended = false;  // the program is ending: nothing more runs
+    bool calling = false; // what the voice was last told
 };

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// The narrow seams through which the game reaches the windows, the player and the
+// The narrow seams through which the game reaches the windows, the voice and the
 // program's end. The windows implement them; tests replace them.
 
 // The board grid of the main window.
@@ -38,15 +38,28 @@ public:
     virtual void closeZoom() = 0;
 };
 
-// The multimedia player, driven only by writing its settings.
-class Player
+// The caller's voice, in the game's terms: which player, device and file speak a number
+// is the sound layer's business.
+class Announcer
 {
 public:
-    virtual ~Player() = default;
-    virtual void setDeviceType(const QString &type) = 0;
-    virtual void setFileName(const QString &path) = 0;
-    // "Open", "Sound" or "Close", in any case.
-    virtual void setCommand(const QString &command) = 0;
+    virtual ~Announcer() = default;
+    // The first step of every tick, also when nothing is called: the announcement player
+    // is set to its wave-audio device.
+    virtual void prepare() = 0;
+    // Speaks number n from its recording; a missing or unplayable one is silent.
+    virtual void announce(std::int16_t n) = 0;
+    // Numbers are being called with sound on: the sound output is kept open while this
+    // holds and let go soon after it ends.
+    virtual void setCalling(bool calling) = 0;
+};
+
+// The information window's greeting, played whatever the sound switch says.
+class Greeter
+{
+public:
+    virtual ~Greeter() = default;
+    virtual void greet() = 0;
 };
 
 // A modal Yes/No question with the question icon, Yes the default button.

@@ -8,7 +8,7 @@ set -euo pipefail
 mode=${1:-run}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-build_packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev fonts-liberation)
+build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfile1-dev libsoxr-dev libpulse-dev fonts-liberation)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev pkg-config)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;

@@ -4,13 +4,13 @@
 #include <memory>
 #include <vector>
 
-// One recording decoded and ready to play: mono, 16 bit, at the output's rate.
+// One recording decoded and ready to play: mono, 16 bit, at a known rate.
 struct Clip
 {
-    static constexpr int SampleRate = 22050;
+    int rate = 0;
     std::vector<std::int16_t> samples;
 
-    double seconds() const { return double(samples.size()) / SampleRate; }
+    double seconds() const { return rate > 0 ? double(samples.size()) / rate : 0.0; }
 };
 
 using ClipPtr = std::shared_ptr<const Clip>;

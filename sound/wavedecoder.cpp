@@ -3,159 +3,137 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sndfile.h>
+#include <soxr.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
 
-quint32 le32(const char *p)
+// libsndfile reads from the bytes in memory, so no file is opened twice.
+struct Memory
 {
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
-}
-
-quint16 le16(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint16(u[0] | u[1] << 8);
-}
-
-struct Format
-{
-    quint16 tag = 0;
-    quint16 channels = 0;
-    quint32 rate = 0;
-    quint16 blockAlign = 0;
-    quint16 bits = 0;
+    const QByteArray &bytes;
+    sf_count_t at = 0;
 };
 
-constexpr quint16 TagPcm = 1;
-constexpr quint16 TagFloat = 3;
-constexpr quint16 TagExtensible = 0xFFFE;
-
-bool readFormat(const char *p, quint32 size, Format &format)
+sf_count_t memoryLength(void *user)
 {
-    if (size < 16)
-        return false;
-    format.tag = le16(p);
-    format.channels = le16(p + 2);
-    format.rate = le32(p + 4);
-    format.blockAlign = le16(p + 12);
-    format.bits = le16(p + 14);
-    if (format.tag == TagExtensible) {
-        if (size < 40)
-            return false;
-        format.tag = le16(p + 24); // the sub-format's leading two bytes
-    }
-    const bool pcm = format.tag == TagPcm && format.bits >= 8 && format.bits <= 32 && format.bits % 8 == 0;
-    const bool floating = format.tag == TagFloat && (format.bits == 32 || format.bits == 64);
-    return (pcm || floating) && format.channels >= 1 && format.channels <= 16 && format.rate >= 1000
-        && format.rate <= 384000 && format.blockAlign == format.channels * (format.bits / 8);
+    return static_cast<Memory *>(user)->bytes.size();
 }
 
-// One sample as a value in [-1, 1].
-double sampleAt(const char *p, const Format &format)
+sf_count_t memorySeek(sf_count_t offset, int whence, void *user)
 {
-    if (format.tag == TagFloat) {
-        if (format.bits == 32) {
-            float f;
-            quint32 raw = le32(p);
-            std::memcpy(&f, &raw, sizeof f);
-            return std::isfinite(f) ? std::clamp(double(f), -1.0, 1.0) : 0.0;
+    auto *m = static_cast<Memory *>(user);
+    const sf_count_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->bytes.size() : 0;
+    const sf_count_t to = base + offset;
+    if (to < 0 || to > m->bytes.size())
+        return -1;
+    m->at = to;
+    return m->at;
+}
+
+sf_count_t memoryRead(void *into, sf_count_t count, void *user)
+{
+    auto *m = static_cast<Memory *>(user);
+    const sf_count_t n = std::clamp<sf_count_t>(m->bytes.size() - m->at, 0, count);
+    std::memcpy(into, m->bytes.constData() + m->at, std::size_t(n));
+    m->at += n;
+    return n;
+}
+
+sf_count_t memoryWrite(const void *, sf_count_t, void *)
+{
+    return 0;
+}
+
+sf_count_t memoryTell(void *user)
+{
+    return static_cast<Memory *>(user)->at;
+}
+
+bool isWaveContainer(int format)
+{
+    const int major = format & SF_FORMAT_TYPEMASK;
+    return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
+}
+
+constexpr std::size_t ReadFrames = 4096;
+
+// The whole recording as mono values in [-1, 1], read until the data ends, since a size
+// field may promise more than the file holds.
+std::vector<float> readMono(SNDFILE *file, const SF_INFO &info)
+{
+    const auto channels = std::size_t(info.channels);
+    const auto longest = std::size_t(info.samplerate) * 60 * WaveDecoder::MaxMinutes;
+    std::vector<float> mono;
+    std::vector<float> block(ReadFrames * channels);
+    for (;;) {
+        const sf_count_t got = sf_readf_float(file, block.data(), sf_count_t(ReadFrames));
+        if (got <= 0)
+            break;
+        for (sf_count_t f = 0; f < got; ++f) {
+            float sum = 0;
+            for (std::size_t c = 0; c < channels; ++c)
+                sum += block[std::size_t(f) * channels + c];
+            mono.push_back(std::isfinite(sum) ? sum / float(channels) : 0.0f);
         }
-        double d;
-        quint64 raw = quint64(le32(p)) | quint64(le32(p + 4)) << 32;
-        std::memcpy(&d, &raw, sizeof d);
-        return std::isfinite(d) ? std::clamp(d, -1.0, 1.0) : 0.0;
+        if (mono.size() > longest)
+            return {};
     }
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    switch (format.bits) {
-    case 8:
-        return (int(u[0]) - 128) / 128.0;
-    case 16:
-        return qint16(le16(p)) / 32768.0;
-    case 24: {
-        const qint32 v = qint32(quint32(u[0]) << 8 | quint32(u[1]) << 16 | quint32(u[2]) << 24) >> 8;
-        return v / 8388608.0;
-    }
-    default:
-        return qint32(le32(p)) / 2147483648.0;
-    }
+    return mono;
 }
 
-ClipPtr convert(const char *data, quint32 frames, const Format &format)
+ClipPtr toClip(const std::vector<float> &mono, int fromRate, int rate)
 {
-    // Our own recordings are already in the output's format: copy them as they are.
-    if (format.tag == TagPcm && format.bits == 16 && format.channels == 1 && format.rate == Clip::SampleRate) {
-        auto clip = std::make_shared<Clip>();
-        clip->samples.resize(frames);
-        for (quint32 f = 0; f < frames; ++f)
-            clip->samples[f] = std::int16_t(le16(data + qint64(f) * 2));
+    if (mono.empty())
+        return nullptr;
+    auto clip = std::make_shared<Clip>();
+    clip->rate = rate > 0 ? rate : fromRate;
+    if (clip->rate == fromRate) {
+        clip->samples.resize(mono.size());
+        std::transform(mono.begin(), mono.end(), clip->samples.begin(), [](float v) {
+            return std::int16_t(std::lround(std::clamp(double(v) * 32768.0, -32768.0, 32767.0)));
+        });
         return clip;
     }
-
-    const int bytesPerSample = format.bits / 8;
-    std::vector<double> mono(frames);
-    for (quint32 f = 0; f < frames; ++f) {
-        const char *frame = data + qint64(f) * format.blockAlign;
-        double sum = 0;
-        for (int c = 0; c < format.channels; ++c)
-            sum += sampleAt(frame + c * bytesPerSample, format);
-        mono[f] = sum / format.channels;
-    }
-
-    auto clip = std::make_shared<Clip>();
-    const double step = double(format.rate) / Clip::SampleRate;
-    const auto count = std::size_t(std::floor((frames - 1) / step)) + 1;
-    clip->samples.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const double at = double(i) * step;
-        const auto left = std::size_t(at);
-        const std::size_t right = std::min<std::size_t>(left + 1, frames - 1);
-        const double value = mono[left] + (mono[right] - mono[left]) * (at - double(left));
-        clip->samples[i] = std::int16_t(std::lround(std::clamp(value * 32767.0, -32768.0, 32767.0)));
-    }
+    const double ratio = double(clip->rate) / fromRate;
+    clip->samples.resize(std::size_t(std::ceil(double(mono.size()) * ratio)));
+    soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER; // the same file gives the same samples every time
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    std::size_t done = 0;
+    const soxr_error_t error = soxr_oneshot(fromRate, clip->rate, 1, mono.data(), mono.size(), nullptr,
+                                            clip->samples.data(), clip->samples.size(), &done, &io, &quality, nullptr);
+    if (error || done == 0)
+        return nullptr;
+    clip->samples.resize(done);
     return clip;
 }
 
 } // namespace
 
-ClipPtr WaveDecoder::decode(const QByteArray &bytes)
+ClipPtr WaveDecoder::decode(const QByteArray &bytes, int rate)
 {
-    const char *p = bytes.constData();
-    const qint64 total = bytes.size();
-    if (total < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0)
+    Memory memory{bytes};
+    SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
+    SF_INFO info{};
+    SNDFILE *file = sf_open_virtual(&io, SFM_READ, &info, &memory);
+    if (!file)
         return nullptr;
-
-    Format format;
-    bool haveFormat = false;
-    qint64 at = 12;
-    while (at + 8 <= total) {
-        const char *id = p + at;
-        const quint32 size = le32(p + at + 4);
-        const qint64 body = at + 8;
-        if (qint64(size) > total - body)
-            return nullptr; // the chunk runs past the end of the file
-        if (std::memcmp(id, "fmt ", 4) == 0) {
-            haveFormat = readFormat(p + body, size, format);
-            if (!haveFormat)
-                return nullptr;
-        } else if (std::memcmp(id, "data", 4) == 0) {
-            if (!haveFormat)
-                return nullptr;
-            quint32 frames = size / format.blockAlign;
-            frames = std::min<quint32>(frames, format.rate * quint32(MaxSeconds));
-            if (frames == 0)
-                return nullptr;
-            return convert(p + body, frames, format);
-        }
-        at = body + size + (size & 1);
+    ClipPtr clip;
+    if (isWaveContainer(info.format) && info.channels > 0 && info.samplerate > 0) {
+        // Integer data read as float is scaled to [-1, 1]; float data is taken as it is.
+        sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+        clip = toClip(readMono(file, info), info.samplerate, rate);
     }
-    return nullptr;
+    sf_close(file);
+    return clip;
 }
 
-ClipPtr WaveDecoder::decodeFile(const QString &path)
+ClipPtr WaveDecoder::decodeFile(const QString &path, int rate)
 {
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > MaxFileBytes)
@@ -163,5 +141,15 @@ ClipPtr WaveDecoder::decodeFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    return decode(file.read(info.size())); // the size checked above, not the limit
+    return decode(file.read(info.size()), rate); // the size checked above, not the limit
+}
+
+ClipPtr WaveDecoder::resampled(const ClipPtr &clip, int rate)
+{
+    if (!clip || rate <= 0 || clip->rate == rate)
+        return clip;
+    std::vector<float> mono(clip->samples.size());
+    std::transform(clip->samples.begin(), clip->samples.end(), mono.begin(),
+                   [](std::int16_t s) { return float(s) / 32768.0f; });
+    return toClip(mono, clip->rate, rate);
 }

@@ -1,5 +1,7 @@
 #include "waveplayer.h"
 
+const QString WavePlayer::WaveAudio = QStringLiteral("WaveAudio");
+
 WavePlayer::WavePlayer(ClipStore &store, AudioOutput &output)
     : store(store)
     , output(output)
@@ -19,9 +21,9 @@ void WavePlayer::setFileName(const QString &path)
 void WavePlayer::setCommand(const QString &command)
 {
     if (command.compare(QLatin1String("open"), Qt::CaseInsensitive) == 0) {
-        if (device.compare(QLatin1String("WaveAudio"), Qt::CaseInsensitive) != 0)
+        if (device.compare(WaveAudio, Qt::CaseInsensitive) != 0)
             return;
-        opened = store.clip(file);
+        opened = store.clip(file, output.sampleRate());
         open = true;
     } else if (command.compare(QLatin1String("sound"), Qt::CaseInsensitive) == 0) {
         if (open && opened)

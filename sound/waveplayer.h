@@ -2,7 +2,6 @@
 
 #include "audiooutput.h"
 #include "clipstore.h"
-#include "seams.h"
 
 #include <QString>
 
@@ -10,18 +9,16 @@
 // file name and command words ("Open", "Sound", "Close", in any case). Only the wave-audio
 // device plays. The sound goes on after "Close" until the recording ends. A missing or
 // unplayable file is silent and reports nothing.
-class WavePlayer : public Player
+class WavePlayer
 {
 public:
+    static const QString WaveAudio;
+
     WavePlayer(ClipStore &store, AudioOutput &output);
 
-    void setDeviceType(const QString &type) override;
-    void setFileName(const QString &path) override;
-    void setCommand(const QString &command) override;
-
-    const QString &deviceType() const { return device; }
-    const QString &fileName() const { return file; }
-    bool isOpen() const { return open; }
+    void setDeviceType(const QString &type);
+    void setFileName(const QString &path);
+    void setCommand(const QString &command);
 
 private:
     ClipStore &store;

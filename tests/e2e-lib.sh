@@ -44,13 +44,16 @@ start_display() {
 
 # The null sink stands in for a sound card. Left to rewind, it renders up to two seconds
 # ahead and a stream that joins it waits that long once; a card's sink rewinds for the
-# newcomer, so the stand-in is told not to render ahead.
+# newcomer, so the stand-in is told not to render ahead. As on a desktop, an idle sink is
+# suspended, here after 2 s. Sets sound_server_pid; stop_sound_server ends it.
 start_sound_server() {
     # The server and its tools keep their files apart from the program's home.
     mkdir -p "$work/pulse/home" "$XDG_RUNTIME_DIR/pulse"
     HOME="$work/pulse/home" XDG_CONFIG_HOME="$work/pulse/home/.config" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
         -L "module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native" \
-        -L "module-null-sink sink_name=null rate=22050 channels=1 norewinds=1" >"$work/pulse.log" 2>&1 &
+        -L "module-null-sink sink_name=null rate=22050 channels=1 norewinds=1" \
+        -L "module-suspend-on-idle timeout=2" >>"$work/pulse.log" 2>&1 &
+    sound_server_pid=$!
     pids+=($!)
     export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
     local i
@@ -60,6 +63,17 @@ start_sound_server() {
     done
     cat "$work/pulse.log" >&2
     fail "the sound server did not start"
+}
+
+stop_sound_server() {
+    kill -9 "$sound_server_pid"
+    wait "$sound_server_pid" 2>/dev/null || true
+    rm -f "$XDG_RUNTIME_DIR/pulse/native"
+}
+
+# sink_state: RUNNING, IDLE or SUSPENDED.
+sink_state() {
+    HOME="$work/pulse/home" pactl list short sinks | awk '$2 == "null" { print $NF }'
 }
 
 # start_program PATH: starts it and waits for its main window; sets program_pid and main_window.

@@ -1,21 +1,39 @@
 #!/usr/bin/env bash
 # What a host hears: a sound server with a null sink records the program's output while it
 # calls at the 1.2 s interval. With sound on each call is one separate announcement about
-# 1.2 s after the one before; muted, the calls go on in silence.
+# 1.2 s after the one before; muted, the calls go on in silence. The voice comes back after
+# the server was gone for a while or came up late, and the sink may sleep while the caller
+# waits.
 program=$1
 onsets=$2
 artifacts=$3
 source "$(dirname "$0")/e2e-lib.sh"
 mkdir -p "$artifacts"
 
+recorder=""
+start_recording() { # FILE
+    parec -d null.monitor --raw --format=s16le --rate=22050 --channels=1 >"$1" &
+    recorder=$!
+    pids+=("$recorder")
+}
+stop_recording() {
+    kill "$recorder"
+    wait "$recorder" 2>/dev/null || true
+}
+
+# heard NAME RAW-FILE AT-LEAST: the recording holds that many announcements 1.2 s apart.
+heard() {
+    echo "$1:"
+    "$onsets" "$2" --expect-at-least "$3" --interval 1.2 --tolerance 0.15 | tee "$artifacts/sound-$1.txt"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || fail "$1: the announcements were not heard one per call"
+}
+
 # record SECONDS FILE KEYS...: starts the program, types the keys, records for a while, quits.
 record() {
     local seconds=$1 file=$2
     shift 2
     start_program "$program"
-    parec -d null.monitor --raw --format=s16le --rate=22050 --channels=1 >"$file" &
-    local recorder=$!
-    pids+=("$recorder")
+    start_recording "$file"
     shot "$main_window" "$work/before.png"
     local before
     before=$(number_box "$work/before.png")
@@ -24,19 +42,54 @@ record() {
     shot "$main_window" "$work/after.png"
     differs "$before" "$(number_box "$work/after.png")" || fail "no number was called"
     quit_program
-    kill "$recorder"
-    wait "$recorder" 2>/dev/null || true
+    stop_recording
 }
 
 start_display
 start_sound_server
 
 record 9 "$work/on.raw" space
-echo "sound on:"
-"$onsets" "$work/on.raw" --expect-at-least 6 --interval 1.2 --tolerance 0.15 | tee "$artifacts/sound-on.txt"
-[ "${PIPESTATUS[0]}" -eq 0 ] || fail "the announcements were not heard one per call"
+heard on "$work/on.raw" 6
 
 record 5 "$work/off.raw" F8 space
 echo "sound off:"
 "$onsets" "$work/off.raw" --silent | tee "$artifacts/sound-off.txt"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "a muted caller made a sound"
+
+# While the window waits the sink goes to sleep; after calling stops it sleeps again.
+start_program "$program"
+sleep 4
+[ "$(sink_state)" = SUSPENDED ] || fail "the sink did not suspend while the caller waited: $(sink_state)"
+keys space
+sleep 3
+[ "$(sink_state)" = RUNNING ] || fail "the sink was not running while calling: $(sink_state)"
+keys space
+sleep 6
+[ "$(sink_state)" = SUSPENDED ] || fail "the sink did not suspend after calling stopped: $(sink_state)"
+echo "the sink slept while the caller waited and woke for the calls"
+
+# The server killed mid-game and started again 8 s later: the calls are heard again.
+keys space
+sleep 2
+stop_sound_server
+sleep 8
+start_sound_server
+start_recording "$work/restarted.raw"
+sleep 5
+stop_recording
+heard "after-restart" "$work/restarted.raw" 3
+lost=$(grep -c "sound server" "$work/program.log" || true)
+[ "$lost" -le 1 ] || fail "the outage was reported $lost times"
+quit_program
+
+# A server that comes up 3 s after the program: the calls are heard once it is there.
+stop_sound_server
+start_program "$program"
+keys space
+sleep 3
+start_sound_server
+start_recording "$work/late.raw"
+sleep 5
+stop_recording
+heard "late-server" "$work/late.raw" 3
+quit_program

@@ -60,15 +60,17 @@ public:
     int zoomClosed = 0;
 };
 
-class FakePlayer : public Player
+// The voice: what the game asked it to say, and each time calling went on or off.
+class FakeVoice : public Announcer, public Greeter
 {
 public:
-    void setDeviceType(const QString &type) override { log << QStringLiteral("device ") + type; }
-    void setFileName(const QString &path) override { log << QStringLiteral("file ") + path; }
-    void setCommand(const QString &command) override { log << command; }
+    void prepare() override { log << QStringLiteral("device WaveAudio"); }
+    void announce(std::int16_t n) override { log << QStringLiteral("announce %1").arg(n); }
+    void setCalling(bool on) override { calling.push_back(on); }
+    void greet() override { log << QStringLiteral("greet"); }
 
-    int count(const QString &entry) const { return int(log.count(entry)); }
     QStringList log;
+    std::vector<bool> calling;
 };
 
 class FakeQuestion : public Question

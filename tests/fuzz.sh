@@ -8,10 +8,10 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/corpus"
 
 clang++ -std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -DQT_NO_KEYWORDS -I"$here/core" -I"$here/sound" $(pkg-config --cflags Qt6Core) \
-    "$here/tests/fuzz_player.cpp" "$here/core/playwave.cpp" "$here/sound/wavedecoder.cpp" \
+    -DQT_NO_KEYWORDS -I"$here/core" -I"$here/sound" $(pkg-config --cflags Qt6Core sndfile soxr) \
+    "$here/tests/fuzz_player.cpp" "$here/sound/playwave.cpp" "$here/sound/wavedecoder.cpp" \
     "$here/sound/clipstore.cpp" "$here/sound/waveplayer.cpp" \
-    $(pkg-config --libs Qt6Core) -o "$out/fuzz_player"
+    $(pkg-config --libs Qt6Core sndfile soxr) -o "$out/fuzz_player"
 
 # Start from small wave files of each kind the player knows, and the head of a recording.
 seed() { # name, format tag, channels, rate, byte rate, block align, bits (as printf escapes)

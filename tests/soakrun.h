@@ -5,7 +5,7 @@
 #include "frmkalvor.h"
 #include "numbertext.h"
 #include "procstatus.h"
-#include "waveplayer.h"
+#include "announcements.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -15,14 +15,16 @@
 // The real main window playing whole games as fast as the machine allows: the timer's
 // handler is called directly, every continue question is answered Yes, the zoom window
 // follows the calls (so every game closes it and the next call makes it again), and the
-// player reads the shipped recordings into a counting output.
+// voice reads the shipped recordings into a counting output.
 class Soak
 {
 public:
     class CountingOutput : public AudioOutput
     {
     public:
+        int sampleRate() const override { return 0; }
         void play(const ClipPtr &) override { ++plays; }
+        void setReady(bool) override {}
         long plays = 0;
     };
 
@@ -40,7 +42,8 @@ public:
 
     Soak()
     {
-        clips.preload(QCoreApplication::applicationDirPath());
+        clips.preload(QCoreApplication::applicationDirPath(), 0);
+        clips.waitForPreload();
         window.game().mnuZoom_Click();
         counterBox = window.findChild<QLineEdit *>(QStringLiteral("txtCtr"));
         QObject::connect(&window.game(), &Game::numberCalled, [this](int n) { called.push_back(n); });
@@ -81,12 +84,11 @@ public:
 
     ClipStore clips;
     CountingOutput output;
-    WavePlayer player{clips, output};
-    FakePlayer greeting;
+    Announcements voice{clips, output, QCoreApplication::applicationDirPath()};
     CountingYes question;
     FakeQuitter quitter;
     ScriptedRandom random{20261207};
-    frmKalvor window{player, greeting, question, quitter, random, QCoreApplication::applicationDirPath()};
+    frmKalvor window{voice, voice, question, quitter, random};
     QLineEdit *counterBox = nullptr;
     std::vector<int> called;
     long games = 0;

@@ -11,18 +11,17 @@
 namespace {
 const QString Start = QStringLiteral("&Start");
 const QString Stop = QStringLiteral("&Stop");
-const QString Directory = QStringLiteral("/opt/caller");
 
 // A game wired to fakes, loaded as the program starts.
 struct Rig
 {
     FakeBoard board;
     FakeControls controls;
-    FakePlayer player;
+    FakeVoice player;
     FakeQuestion question;
     FakeQuitter quitter;
     ScriptedRandom random{99};
-    Game game{board, controls, player, question, quitter, random, Directory};
+    Game game{board, controls, player, question, quitter, random};
 
     Rig() { game.Form_Load(); }
 
@@ -49,7 +48,8 @@ private Q_SLOTS:
     void menuBeforeFirstStartHaltsTheTimer();
     void captionOtherThanStartCountsAsStop();
     void soundOffShowsMarksAndCountsButOpensNoFile();
-    void playerGetsTheCommandsPerCall();
+    void voiceIsPreparedThenAnnouncesPerCall();
+    void outputIsHeldOnlyWhileCallingWithSound();
     void ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion();
     void yesGivesAFreshGameThatWaitsForStart();
     void noEndsTheProgram();
@@ -188,17 +188,38 @@ void TestGame::soundOffShowsMarksAndCountsButOpensNoFile()
     QCOMPARE(rig.controls.called, QString::number(rig.state().callorder[3]));
 }
 
-void TestGame::playerGetsTheCommandsPerCall()
+void TestGame::voiceIsPreparedThenAnnouncesPerCall()
 {
     Rig rig;
     rig.game.state().callorder[1] = 45;
     rig.game.cmdStart_Click();
     rig.tick();
-    const QString path = Directory + QDir::separator() + QStringLiteral("45.wav");
-    QCOMPARE(rig.player.log, (QStringList{QStringLiteral("device WaveAudio"), QStringLiteral("file ") + path,
-                                          QStringLiteral("Open"), QStringLiteral("Sound"),
-                                          QStringLiteral("Close")}));
-    QVERIFY(path.endsWith(QDir::separator() + QStringLiteral("45.wav")));
+    QCOMPARE(rig.player.log, (QStringList{QStringLiteral("device WaveAudio"), QStringLiteral("announce 45")}));
+}
+
+// The sound output is held from Start until calling stops, pauses, halts, is muted or
+// the game ends, and taken again when calling with sound resumes.
+void TestGame::outputIsHeldOnlyWhileCallingWithSound()
+{
+    Rig rig;
+    auto told = [&] { return rig.player.calling; };
+    QVERIFY(told().empty());
+    rig.game.cmdStart_Click();
+    rig.game.cmdStart_Click(); // Stop
+    rig.game.cmdStart_Click();
+    rig.game.mnuOptions_Click(); // paused
+    rig.game.cmdStart_Click();
+    rig.game.mnuMute_Click();
+    rig.game.mnuMute_Click();
+    QCOMPARE(told(), (std::vector<bool>{true, false, true, false, true, false, true}));
+    rig.tick(90); // the continue question's Yes waits for Start
+    QCOMPARE(told().back(), false);
+    rig.game.mnuMute_Click();
+    rig.game.cmdStart_Click(); // muted: nothing to hold
+    QCOMPARE(told().size(), std::size_t(8));
+    rig.game.mnuMute_Click();
+    rig.game.mnuExit_Click(); // Yes: the program ends
+    QCOMPARE(told(), (std::vector<bool>{true, false, true, false, true, false, true, false, true, false}));
 }
 
 void TestGame::ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion()
@@ -222,8 +243,7 @@ void TestGame::ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion()
     QCOMPARE(rig.question.asked, QStringList{QStringLiteral("Do You Wish To Continue|Buzz Off ")});
     QCOMPARE(shownWhenAsked, QString::number(last));
     QCOMPARE(countWhenAsked, QStringLiteral(" 90"));
-    QVERIFY(playedWhenAsked.last(4).first().endsWith(QString::number(last) + QStringLiteral(".wav")));
-    QCOMPARE(playedWhenAsked.last(), QStringLiteral("Close"));
+    QCOMPARE(playedWhenAsked.last(), QStringLiteral("announce %1").arg(last));
     QCOMPARE(markedWhenAsked, std::size_t(90));
 }
 

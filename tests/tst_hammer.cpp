@@ -37,13 +37,12 @@ void TestHammer::randomActionsKeepEveryRule()
     std::mt19937 pick(seed);
     auto chance = [&](int percent) { return int(pick() % 100) < percent; };
 
-    FakePlayer mmplayer;
-    FakePlayer greeting;
+    FakeVoice voice;
     HostAnswers answers;
     FakeQuitter quitter;
     ScriptedRandom random(seed);
     registerFontSubstitutes();
-    frmKalvor window(mmplayer, greeting, answers, quitter, random, QStringLiteral("/opt/caller"));
+    frmKalvor window(voice, voice, answers, quitter, random);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowExposed(&window));

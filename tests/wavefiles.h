@@ -2,9 +2,13 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QTemporaryFile>
+
+#include <sndfile.h>
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 // Wave files made in memory for the tests: a 440 Hz tone at half scale in a given format.
 namespace wavefiles {
@@ -59,6 +63,29 @@ inline QByteArray wave(int channels, int rate, int bits, int frames, int tag = 1
     put32(bytes, quint32(data.size()));
     bytes.append(data);
     return bytes;
+}
+
+// A tone of the given frequency at half scale, written by libsndfile in one of its
+// encodings (SF_FORMAT_WAV | SF_FORMAT_ULAW, ...).
+inline QByteArray encoded(int format, int rate, int frames, double hz = 440)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE *out = sf_open(QFile::encodeName(file.fileName()).constData(), SFM_WRITE, &info);
+    if (!out)
+        return {};
+    std::vector<float> tone(static_cast<std::size_t>(frames));
+    for (int f = 0; f < frames; ++f)
+        tone[std::size_t(f)] = float(0.5 * std::sin(2 * M_PI * hz * f / rate));
+    sf_writef_float(out, tone.data(), frames);
+    sf_close(out);
+    file.seek(0);
+    return file.readAll();
 }
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)

@@ -11,15 +11,15 @@
 #include <QPushButton>
 #include <QtTest>
 
-// The real main window with the player, the questions and the program's end replaced.
+// The real main window with the voice, the questions and the program's end replaced.
 struct WindowRig
 {
-    FakePlayer mmplayer;
-    FakePlayer greeting;
+    FakeVoice voice;
+    FakeVoice greeting;
     FakeQuestion question;
     FakeQuitter quitter;
     ScriptedRandom random{5};
-    frmKalvor window{mmplayer, greeting, question, quitter, random, QStringLiteral("/opt/caller")};
+    frmKalvor window{voice, greeting, question, quitter, random};
 
     WindowRig()
     {

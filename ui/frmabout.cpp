@@ -2,7 +2,6 @@
 
 #include "fonts.h"
 #include "icons.h"
-#include "playwave.h"
 #include "twips.h"
 
 #include <QFrame>
@@ -16,10 +15,9 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
     QLabel::mouseReleaseEvent(event);
 }
 
-frmAbout::frmAbout(Player &MMPlayWav, const QString &programDirectory, QWidget *owner)
+frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     : QWidget(owner, Qt::Window)
-    , MMPlayWav(MMPlayWav)
-    , directory(programDirectory)
+    , greeter(greeter)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -71,6 +69,5 @@ void frmAbout::cmdOK_Click()
 
 void frmAbout::lblMail_Click()
 {
-    MMPlayWav.setDeviceType(QStringLiteral("WaveAudio"));
-    playwave(MMPlayWav, wavePath(directory, QStringLiteral("program.wav")), true);
+    greeter.greet();
 }

@@ -30,14 +30,13 @@ class frmAbout : public QWidget
     Q_OBJECT
 
 public:
-    frmAbout(Player &MMPlayWav, const QString &programDirectory, QWidget *owner);
+    frmAbout(Greeter &greeter, QWidget *owner);
 
     void cmdOK_Click();
     void lblMail_Click();
 
 private:
-    Player &MMPlayWav;
-    const QString directory;
+    Greeter &greeter;
     QFrame *Shape1;
     QLabel *Image1;
     QLabel *Label1;

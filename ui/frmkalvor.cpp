@@ -34,10 +34,10 @@ void setTextColour(QWidget *widget, const QColor &colour)
 }
 }
 
-frmKalvor::frmKalvor(Player &mmplayer, Player &greetingPlayer, Question &question, Quitter &quitter,
-                     RandomSource &random, const QString &programDirectory, QWidget *parent)
+frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
+                     QWidget *parent)
     : QMainWindow(parent)
-    , greetingPlayer(greetingPlayer)
+    , greeter(greeter)
 {
     loadResources();
     setObjectName(QStringLiteral("frmKalvor"));
@@ -46,7 +46,7 @@ frmKalvor::frmKalvor(Player &mmplayer, Player &greetingPlayer, Question &questio
     setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
 
     buildControls();
-    caller = std::make_unique<Game>(*grdTable, *this, mmplayer, question, quitter, random, programDirectory);
+    caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
     buildMenus();
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
@@ -234,7 +234,7 @@ void frmKalvor::mnuZoom_Click()
 void frmKalvor::mnuAbout_Click()
 {
     if (!about) {
-        about = new frmAbout(greetingPlayer, caller->programDirectory(), this);
+        about = new frmAbout(greeter, this);
         about->installEventFilter(this);
     }
     showOnTop(about);

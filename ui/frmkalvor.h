@@ -28,9 +28,9 @@ public:
     static constexpr int ClientWidthTwips = 7035;
     static constexpr int ClientHeightTwips = 7470;
 
-    // mmplayer speaks the calls; greetingPlayer serves the information window.
-    frmKalvor(Player &mmplayer, Player &greetingPlayer, Question &question, Quitter &quitter,
-              RandomSource &random, const QString &programDirectory, QWidget *parent = nullptr);
+    // voice speaks the calls; greeter plays the information window's greeting.
+    frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
+              QWidget *parent = nullptr);
     ~frmKalvor() override;
 
     Game &game() { return *caller; }
@@ -80,7 +80,7 @@ private:
     QAction *mnuContents;
     QAction *mnuAbout;
 
-    Player &greetingPlayer;
+    Greeter &greeter;
     std::unique_ptr<Game> caller;
     QPointer<frmZoom> zoom;
     QPointer<frmSetTime> setTime;

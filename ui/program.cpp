@@ -1,13 +1,13 @@
 #include "program.h"
 
+#include "announcements.h"
 #include "appquitter.h"
 #include "clipstore.h"
 #include "clockrandomsource.h"
 #include "fonts.h"
 #include "frmkalvor.h"
 #include "messageboxquestion.h"
-#include "sinkoutput.h"
-#include "waveplayer.h"
+#include "pulseoutput.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -58,21 +58,19 @@ int runProgram(int argc, char *argv[], const std::function<void(frmKalvor &)> &c
 
     const QString directory = QCoreApplication::applicationDirPath();
     ClipStore clips;
-    SinkOutput output;
-    WavePlayer mmplayer(clips, output);
-    WavePlayer greetingPlayer(clips, output);
+    PulseOutput output;
+    // Each time the device's rate becomes known, the recordings are made ready for it.
+    output.rateChanged = [&clips, directory](int rate) { clips.preload(directory, rate); };
+    Announcements voice(clips, output, directory);
     MessageBoxQuestion question;
     AppQuitter quitter;
     ClockRandomSource random;
 
-    frmKalvor window(mmplayer, greetingPlayer, question, quitter, random, directory);
+    frmKalvor window(voice, voice, question, quitter, random);
     question.setParentWindow(&window);
-    // The sound output and the recordings are made ready once the window is on screen,
-    // long before the first call can come.
-    new AfterFirstPaint(&window, [&] {
-        output.start();
-        clips.preload(directory);
-    });
+    // The sound server is asked for its device once the window is on screen, long before
+    // the first call can come; the recordings follow in the background.
+    new AfterFirstPaint(&window, [&output] { output.start(); });
     if (created)
         created(window);
     window.show();

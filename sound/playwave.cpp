@@ -1,5 +1,8 @@
 #include "playwave.h"
 
+#include "numbertext.h"
+#include "waveplayer.h"
+
 #include <QDir>
 
 QString wavePath(const QString &directory, const QString &fileName)
@@ -7,7 +10,12 @@ QString wavePath(const QString &directory, const QString &fileName)
     return directory + QDir::separator() + fileName;
 }
 
-void playwave(Player &player, const QString &path, bool lowerCaseWords)
+QString numberFileName(int n)
+{
+    return plainNumberText(n) + QStringLiteral(".wav");
+}
+
+void playwave(WavePlayer &player, const QString &path, bool lowerCaseWords)
 {
     player.setFileName(path);
     if (lowerCaseWords) {

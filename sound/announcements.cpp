@@ -1,0 +1,32 @@
+#include "announcements.h"
+
+#include "playwave.h"
+
+Announcements::Announcements(ClipStore &store, AudioOutput &output, const QString &programDirectory)
+    : output(output)
+    , directory(programDirectory)
+    , mmplayer(store, output)
+    , MMPlayWav(store, output)
+{
+}
+
+void Announcements::prepare()
+{
+    mmplayer.setDeviceType(WavePlayer::WaveAudio);
+}
+
+void Announcements::announce(std::int16_t n)
+{
+    playwave(mmplayer, wavePath(directory, numberFileName(n)));
+}
+
+void Announcements::setCalling(bool calling)
+{
+    output.setReady(calling);
+}
+
+void Announcements::greet()
+{
+    MMPlayWav.setDeviceType(WavePlayer::WaveAudio);
+    playwave(MMPlayWav, wavePath(directory, QStringLiteral("program.wav")), true);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "audiooutput.h"
+#include "clipstore.h"
+#include "seams.h"
+#include "waveplayer.h"
+
+#include <QString>
+
+// The caller's voice: the main window's player mmplayer speaks the numbers, the
+// information window's player MMPlayWav the greeting, both from the program's directory
+// and through one sound output.
+class Announcements : public Announcer, public Greeter
+{
+public:
+    Announcements(ClipStore &store, AudioOutput &output, const QString &programDirectory);
+
+    void prepare() override;
+    void announce(std::int16_t n) override;
+    void setCalling(bool calling) override;
+    void greet() override;
+
+private:
+    AudioOutput &output;
+    const QString directory;
+    WavePlayer mmplayer;
+    WavePlayer MMPlayWav;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "audiooutput.h"
+
+#include <vector>
+
+// An output that keeps what it was given to play.
+class FakeOutput : public AudioOutput
+{
+public:
+    int sampleRate() const override { return rate; }
+    void play(const ClipPtr &clip) override { plays.push_back(clip); }
+    void setReady(bool on) override { ready = on; }
+
+    int rate = 22050;
+    bool ready = false;
+    std::vector<ClipPtr> plays;
+};
