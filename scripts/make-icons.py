@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
-"""Draws the program's icons and the information window's picture as 16-colour PNGs.
+"""Draws the program's icons and the information window's picture as 16-colour PNGs, and
+the desktop icon (the notepad sheet) for the icon theme as SVG and PNGs of 16 to 256 px.
 
-Run from anywhere; writes into ui/icons/. Uses only the standard library, so the output
-is the same on every machine.
+Run from anywhere; writes into ui/icons/ and data/icons/. The pixel icons use only the
+standard library, so they are the same on every machine; the larger theme PNGs are the
+SVG rendered by rsvg-convert (Debian's librsvg2-bin).
 """
 import math
 import os
+import shutil
 import struct
+import subprocess
 import zlib
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ui", "icons")
+HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+OUT = os.path.join(HERE, "ui", "icons")
+THEME = os.path.join(HERE, "data", "icons", "hicolor")
+APP_ID = "example.tabro_kalvor.TabroKalvor"
 
 # One 16-colour palette for everything; index 0 is transparent.
 PALETTE = [
@@ -32,7 +39,7 @@ PALETTE = [
 ]
 
 
-def write_png(name, pixels):
+def write_png(name, pixels, folder=OUT):
     height = len(pixels)
     width = len(pixels[0])
     raw = b"".join(b"\x00" + bytes(row) for row in pixels)
@@ -47,7 +54,7 @@ def write_png(name, pixels):
     png += chunk(b"tRNS", bytes([0]))
     png += chunk(b"IDAT", zlib.compress(_pack4(raw, width), 9))
     png += chunk(b"IEND", b"")
-    with open(os.path.join(OUT, name), "wb") as f:
+    with open(os.path.join(folder, name), "wb") as f:
         f.write(png)
 
 
@@ -179,8 +186,44 @@ def about_picture():
     return img
 
 
+def notepad_svg():
+    """The notepad sheet of the pixel icon, drawn on a 256-unit square."""
+    parts = [
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">',
+        '  <rect x="34" y="14" width="188" height="234" rx="6" fill="#ffffff" stroke="#000000" stroke-width="6"/>',
+    ]
+    for y in range(66, 236, 26):
+        parts.append(f'  <line x1="40" y1="{y}" x2="216" y2="{y}" stroke="#60a0e0" stroke-width="5" '
+                     'stroke-dasharray="6 6"/>')
+    parts.append('  <line x1="80" y1="20" x2="80" y2="242" stroke="#d00000" stroke-width="5"/>')
+    for x in range(60, 216, 36):
+        parts.append(f'  <circle cx="{x}" cy="30" r="7" fill="#808080"/>')
+    parts.append("</svg>")
+    return "\n".join(parts) + "\n"
+
+
+def theme_icons():
+    scalable = os.path.join(THEME, "scalable", "apps")
+    os.makedirs(scalable, exist_ok=True)
+    svg = os.path.join(scalable, APP_ID + ".svg")
+    with open(svg, "w") as f:
+        f.write(notepad_svg())
+    for size in (16, 22, 24, 32, 48, 64, 128, 256):
+        folder = os.path.join(THEME, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        if size in (16, 32):  # the hand-drawn pixels stay crisp where a drawing would blur
+            write_png(APP_ID + ".png", notepad(size), folder)
+        else:
+            subprocess.run(["rsvg-convert", "-w", str(size), "-h", str(size), "-o",
+                            os.path.join(folder, APP_ID + ".png"), svg], check=True)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
+    if shutil.which("rsvg-convert"):
+        theme_icons()
+    else:
+        print("rsvg-convert not found (Debian: librsvg2-bin): the theme icons were left as they are")
     for size in (16, 32):
         write_png(f"notepad-{size}.png", notepad(size))
         write_png(f"bolt-{size}.png", bolt(size))

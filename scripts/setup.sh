@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing on a Debian or Ubuntu machine, builds, then runs the program
-# ("run"), every test ("test"), the tests of a sanitizer build ("sanitize"), or the
-# benchmarks, the long soak and a longer fuzzing run ("bench", "bench --quick").
+# ("run"), every test ("test"), the tests of a sanitizer build ("sanitize"), the
+# benchmarks, the long soak and a longer fuzzing run ("bench", "bench --quick"), or makes
+# the Debian package with Debian's hardening flags and checks it with lintian ("package").
 # Works as root or through sudo; with everything in place it only rebuilds what changed.
 set -euo pipefail
 
@@ -9,12 +10,15 @@ mode=${1:-run}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfile1-dev libsoxr-dev libpulse-dev fonts-liberation)
-test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev pkg-config)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev
+    dpkg-dev desktop-file-utils appstream lintian)
+package_packages=(dpkg-dev lintian)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;
     test | sanitize | bench) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+    package) packages=("${build_packages[@]}" "${package_packages[@]}") ;;
     *)
-        echo "usage: $0 run|test|sanitize|bench [--quick]" >&2
+        echo "usage: $0 run|test|sanitize|bench [--quick]|package" >&2
         exit 2
         ;;
 esac
@@ -53,6 +57,17 @@ case "$mode" in
     bench)
         configure_and_build "$root/build"
         "$root/scripts/bench.sh" "$root/build" "${2:-}"
+        ;;
+    package)
+        # Debian's own compiler and linker flags: fortified, stack-protected, PIE, bind-now.
+        eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+        configure_and_build "$root/build-package" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+            -DCMAKE_INSTALL_BINDIR=games -DBUILD_TESTING=OFF
+        (cd "$root/build-package" && cpack -G DEB >/dev/null)
+        deb=$(ls "$root"/build-package/tabro-kalvor_*.deb)
+        echo "Built $deb"
+        lintian --fail-on error,warning "$deb"
+        echo "lintian: no errors, no warnings"
         ;;
     sanitize)
         configure_and_build "$root/build-sanitize" -DTK_SANITIZE=ON

@@ -3,6 +3,7 @@
 #include "fonts.h"
 #include "icons.h"
 #include "twips.h"
+#include "version.h"
 
 #include <QFrame>
 #include <QMouseEvent>
@@ -38,7 +39,7 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setAccessibleName(tr("Picture of bingo balls"));
 
-    Label1 = new QLabel(QStringLiteral("Version 1.00  Build(1156)"), this);
+    Label1 = new QLabel(QStringLiteral("Version %1  Build(%2)").arg(QLatin1String(version::Number), QLatin1String(version::Build)), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(2640, 120, 2535, 255));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

@@ -4,13 +4,18 @@
 #include "appquitter.h"
 #include "clipstore.h"
 #include "clockrandomsource.h"
+#include "commandline.h"
 #include "fonts.h"
 #include "frmkalvor.h"
 #include "messageboxquestion.h"
+#include "playwave.h"
 #include "pulseoutput.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 // Runs a task once, after the watched window's first paint, or after a while if the
@@ -52,11 +57,23 @@ private:
 
 int runProgram(int argc, char *argv[], const std::function<void(frmKalvor &)> &created)
 {
+    // The command line is read before any display is opened, so --help works anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    if (line.action != CommandLine::Run) {
+        std::fputs(line.text.toLocal8Bit().constData(), line.action == CommandLine::Error ? stderr : stdout);
+        return line.status;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabro-kalvor"));
+    QApplication::setApplicationVersion(QLatin1String(version::Number));
+    QGuiApplication::setDesktopFileName(QLatin1String(version::AppId));
     registerFontSubstitutes();
 
-    const QString directory = QCoreApplication::applicationDirPath();
+    const QString directory = recordingsDirectory(QCoreApplication::applicationDirPath());
     ClipStore clips;
     PulseOutput output;
     // Each time the device's rate becomes known, the recordings are made ready for it.

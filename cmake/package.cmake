@@ -1,0 +1,28 @@
+# A Debian package of the installation: cpack -G DEB, run by scripts/setup.sh package.
+# Debian keeps games' commands in /usr/games; the package is configured with
+# CMAKE_INSTALL_BINDIR=games for that.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tabro-kalvor)
+set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGE_CONTACT "The Tabro-Kalvor team <caller@tabro-kalvor.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "number caller for ninety-ball bingo (tambola, housie)")
+set(CPACK_PACKAGE_DESCRIPTION "The Tabro-Kalvor takes the place of the bag of numbered tokens. It prepares
+a random order of the numbers 1 to 90 and calls one number at every tick:
+it shows the number, marks it on a board of all ninety, counts the calls
+and speaks the number aloud from a recording. Opening a menu pauses the
+calling; a zoom window repeats the last number in huge type for the room.")
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tabro-kalvor.example/)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Libraries found by dpkg-shlibdeps; Qt's platform plugins and the fonts standing in for
+# Arial are loaded at run time, so they are named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, pulseaudio | pipewire-pulse")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)

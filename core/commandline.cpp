@@ -1,0 +1,68 @@
+#include "commandline.h"
+
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace {
+// The options every Qt program takes (QGuiApplication, QApplication and the X11 platform).
+const char *const QtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+                                      "qwindowgeometry", "geometry", "qwindowicon", "icon", "qwindowtitle", "title",
+                                      "style", "stylesheet", "session", "display", "name", "visual"};
+const char *const QtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Calls the numbers 1 to 90 of a game of ninety-ball bingo (tambola, housie) in a random order,\n"
+        "one at every tick: shown, marked on the board and spoken aloud."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
+    const QCommandLineOption showVersion({QStringLiteral("v"), QStringLiteral("version")},
+                                         QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(showVersion);
+    for (const char *name : QtValueOptions) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : QtFlagOptions) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    CommandLine line;
+    const QString program = QStringLiteral("tabro-kalvor");
+    auto error = [&](const QString &what) {
+        line.action = Error;
+        line.status = 2;
+        QString said = what;
+        if (said.endsWith(QLatin1Char('.')))
+            said.chop(1);
+        said[0] = said[0].toLower();
+        line.text = QStringLiteral("%1: %2; try %1 --help\n").arg(program, said);
+        return line;
+    };
+    if (!parser.parse(arguments))
+        return error(parser.errorText().replace(QLatin1Char('\n'), QLatin1String("; ")));
+    if (!parser.positionalArguments().isEmpty())
+        return error(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(help)) {
+        line.action = Help;
+        line.text = parser.helpText()
+                        .replace(QRegularExpression(QStringLiteral("^Usage: \\S*")),
+                                 QStringLiteral("Usage: ") + program)
+            + QStringLiteral("\nQt's own options, such as -platform and -style, are taken as well.\n"
+                             "Keys, menus and the recordings are described in tabro-kalvor(6).\n");
+    } else if (parser.isSet(showVersion)) {
+        line.action = Version;
+        line.text = QStringLiteral("%1 %2 (build %3)\n").arg(program, QLatin1String(version::Number),
+                                                            QLatin1String(version::Build));
+    }
+    return line;
+}

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The program as a user gets it: the Debian package made from this build, unpacked into a
+# scratch folder, checked by the desktop's validators, then started under a virtual
+# display with a sound server, where Space must make it call a number that is heard.
+build=$1
+onsets=$2
+source "$(dirname "$0")/e2e-lib.sh"
+
+(cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$work"/package/tabro-kalvor_*.deb)
+root="$work/unpacked"
+dpkg-deb -x "$deb" "$root"
+
+desktop="$root/usr/share/applications/example.tabro_kalvor.TabroKalvor.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate found faults"
+appstreamcli validate --no-net "$root/usr/share/metainfo/example.tabro_kalvor.TabroKalvor.metainfo.xml" \
+    || fail "appstreamcli found faults"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+for size in 16x16 32x32 48x48 256x256 scalable; do
+    ls "$root/usr/share/icons/hicolor/$size/apps/$icon".* >/dev/null 2>&1 || fail "no $size icon named $icon"
+done
+command=$(ls "$root"/usr/games/tabro-kalvor "$root"/usr/bin/tabro-kalvor 2>/dev/null | head -n 1 || true)
+[ -x "$command" ] || fail "the package holds no command"
+ls "$(dirname "$command")"/*.wav >/dev/null 2>&1 && fail "recordings were installed beside the command"
+echo "validators passed; the command is $command"
+
+start_display
+start_sound_server
+start_program "$command"
+wm_class=$(xprop -id "$main_window" WM_CLASS | sed 's/.*= //')
+grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$desktop")\"" <<<"$wm_class" \
+    || fail "the window's class $wm_class does not match the desktop entry"
+parec -d null.monitor --raw --format=s16le --rate=22050 --channels=1 >"$work/calls.raw" &
+pids+=($!)
+keys space
+sleep 4
+quit_program
+"$onsets" "$work/calls.raw" --expect-at-least 2 --interval 1.2 --tolerance 0.15 \
+    || fail "the unpacked program's calls were not heard"
