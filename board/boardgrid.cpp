@@ -21,6 +21,9 @@ BoardGrid::BoardGrid(QWidget *parent)
 
     horizontalHeader()->hide();
     verticalHeader()->hide();
+    // Hidden, but a screen reader still asks the headers for their text: they have none.
+    setHorizontalHeaderLabels(QStringList(Size, QString()));
+    setVerticalHeaderLabels(QStringList(Size, QString()));
     horizontalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setMinimumSectionSize(1);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -69,6 +72,7 @@ void BoardGrid::clear()
             item->setData(Qt::FontRole, QVariant());
             item->setData(Qt::ForegroundRole, QVariant());
             item->setData(Qt::TextAlignmentRole, QVariant());
+            item->setData(Qt::AccessibleTextRole, QVariant());
         }
     }
 }
@@ -80,6 +84,7 @@ void BoardGrid::fill()
             setCurrent(i, j);
             QTableWidgetItem *item = cell(i, j);
             item->setText(numberText(i * 10 + j + 1));
+            item->setData(Qt::AccessibleTextRole, plainNumberText(i * 10 + j + 1));
             formatPlain(item);
         }
     }
@@ -107,6 +112,7 @@ void BoardGrid::marknumber(std::int16_t n)
     QFont emphasised = item->font();
     emphasised.setUnderline(true);
     item->setFont(emphasised);
+    item->setData(Qt::AccessibleTextRole, tr("%1, called").arg(n));
 }
 
 bool BoardGrid::isMarked(int row, int column) const
@@ -146,4 +152,15 @@ void BoardGrid::mouseDoubleClickEvent(QMouseEvent *event)
 void BoardGrid::keyPressEvent(QKeyEvent *event)
 {
     event->ignore();
+}
+
+// The table's own handler reports every new current cell as focused, even while the
+// Start button holds the focus; a screen reader would then follow the board and read a
+// whole row at each call. The board never takes the focus, so the report is left out.
+void BoardGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    if (hasFocus())
+        QTableWidget::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);
 }

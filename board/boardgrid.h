@@ -35,6 +35,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // Moves the current cell without telling a screen reader that the board took the focus.
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     QTableWidgetItem *cell(int row, int column) const;

@@ -169,9 +169,14 @@ void Game::endProgram()
 
 void Game::updateCalling()
 {
-    const bool now = !ended && game.running == 1 && tmrRand.isActive() && game.soundflag == 1;
-    if (now != calling) {
-        calling = now;
-        voice.setCalling(calling);
+    const bool nowCalling = !ended && game.running == 1 && tmrRand.isActive();
+    const bool nowSpeaking = nowCalling && game.soundflag == 1;
+    if (nowSpeaking != speaking) {
+        speaking = nowSpeaking;
+        voice.setCalling(speaking);
+    }
+    if (nowCalling != calling) {
+        calling = nowCalling;
+        Q_EMIT callingChanged(calling);
     }
 }

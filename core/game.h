@@ -48,10 +48,13 @@ public:
 Q_SIGNALS:
     // After a number has been shown, marked, counted and announced.
     void numberCalled(int n);
+    // Numbers start or stop being called: Start, Stop, a pause, a new game, the end.
+    void callingChanged(bool calling);
 
 private:
     bool ask(const QString &prompt, const QString &title);
-    // Tells the voice when numbers start or stop being called with sound on.
+    // Tells the voice when numbers start or stop being called with sound on, and the
+    // windows when they start or stop being called at all.
     void updateCalling();
 
     Board &board;
@@ -63,5 +66,6 @@ private:
     GameState game;
     bool asking = false; // a modal question is open: ticks call nothing
     bool ended = false;  // the program is ending: nothing more runs
-    bool calling = false; // what the voice was last told
+    bool calling = false; // numbers are being called
+    bool speaking = false; // ... with sound on, as the voice was last told
 };

@@ -1,5 +1,7 @@
 #include "windowrig.h"
 
+#include <QAccessible>
+
 #include <QLabel>
 #include <QMenuBar>
 
@@ -206,13 +208,31 @@ void TestMainWindow::muteMenuTogglesItsCheckMark()
     QCOMPARE(rig.state().soundflag, std::int16_t(1));
 }
 
+// What a screen reader is told: every control has a name, the button's follows what a
+// press will do, a called cell says so, and the focus stays on the button.
 void TestMainWindow::everyControlHasAnAccessibleName()
 {
     WindowRig rig;
+    auto name = [](QObject *object) { return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name); };
     const auto controls = rig.window.centralWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    QCOMPARE(controls.size(), 6);
-    for (QWidget *control : controls)
-        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    QCOMPARE(controls.size(), 7);
+    for (QWidget *control : controls) {
+        if (control->isVisible())
+            QVERIFY2(!name(control).isEmpty(), qPrintable(control->objectName()));
+    }
+    QCOMPARE(name(rig.cmdStart()), QStringLiteral("Start"));
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    QCOMPARE(name(rig.cmdStart()), QStringLiteral("Stop"));
+    rig.tick(2);
+    const int called = rig.txtgen()->text().toInt();
+    QAccessibleInterface *board = QAccessible::queryAccessibleInterface(rig.window.board());
+    const QAccessibleInterface *cell = board->tableInterface()->cellAt((called - 1) / 10, (called - 1) % 10);
+    QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("%1, called").arg(called));
+    QWidget *notice = rig.find<QWidget>("callNotice");
+    QCOMPARE(QAccessible::queryAccessibleInterface(notice)->role(), QAccessible::Notification);
+    QCOMPARE(name(notice), QStringLiteral("%1, call 2").arg(called));
+    QVERIFY(notice->isVisible() && notice->size().isEmpty()); // heard, never seen
+    QVERIFY(!rig.window.board()->hasFocus());
 }
 
 void TestMainWindow::looksAsDesignedAfterAFewCalls()

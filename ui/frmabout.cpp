@@ -8,12 +8,47 @@
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
+ClickLabel::ClickLabel(const QString &text, QWidget *parent)
+    : QLabel(text, parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Q_EMIT clicked();
+        click();
     QLabel::mouseReleaseEvent(event);
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        click();
+        event->accept();
+        break;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+// A link that takes the focus shows it, as a button does.
+void ClickLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = contentsRect();
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
@@ -58,6 +93,7 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(twipsRect(2400, 2040, 1335, 375));
     cmdOK->setFocus();
+    setTabOrder(cmdOK, lblMail);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(lblMail, &ClickLabel::clicked, this, &frmAbout::lblMail_Click);

@@ -8,19 +8,24 @@
 class QFrame;
 class QPushButton;
 
-// A label that reports a left click, for the contact line.
+// A label that acts as a link, for the contact line: a left click, or Enter or Space
+// while it has the focus, reports a click.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
 
 public:
-    using QLabel::QLabel;
+    explicit ClickLabel(const QString &text, QWidget *parent = nullptr);
+
+    void click() { Q_EMIT clicked(); }
 
 Q_SIGNALS:
     void clicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
 
 // The information window: picture, version and a contact line that plays the greeting,

@@ -1,5 +1,6 @@
 #include "frmkalvor.h"
 
+#include "accessibility.h"
 #include "boardgrid.h"
 #include "fonts.h"
 #include "icons.h"
@@ -9,6 +10,8 @@
 #include "twips.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QStyle>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +43,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     , greeter(greeter)
 {
     loadResources();
+    installAccessibility();
     setObjectName(QStringLiteral("frmKalvor"));
     setWindowTitle(QStringLiteral("The Tabro-Kalvor"));
     setWindowIcon(programIcon(QStringLiteral("notepad")));
@@ -50,6 +54,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     buildMenus();
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
+    connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
 
     // Fixed single border: the client area is the designed size, the menu bar above it.
     adjustSize();
@@ -94,7 +99,6 @@ void frmKalvor::buildControls()
     cmdStart = new QPushButton(QStringLiteral("&Start"), client);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
     cmdStart->setGeometry(twipsRect(5400, 6840, 1335, 375));
-    cmdStart->setAccessibleName(tr("Start or stop calling"));
 
     // The number boxes only show what the game writes; the host cannot type into them.
     auto numberBox = [client](const QString &name, const QRect &place, const QString &accessible) {
@@ -114,6 +118,8 @@ void frmKalvor::buildControls()
     lblKalvor->setAccessibleName(lblKalvor->text());
     lblnumber->setAccessibleName(lblnumber->text());
     lblnumber->setBuddy(txtgen);
+
+    callNotice = new CallNotice(client);
 
     setTabOrder(cmdStart, txtgen);
     setTabOrder(txtgen, txtCtr);
@@ -255,14 +261,31 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+// Spoken once per call without the host moving, wherever the focus is; muted calls are
+// told too, since the reader is the host's own voice.
+void frmKalvor::tellReader(int n)
+{
+    callNotice->tell(tr("%1, call %2").arg(n).arg(caller->state().callcount));
+}
+
 void frmKalvor::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (!centred) {
-        centred = true;
-        if (const QScreen *where = screen())
-            move(where->availableGeometry().center() - frameGeometry().center() + pos());
-    }
+    if (centred)
+        return;
+    centred = true;
+    const QScreen *where = screen();
+    if (!where)
+        return;
+    // Centred where the window fits; on a smaller screen its title bar and menus must
+    // stay reachable, so it opens at the top left.
+    const QRect area = where->availableGeometry();
+    const QSize frame = frameGeometry().size().expandedTo(
+        size() + QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight)));
+    if (frame.width() > area.width() || frame.height() > area.height())
+        move(area.topLeft());
+    else
+        move(area.center() - frameGeometry().center() + pos());
 }
 
 void frmKalvor::closeEvent(QCloseEvent *event)

@@ -12,6 +12,7 @@
 #include <memory>
 
 class BoardGrid;
+class CallNotice;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -62,6 +63,8 @@ private:
     void buildMenus();
     frmZoom *zoomWindowCreated();
     void showOnTop(QWidget *window);
+    // Tells a screen reader the number just called.
+    void tellReader(int n);
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;
@@ -69,6 +72,7 @@ private:
     QLabel *lblnumber;
     QLineEdit *txtgen;
     QPushButton *cmdStart;
+    CallNotice *callNotice;
     QMenu *mnuOptions;
     QMenu *mnuHelp;
     QAction *mnuStime;

@@ -10,6 +10,7 @@
 #include "messageboxquestion.h"
 #include "playwave.h"
 #include "pulseoutput.h"
+#include "screenkeeper.h"
 #include "version.h"
 
 #include <QApplication>
@@ -88,6 +89,8 @@ int runProgram(int argc, char *argv[], const std::function<void(frmKalvor &)> &c
     // The sound server is asked for its device once the window is on screen, long before
     // the first call can come; the recordings follow in the background.
     new AfterFirstPaint(&window, [&output] { output.start(); });
+    ScreenKeeper screen;
+    QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
     if (created)
         created(window);
     window.show();

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# What a screen reader and the desktop get from the caller, on a private session bus: an
+# AT-SPI client (pyatspi, as screen readers use it) records the accessibility events
+# while Space starts the calling, and a stand-in for the desktop's screen saver service
+# records the inhibitions taken on Start and released on Stop.
+program=$1
+here=$(dirname "$0")
+source "$here/e2e-lib.sh"
+
+start_display
+dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/bus.log" &
+pids+=($!)
+for i in $(seq 50); do [ -s "$work/bus" ] && break; sleep 0.1; done
+[ -s "$work/bus" ] || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
+/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
+pids+=($!)
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+/usr/bin/python3 "$here/screensaver.py" "$work/saver.log" &
+pids+=($!)
+for i in $(seq 50); do grep -q ready "$work/saver.log" 2>/dev/null && break; sleep 0.1; done
+
+start_program "$program"
+/usr/bin/python3 "$here/reader.py" "$work/ready" 9 >"$work/reader.log" 2>&1 &
+reader=$!
+pids+=("$reader")
+for i in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.1; done
+[ -e "$work/ready" ] || { cat "$work/reader.log" >&2; fail "the reader did not find the program"; }
+
+keys space
+sleep 4.2
+grep -q '^Inhibit 1 The Tabro-Kalvor' "$work/saver.log" || fail "Start did not keep the screen awake"
+grep -q '^UnInhibit' "$work/saver.log" && fail "the screen was let go while calling"
+keys space
+sleep 1
+grep -q '^UnInhibit 1$' "$work/saver.log" || fail "Stop did not let the screen sleep again"
+keys F7
+wait_window '^About Tabro-Kalvor$' >/dev/null
+
+status=0
+wait "$reader" || status=$?
+grep -v '^event:' "$work/reader.log"
+[ "$status" -eq 0 ] || { cat "$work/reader.log" >&2; fail "the screen reader was not told what it should be"; }
+echo "screen saver: $(tr '\n' ';' <"$work/saver.log")"

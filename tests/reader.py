@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""A screen reader's view of the caller, through AT-SPI: records what the program tells a
+reader while the shell script drives it, then checks it.
+
+Usage: reader.py READY-FILE SECONDS. Writes READY-FILE once the program is found, records
+for SECONDS, prints the events and exits non-zero with the faults found."""
+import re
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+ready_file, seconds = sys.argv[1], float(sys.argv[2])
+events = []
+
+
+def find(node, role, name=None, depth=0):
+    if node is None or depth > 12:
+        return None
+    if node.getRoleName() == role and (name is None or node.name == name):
+        return node
+    for child in node:
+        hit = find(child, role, name, depth + 1)
+        if hit is not None:
+            return hit
+    return None
+
+
+def app():
+    for candidate in pyatspi.Registry.getDesktop(0):
+        if candidate is not None and candidate.name == "tabro-kalvor":
+            return candidate
+    return None
+
+
+def record(event):
+    try:
+        role = event.source.getRoleName()
+        name = event.source.name
+    except Exception:
+        role, name = "?", "?"
+    events.append((event.type, role, name, event.detail1, str(event.any_data)))
+
+
+deadline = time.monotonic() + 20
+while app() is None and time.monotonic() < deadline:
+    time.sleep(0.2)
+if app() is None:
+    sys.exit("FAIL: the program never appeared on the accessibility bus")
+pyatspi.Registry.registerEventListener(record, "focus:", "object:state-changed:focused",
+                                       "object:state-changed:showing", "object:property-change:accessible-name")
+GLib.timeout_add(int(seconds * 1000), pyatspi.Registry.stop)
+GLib.timeout_add(300, lambda: open(ready_file, "w").close() and False)
+pyatspi.Registry.start()
+
+for e in events:
+    print("event:", e)
+faults = []
+focused_cells = [e for e in events if e[1] == "table cell" and (e[0] == "focus:" or e[3] == 1)]
+if focused_cells:
+    faults.append("a board cell took the reader's focus: %s" % (focused_cells[0],))
+if not any(e[0].endswith("accessible-name") and e[1] == "push button" and e[2] == "Stop" for e in events):
+    faults.append("the button was never named Stop")
+# A reader speaks a notification when it is shown: once per call, named by the call.
+calls = [e for e in events if e[0] == "object:state-changed:showing" and e[1] == "notification" and e[3] == 1]
+said = [e[2] for e in calls]
+numbers = [int(name.split(",")[0]) for name in said if re.fullmatch(r"\d+, call \d+", name)]
+if said[:3] != ["%d, call %d" % (n, k) for k, n in enumerate(numbers[:3], 1)] or len(set(numbers)) != len(numbers):
+    faults.append("the first three calls did not reach the reader once each: %s" % said)
+table = find(app(), "table")
+if table is None:
+    faults.append("no board table")
+else:
+    cells = table.queryTable()
+    for n in numbers:
+        name = cells.getAccessibleAt((n - 1) // 10, (n - 1) % 10).name
+        if name != "%d, called" % n:
+            faults.append("the cell of %d says %r" % (n, name))
+    uncalled = next(n for n in range(1, 91) if n not in numbers)
+    name = cells.getAccessibleAt((uncalled - 1) // 10, (uncalled - 1) % 10).name
+    if name != str(uncalled):
+        faults.append("the uncalled cell of %d says %r" % (uncalled, name))
+    if cells.getAccessibleAt(9, 0).name:
+        faults.append("the empty tenth row is read as %r" % cells.getAccessibleAt(9, 0).name)
+about = find(app(), "dialog", "About Tabro-Kalvor")
+if about is None:
+    faults.append("the About window is not a dialog named by its caption")
+else:
+    link = find(about, "link")
+    actions = link.queryAction() if link is not None else None
+    if actions is None or "Press" not in [actions.getName(i) for i in range(actions.nActions)]:
+        faults.append("the contact line is not a link that can be pressed")
+print("calls told to the reader:", said)
+for fault in faults:
+    print("FAIL:", fault)
+sys.exit(1 if faults else 0)
