@@ -1,17 +1,33 @@
 #include "boardgrid.h"
 
 #include "boardcell.h"
+#include "look.h"
 #include "numbertext.h"
 #include "twips.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QProxyStyle>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-const QColor BoardGrid::CellColour(255, 224, 192);
-const QColor BoardGrid::MarkColour(128, 0, 128);
-const QColor BoardGrid::LineColour(192, 192, 192);
-const QColor BoardGrid::BeyondColour(128, 128, 128);
+namespace {
+// Every style draws the grid lines in a colour of its own choosing; the board's are
+// light grey under any style.
+class GridLineStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returned) const override
+    {
+        if (hint == SH_Table_GridLineColor)
+            return int(look::GridLine.rgba());
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+} // namespace
 
 BoardGrid::BoardGrid(QWidget *parent)
     : QTableWidget(Size, Size, parent)
@@ -33,13 +49,13 @@ BoardGrid::BoardGrid(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
     setTabKeyNavigation(false);
     setWordWrap(false);
-    QFont gridFont(QStringLiteral("MS Sans Serif"));
-    gridFont.setPointSizeF(8.25);
-    setFont(gridFont);
+    setFont(look::windowFont());
+    auto *lines = new GridLineStyle(QApplication::style()->name());
+    lines->setParent(this);
+    setStyle(lines);
 
     QPalette colours = palette();
-    colours.setColor(QPalette::Base, BeyondColour);
-    colours.setColor(QPalette::Mid, LineColour); // the grid lines
+    colours.setColor(QPalette::Base, look::Beyond);
     colours.setColor(QPalette::Text, colours.color(QPalette::ButtonText));
     colours.setColor(QPalette::Highlight, colours.color(QPalette::Button));
     colours.setColor(QPalette::HighlightedText, colours.color(QPalette::ButtonText));
@@ -49,7 +65,7 @@ BoardGrid::BoardGrid(QWidget *parent)
         for (int column = 0; column < Size; ++column) {
             auto *item = new QTableWidgetItem;
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            item->setBackground(CellColour);
+            item->setBackground(look::Peach);
             setItem(row, column, item);
         }
     }
@@ -67,7 +83,7 @@ void BoardGrid::clear()
 {
     for (int row = 0; row < Size; ++row) {
         for (int column = 0; column < Size; ++column) {
-            QTableWidgetItem *item = cell(row, column);
+            QTableWidgetItem *item = this->item(row, column);
             item->setText(QString());
             item->setData(Qt::FontRole, QVariant());
             item->setData(Qt::ForegroundRole, QVariant());
@@ -79,10 +95,10 @@ void BoardGrid::clear()
 
 void BoardGrid::fill()
 {
-    for (int i = 0; i <= 8; ++i) {
-        for (int j = 0; j <= 9; ++j) {
-            setCurrent(i, j);
-            QTableWidgetItem *item = cell(i, j);
+    for (int i = 0; i < NumberRows; ++i) {
+        for (int j = 0; j < Size; ++j) {
+            setCurrentCell(i, j);
+            QTableWidgetItem *item = this->item(i, j);
             item->setText(numberText(i * 10 + j + 1));
             item->setData(Qt::AccessibleTextRole, plainNumberText(i * 10 + j + 1));
             formatPlain(item);
@@ -94,21 +110,18 @@ void BoardGrid::formatPlain(QTableWidgetItem *item) const
 {
     // The grid centres its columns; here the alignment travels with each filled cell.
     item->setTextAlignment(Qt::AlignCenter);
-    QFont plain(QStringLiteral("arial"));
-    plain.setPointSize(12);
-    plain.setBold(true);
-    item->setFont(plain);
+    item->setFont(look::arialBold(CellPoints));
 }
 
 void BoardGrid::marknumber(std::int16_t n)
 {
     const BoardCell at = cellOf(n);
-    setCurrent(at.row, at.column);
+    setCurrentCell(at.row, at.column);
     // Once numbers are being marked the selection highlight would hide the newest mark.
     setSelectionMode(QAbstractItemView::NoSelection);
     clearSelection();
-    QTableWidgetItem *item = cell(at.row, at.column);
-    item->setForeground(MarkColour);
+    QTableWidgetItem *item = this->item(at.row, at.column);
+    item->setForeground(look::Purple);
     QFont emphasised = item->font();
     emphasised.setUnderline(true);
     item->setFont(emphasised);
@@ -117,20 +130,10 @@ void BoardGrid::marknumber(std::int16_t n)
 
 bool BoardGrid::isMarked(int row, int column) const
 {
-    const QTableWidgetItem *item = cell(row, column);
+    const QTableWidgetItem *item = this->item(row, column);
     const QVariant foreground = item->data(Qt::ForegroundRole);
-    return foreground.isValid() && foreground.value<QBrush>().color() == MarkColour
+    return foreground.isValid() && foreground.value<QBrush>().color() == look::Purple
         && item->font().underline();
-}
-
-QTableWidgetItem *BoardGrid::cell(int row, int column) const
-{
-    return item(row, column);
-}
-
-void BoardGrid::setCurrent(int row, int column)
-{
-    setCurrentCell(row, column);
 }
 
 // The board only shows: clicks and keys must not move the current cell.

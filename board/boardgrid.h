@@ -2,7 +2,6 @@
 
 #include "seams.h"
 
-#include <QColor>
 #include <QTableWidget>
 
 // The board: ten rows of ten cells, 1 to 90 in rows 0 to 8, row 9 left empty. Called
@@ -13,12 +12,10 @@ class BoardGrid : public QTableWidget, public Board
     Q_OBJECT
 
 public:
-    static constexpr int Size = 10;
+    static constexpr int Size = 10;      // rows and columns
+    static constexpr int NumberRows = 9; // rows 0 to 8 hold the numbers; row 9 stays empty
     static constexpr int CellTwips = 650;
-    static const QColor CellColour;   // peach
-    static const QColor MarkColour;   // purple
-    static const QColor LineColour;   // light grey
-    static const QColor BeyondColour; // grey beyond the last cells
+    static constexpr qreal CellPoints = 12;
 
     explicit BoardGrid(QWidget *parent = nullptr);
 
@@ -39,7 +36,5 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
-    QTableWidgetItem *cell(int row, int column) const;
-    void setCurrent(int row, int column);
     void formatPlain(QTableWidgetItem *item) const;
 };

@@ -18,6 +18,7 @@ Game::Game(Board &board, Controls &controls, Announcer &voice, Question &questio
     , quitter(quitter)
     , random(random)
 {
+    tmrRand.setObjectName(QStringLiteral("tmrRand"));
     // A host setting one second expects one second, not the coarse timer's 5 % slack.
     tmrRand.setTimerType(Qt::PreciseTimer);
     tmrRand.setInterval(StartInterval);

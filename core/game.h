@@ -40,10 +40,6 @@ public:
     void setInterval(int seconds);
 
     const GameState &state() const { return game; }
-    GameState &state() { return game; }
-    bool questionOpen() const { return asking; }
-
-    QTimer tmrRand;
 
 Q_SIGNALS:
     // After a number has been shown, marked, counted and announced.
@@ -59,6 +55,7 @@ private:
 
     Board &board;
     Controls &controls;
+    QTimer tmrRand{this}; // found by its object name where the window's timer is looked at
     Announcer &voice;
     Question &question;
     Quitter &quitter;

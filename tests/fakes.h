@@ -1,7 +1,10 @@
 #pragma once
 
+#include "game.h"
 #include "randomsource.h"
 #include "seams.h"
+
+#include <QTimer>
 
 #include <QString>
 #include <QStringList>
@@ -59,6 +62,12 @@ public:
     bool muteChecked = false;
     int zoomClosed = 0;
 };
+
+// The game's repeating timer, as the window has it.
+inline QTimer &timerOf(Game &game)
+{
+    return *game.findChild<QTimer *>(QStringLiteral("tmrRand"));
+}
 
 // The voice: what the game asked it to say, and each time calling went on or off.
 class FakeVoice : public Announcer, public Greeter

@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/corpus"
 
 clang++ -std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -DQT_NO_KEYWORDS -I"$here/core" -I"$here/sound" $(pkg-config --cflags Qt6Core sndfile soxr) \
+    -DQT_NO_KEYWORDS -DTK_INSTALLED_RECORDINGS=\"../share/tabro-kalvor/sounds\" -I"$here/core" -I"$here/sound" $(pkg-config --cflags Qt6Core sndfile soxr) \
     "$here/tests/fuzz_player.cpp" "$here/sound/playwave.cpp" "$here/sound/wavedecoder.cpp" \
     "$here/sound/clipstore.cpp" "$here/sound/waveplayer.cpp" \
     $(pkg-config --libs Qt6Core sndfile soxr) -o "$out/fuzz_player"

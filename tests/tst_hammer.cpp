@@ -41,7 +41,6 @@ void TestHammer::randomActionsKeepEveryRule()
     HostAnswers answers;
     FakeQuitter quitter;
     ScriptedRandom random(seed);
-    registerFontSubstitutes();
     frmKalvor window(voice, voice, answers, quitter, random);
     window.show();
     QApplication::setActiveWindow(&window);
@@ -122,10 +121,10 @@ void TestHammer::randomActionsKeepEveryRule()
         }
 
         const GameState &state = game.state();
-        const bool calling = state.running == 1 && game.tmrRand.isActive();
+        const bool calling = state.running == 1 && timerOf(game).isActive();
         if (fault.isEmpty() && (start->text() == QStringLiteral("&Stop")) != calling)
             fault = QStringLiteral("the button reads %1 while running is %2 and the timer is %3")
-                        .arg(start->text()).arg(state.running).arg(QLatin1String(game.tmrRand.isActive() ? "on" : "off"));
+                        .arg(start->text()).arg(state.running).arg(QLatin1String(timerOf(game).isActive() ? "on" : "off"));
         if (fault.isEmpty() && state.callcount > 0 && counter->text() != numberText(state.callcount))
             fault = QStringLiteral("the counter shows %1 after %2 calls").arg(counter->text()).arg(state.callcount);
         if (fault.isEmpty() && state.callcount > 0 && int(calledThisGame.size()) != state.callcount)

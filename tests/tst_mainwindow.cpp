@@ -144,10 +144,10 @@ void TestMainWindow::openingAMenuWhileCallingPauses()
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.tick(3);
     rig.openMenu(menu.toLatin1().constData());
-    QVERIFY(!rig.game().tmrRand.isActive());
+    QVERIFY(!timerOf(rig.game()).isActive());
     QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
-    QVERIFY(rig.game().tmrRand.isActive());
+    QVERIFY(timerOf(rig.game()).isActive());
     rig.tick();
     QCOMPARE(rig.txtCtr()->text(), QStringLiteral(" 4"));
     QCOMPARE(rig.txtgen()->text(), QString::number(rig.state().callorder[4]));
@@ -164,7 +164,7 @@ void TestMainWindow::exitNoLeavesTheGameResumableWhereItStopped()
     QCOMPARE(rig.question.asked, QStringList{QStringLiteral("Sure You Wanna Quit|Quitting Game")});
     QCOMPARE(rig.quitter.ended, 0);
     QVERIFY(rig.window.isVisible());
-    QVERIFY(!rig.game().tmrRand.isActive());
+    QVERIFY(!timerOf(rig.game()).isActive());
     QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.tick();
@@ -193,7 +193,7 @@ void TestMainWindow::commandsWithoutActionChangeNothing()
     QCOMPARE(rig.state().callpos, before.callpos);
     QCOMPARE(rig.state().running, before.running);
     QCOMPARE(QApplication::topLevelWidgets().size(), windows);
-    QVERIFY(rig.game().tmrRand.isActive());
+    QVERIFY(timerOf(rig.game()).isActive());
 }
 
 void TestMainWindow::muteMenuTogglesItsCheckMark()
@@ -272,6 +272,9 @@ void TestMainWindow::looksAsDesignedAfterAFewCalls()
     const int uncalled = rig.state().callorder[6];
     QCOMPARE(purplePixels(cellArea(uncalled)), 0);
     QCOMPARE(shot.pixelColor(cellArea(uncalled).topLeft()), peach);
+    // The grid lines are light grey whatever the style would choose.
+    QCOMPARE(shot.pixelColor(16 + 1 + 42, grid + 20), QColor(192, 192, 192));
+    QCOMPARE(shot.pixelColor(16 + 20, grid + 42), QColor(192, 192, 192));
 }
 
 QTEST_MAIN(TestMainWindow)

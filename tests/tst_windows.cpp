@@ -57,7 +57,7 @@ void TestWindows::setTimeOkAppliesTheChosenSeconds()
     QVERIFY(dialog && dialog->isVisible());
     dialog->slider()->setValue(seconds);
     QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
-    QCOMPARE(rig.game().tmrRand.interval(), seconds * 1000);
+    QCOMPARE(timerOf(rig.game()).interval(), seconds * 1000);
     QTRY_VERIFY(!rig.window.setTimeWindow());
 }
 
@@ -65,11 +65,11 @@ void TestWindows::setTimeCancelAndOpeningLeaveThePeriod()
 {
     WindowRig rig;
     rig.action("mnuStime")->trigger();
-    QCOMPARE(rig.game().tmrRand.interval(), 1200); // opening alone applies nothing
+    QCOMPARE(timerOf(rig.game()).interval(), Game::StartInterval); // opening alone applies nothing
     frmSetTime *dialog = rig.window.setTimeWindow();
     dialog->slider()->setValue(5);
     QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
-    QCOMPARE(rig.game().tmrRand.interval(), 1200);
+    QCOMPARE(timerOf(rig.game()).interval(), Game::StartInterval);
     QTRY_VERIFY(!rig.window.setTimeWindow());
 }
 
@@ -87,7 +87,7 @@ void TestWindows::setTimeReopensAtTwoAndNeverTwice()
     QTRY_VERIFY(!rig.window.setTimeWindow());
     rig.action("mnuStime")->trigger();
     QCOMPARE(rig.window.setTimeWindow()->slider()->value(), 2);
-    QCOMPARE(rig.game().tmrRand.interval(), 4000);
+    QCOMPARE(timerOf(rig.game()).interval(), 4000);
 }
 
 void TestWindows::setTimeLooksAsDesigned()
@@ -110,7 +110,7 @@ void TestWindows::setTimeLooksAsDesigned()
     // Enter alone does not press OK.
     QTest::keyClick(slider, Qt::Key_Return);
     QVERIFY(rig.window.setTimeWindow());
-    QCOMPARE(rig.game().tmrRand.interval(), 1200);
+    QCOMPARE(timerOf(rig.game()).interval(), Game::StartInterval);
 }
 
 void TestWindows::zoomOpensEmptyAndFollowsTheNextCall()

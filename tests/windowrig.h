@@ -2,7 +2,6 @@
 
 #include "boardgrid.h"
 #include "fakes.h"
-#include "fonts.h"
 #include "frmkalvor.h"
 
 #include <QApplication>
@@ -23,7 +22,6 @@ struct WindowRig
 
     WindowRig()
     {
-        registerFontSubstitutes();
         window.show();
         QApplication::setActiveWindow(&window);
         (void)QTest::qWaitForWindowExposed(&window);

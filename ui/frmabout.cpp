@@ -1,6 +1,6 @@
 #include "frmabout.h"
 
-#include "fonts.h"
+#include "look.h"
 #include "icons.h"
 #include "twips.h"
 #include "version.h"
@@ -60,7 +60,7 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     setWindowTitle(QStringLiteral("About Tabro-Kalvor"));
     setWindowIcon(programIcon(QStringLiteral("question")));
     resize(twips(5460), twips(2625));
-    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+    setFont(look::windowFont());
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName(QStringLiteral("Shape1"));
@@ -86,7 +86,7 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     lblMail->setAccessibleName(lblMail->text());
     lblMail->setToolTip(tr("Click to hear our greeting"));
     QPalette colours = lblMail->palette();
-    colours.setColor(QPalette::WindowText, QColor(0, 0, 192));
+    colours.setColor(QPalette::WindowText, look::ContactBlue);
     lblMail->setPalette(colours);
 
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);

@@ -2,7 +2,7 @@
 
 #include "accessibility.h"
 #include "boardgrid.h"
-#include "fonts.h"
+#include "look.h"
 #include "icons.h"
 #include "frmabout.h"
 #include "frmsettime.h"
@@ -27,8 +27,6 @@ static void loadResources()
 }
 
 namespace {
-const QColor Purple(128, 0, 128);
-
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette colours = widget->palette();
@@ -47,7 +45,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     setObjectName(QStringLiteral("frmKalvor"));
     setWindowTitle(QStringLiteral("The Tabro-Kalvor"));
     setWindowIcon(programIcon(QStringLiteral("notepad")));
-    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+    setFont(look::windowFont());
 
     buildControls();
     caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
@@ -83,8 +81,8 @@ void frmKalvor::buildControls()
     lblKalvor->setObjectName(QStringLiteral("lblKalvor"));
     lblKalvor->setGeometry(twipsRect(240, 120, 6615, 735));
     lblKalvor->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    lblKalvor->setFont(windowFont(QStringLiteral("Arial"), 21.75, true));
-    setTextColour(lblKalvor, Purple);
+    lblKalvor->setFont(look::arialBold(21.75));
+    setTextColour(lblKalvor, look::Purple);
 
     grdTable = new BoardGrid(client);
     grdTable->setGeometry(twipsRect(240, 720, 6495, 5895));
@@ -93,8 +91,8 @@ void frmKalvor::buildControls()
     lblnumber->setObjectName(QStringLiteral("lblnumber"));
     lblnumber->setGeometry(twipsRect(240, 6840, 3495, 375));
     lblnumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblnumber->setFont(windowFont(QStringLiteral("Arial"), 15.75, true));
-    setTextColour(lblnumber, Purple);
+    lblnumber->setFont(look::arialBold(15.75));
+    setTextColour(lblnumber, look::Purple);
 
     cmdStart = new QPushButton(QStringLiteral("&Start"), client);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
@@ -106,7 +104,7 @@ void frmKalvor::buildControls()
         box->setObjectName(name);
         box->setGeometry(place);
         box->setAlignment(Qt::AlignCenter);
-        box->setFont(windowFont(QStringLiteral("Arial"), 12, true));
+        box->setFont(look::arialBold(12));
         box->setReadOnly(true);
         box->setAccessibleName(accessible);
         return box;

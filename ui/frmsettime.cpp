@@ -1,6 +1,6 @@
 #include "frmsettime.h"
 
-#include "fonts.h"
+#include "look.h"
 #include "twips.h"
 
 #include <QLabel>
@@ -14,7 +14,7 @@ frmSetTime::frmSetTime(QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Setting The Time Interval"));
     resize(twips(5025), twips(1770));
-    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+    setFont(look::windowFont());
 
     lblDisp = new QLabel(QStringLiteral("Set the Time Limit in (Secs) :Default 2 secs"), this);
     lblDisp->setObjectName(QStringLiteral("lblDisp"));
@@ -24,7 +24,7 @@ frmSetTime::frmSetTime(QWidget *owner)
     Label1 = new QLabel(QStringLiteral("Min"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(360, 720, 495, 255));
-    Label1->setFont(windowFont(QStringLiteral("Arial"), 9.75, true));
+    Label1->setFont(look::arialBold(9.75));
 
     sldTime = new QSlider(Qt::Horizontal, this);
     sldTime->setObjectName(QStringLiteral("sldTime"));
@@ -40,7 +40,7 @@ frmSetTime::frmSetTime(QWidget *owner)
     Label2 = new QLabel(QStringLiteral("Max"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(twipsRect(4320, 720, 495, 375));
-    Label2->setFont(windowFont(QStringLiteral("Arial"), 8.25, true));
+    Label2->setFont(look::arialBold(8.25));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

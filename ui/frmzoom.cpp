@@ -1,6 +1,6 @@
 #include "frmzoom.h"
 
-#include "fonts.h"
+#include "look.h"
 #include "icons.h"
 #include "twips.h"
 
@@ -21,7 +21,7 @@ frmZoom::frmZoom(std::function<QString()> calledText, QWidget *owner)
     setWindowTitle(QStringLiteral("The Zoomed Number"));
     setWindowIcon(programIcon(QStringLiteral("bolt")));
     setFixedSize(twips(4680), twips(3180));
-    setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+    setFont(look::windowFont());
 
     cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
@@ -32,13 +32,13 @@ frmZoom::frmZoom(std::function<QString()> calledText, QWidget *owner)
     txtNumber->setObjectName(QStringLiteral("txtNumber"));
     txtNumber->setGeometry(twipsRect(840, 240, 3015, 2055));
     txtNumber->setAlignment(Qt::AlignCenter);
-    txtNumber->setFont(windowFont(QStringLiteral("Arial"), 72, true));
+    txtNumber->setFont(look::arialBold(72));
     txtNumber->setReadOnly(true);
     txtNumber->setFrame(true);
     txtNumber->setAccessibleName(tr("The zoomed number"));
     QPalette colours = txtNumber->palette();
-    colours.setColor(QPalette::Text, QColor(128, 0, 128));
-    colours.setColor(QPalette::Base, QColor(255, 224, 192));
+    colours.setColor(QPalette::Text, look::Purple);
+    colours.setColor(QPalette::Base, look::Peach);
     txtNumber->setPalette(colours);
 
     setTabOrder(cmdExit, txtNumber);

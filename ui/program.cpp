@@ -1,15 +1,11 @@
 #include "program.h"
 
-#include "announcements.h"
 #include "appquitter.h"
-#include "clipstore.h"
 #include "clockrandomsource.h"
 #include "commandline.h"
-#include "fonts.h"
 #include "frmkalvor.h"
+#include "latevoice.h"
 #include "messageboxquestion.h"
-#include "playwave.h"
-#include "pulseoutput.h"
 #include "screenkeeper.h"
 #include "version.h"
 
@@ -56,7 +52,7 @@ private:
 };
 }
 
-int runProgram(int argc, char *argv[], const std::function<void(frmKalvor &)> &created)
+int runProgram(int argc, char *argv[])
 {
     // The command line is read before any display is opened, so --help works anywhere.
     QStringList arguments;
@@ -72,27 +68,20 @@ int runProgram(int argc, char *argv[], const std::function<void(frmKalvor &)> &c
     QApplication::setApplicationName(QStringLiteral("tabro-kalvor"));
     QApplication::setApplicationVersion(QLatin1String(version::Number));
     QGuiApplication::setDesktopFileName(QLatin1String(version::AppId));
-    registerFontSubstitutes();
 
-    const QString directory = recordingsDirectory(QCoreApplication::applicationDirPath());
-    ClipStore clips;
-    PulseOutput output;
-    // Each time the device's rate becomes known, the recordings are made ready for it.
-    output.rateChanged = [&clips, directory](int rate) { clips.preload(directory, rate); };
-    Announcements voice(clips, output, directory);
+    LateVoice voice(QCoreApplication::applicationDirPath());
     MessageBoxQuestion question;
     AppQuitter quitter;
     ClockRandomSource random;
 
     frmKalvor window(voice, voice, question, quitter, random);
     question.setParentWindow(&window);
-    // The sound server is asked for its device once the window is on screen, long before
-    // the first call can come; the recordings follow in the background.
-    new AfterFirstPaint(&window, [&output] { output.start(); });
+    // The sound libraries are loaded and the sound server asked for its device once the
+    // window is on screen, long before the first call can come; the recordings follow in
+    // the background.
+    new AfterFirstPaint(&window, [&voice] { voice.load(); });
     ScreenKeeper screen;
     QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
-    if (created)
-        created(window);
     window.show();
     return QApplication::exec();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "clipstore.h"
-#include "fakes.h"
+#include "clockrandomsource.h"
 #include "frmkalvor.h"
 #include "numbertext.h"
 #include "procstatus.h"
@@ -26,6 +26,13 @@ public:
         void play(const ClipPtr &) override { ++plays; }
         void setReady(bool) override {}
         long plays = 0;
+    };
+
+    // The program's end never comes in a soak.
+    class NeverQuit : public Quitter
+    {
+    public:
+        void endProgram() override {}
     };
 
     // Answers Yes and only counts, so the soak itself does not grow.
@@ -86,8 +93,8 @@ public:
     CountingOutput output;
     Announcements voice{clips, output, QCoreApplication::applicationDirPath()};
     CountingYes question;
-    FakeQuitter quitter;
-    ScriptedRandom random{20261207};
+    NeverQuit quitter;
+    ClockRandomSource random;
     frmKalvor window{voice, voice, question, quitter, random};
     QLineEdit *counterBox = nullptr;
     std::vector<int> called;

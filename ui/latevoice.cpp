@@ -1,0 +1,60 @@
+#include "latevoice.h"
+
+#include "soundlayer.h"
+
+#include <QDir>
+
+LateVoice::LateVoice(const QString &programDirectory)
+    : directory(programDirectory)
+{
+}
+
+LateVoice::~LateVoice() = default;
+
+// Beside the program in a build, in its private library folder once installed.
+void LateVoice::load()
+{
+    if (tried)
+        return;
+    tried = true;
+    const QDir own(directory);
+    for (const QString &candidate : {own.filePath(QStringLiteral("tabro-kalvor-sound")),
+                                     own.filePath(QStringLiteral(TK_INSTALLED_PLUGIN "/tabro-kalvor-sound"))}) {
+        plugin.setFileName(QDir::cleanPath(candidate));
+        if (!plugin.load())
+            continue;
+        if (auto create = reinterpret_cast<CreateSoundLayer>(plugin.resolve(CreateSoundLayerSymbol))) {
+            layer.reset(create(directory));
+            return;
+        }
+    }
+    qWarning("tabro-kalvor: the sound plugin could not be loaded (%s); numbers are shown but not heard",
+             qPrintable(plugin.errorString()));
+}
+
+void LateVoice::prepare()
+{
+    if (layer)
+        layer->prepare();
+}
+
+void LateVoice::announce(std::int16_t n)
+{
+    load();
+    if (layer)
+        layer->announce(n);
+}
+
+void LateVoice::setCalling(bool calling)
+{
+    load();
+    if (layer)
+        layer->setCalling(calling);
+}
+
+void LateVoice::greet()
+{
+    load();
+    if (layer)
+        layer->greet();
+}
