@@ -13,7 +13,7 @@ void initialization(GameState &state, RandomSource &random)
 {
     state.callpos = 1;
     state.callcount = 0;
-    for (std::int16_t i = 1; i <= 90; ++i)
+    for (std::int16_t i = 1; i <= GameState::Numbers; ++i)
         state.pool[i] = i;
     search(state, random);
 }
@@ -23,10 +23,10 @@ int search(GameState &state, RandomSource &random)
     random.reseed();
     int draws = 0;
     int i = 1;
-    while (i <= 90) {
+    while (i <= GameState::Numbers) {
         const std::int16_t n = proposal(random.next());
         ++draws;
-        if (n < 1 || n > 90) // a source outside [0, 1) proposes nothing usable
+        if (n < 1 || n > GameState::Numbers) // a source outside [0, 1) proposes nothing usable
             continue;
         if (state.pool[n] == n) {
             state.pool[n] = GameState::Marker;

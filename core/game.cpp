@@ -102,7 +102,7 @@ void Game::tmrRand_Timer()
         return;
     if (game.running != 1)
         return;
-    if (game.callpos <= 90) {
+    if (game.callpos <= GameState::Numbers) {
         const std::int16_t n = game.callorder[game.callpos];
         controls.setCalledText(plainNumberText(n));
         if (game.zoomflag == 1)
@@ -113,7 +113,7 @@ void Game::tmrRand_Timer()
         if (game.soundflag == 1)
             announce(n);
         Q_EMIT numberCalled(n);
-        if (game.callcount == 90) {
+        if (game.callcount == GameState::Numbers) {
             if (ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "))) {
                 display();
                 initialization();

@@ -90,11 +90,14 @@ public:
         asked << prompt + QLatin1Char('|') + title;
         if (whileOpen)
             whileOpen();
-        return answers.empty() ? true : take();
+        if (!answers.empty())
+            return take();
+        return decide ? decide(prompt) : true;
     }
 
     QStringList asked;
-    std::deque<bool> answers;           // empty: Yes
+    std::deque<bool> answers;           // given first; then decide, or Yes
+    std::function<bool(const QString &prompt)> decide;
     std::function<void()> whileOpen;    // runs while the box would be on screen
 
 private:

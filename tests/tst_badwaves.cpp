@@ -108,13 +108,7 @@ void TestBadWaves::callingGoesOnOverAnyFile()
     } else if (kind == QStringLiteral("truncated")) {
         QVERIFY(wavefiles::writeFile(path, good.left(good.size() / 2)));
     } else if (kind == QStringLiteral("random")) {
-        QByteArray noise(4096, '\0');
-        quint32 x = 45;
-        for (char &c : noise) {
-            x = x * 1664525u + 1013904223u;
-            c = char(x >> 24);
-        }
-        QVERIFY(wavefiles::writeFile(path, noise));
+        QVERIFY(wavefiles::writeFile(path, wavefiles::noise(4096, 45)));
     } else if (kind == QStringLiteral("text")) {
         QVERIFY(wavefiles::writeFile(path, QByteArray("forty-five\n")));
     } else if (kind == QStringLiteral("folder")) {

@@ -6,22 +6,6 @@
 #include <random>
 #include <set>
 
-namespace {
-
-// Yes to the continue question, No to Exit, so the hammering never ends the program.
-class HostAnswers : public Question
-{
-public:
-    bool askYesNo(const QString &prompt, const QString &) override
-    {
-        ++asked;
-        return prompt == QStringLiteral("Do You Wish To Continue");
-    }
-    int asked = 0;
-};
-
-} // namespace
-
 class TestHammer : public QObject
 {
     Q_OBJECT
@@ -37,18 +21,14 @@ void TestHammer::randomActionsKeepEveryRule()
     std::mt19937 pick(seed);
     auto chance = [&](int percent) { return int(pick() % 100) < percent; };
 
-    FakeVoice voice;
-    HostAnswers answers;
-    FakeQuitter quitter;
-    ScriptedRandom random(seed);
-    frmKalvor window(voice, voice, answers, quitter, random);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    Game &game = window.game();
-    auto *start = window.findChild<QPushButton *>(QStringLiteral("cmdStart"));
-    auto *counter = window.findChild<QLineEdit *>(QStringLiteral("txtCtr"));
-    auto action = [&](const char *name) { return window.findChild<QAction *>(QLatin1String(name)); };
+    WindowRig rig;
+    // Yes to the continue question, No to Exit, so the hammering never ends the program.
+    rig.question.decide = [](const QString &prompt) { return prompt == QStringLiteral("Do You Wish To Continue"); };
+    frmKalvor &window = rig.window;
+    Game &game = rig.game();
+    QPushButton *start = rig.cmdStart();
+    QLineEdit *counter = rig.txtCtr();
+    auto action = [&](const char *name) { return rig.action(name); };
 
     std::set<int> calledThisGame;
     int games = 0;
@@ -129,7 +109,7 @@ void TestHammer::randomActionsKeepEveryRule()
             fault = QStringLiteral("the counter shows %1 after %2 calls").arg(counter->text()).arg(state.callcount);
         if (fault.isEmpty() && state.callcount > 0 && int(calledThisGame.size()) != state.callcount)
             fault = QStringLiteral("%1 numbers called but the game counts %2").arg(calledThisGame.size()).arg(state.callcount);
-        if (fault.isEmpty() && quitter.ended != 0)
+        if (fault.isEmpty() && rig.quitter.ended != 0)
             fault = QStringLiteral("the program was ended");
         if (!fault.isEmpty())
             fault = QStringLiteral("step %1 (%2), seed %3: %4").arg(step).arg(QLatin1String(names[kind])).arg(seed).arg(fault);
@@ -138,7 +118,7 @@ void TestHammer::randomActionsKeepEveryRule()
     QString summary;
     for (int k = 0; k < 11; ++k)
         summary += QStringLiteral("%1 %2; ").arg(QLatin1String(names[k])).arg(tried[k]);
-    qInfo("seed %u, %d games begun, %d questions: %s", seed, games, answers.asked, qPrintable(summary));
+    qInfo("seed %u, %d games begun, %d questions: %s", seed, games, int(rig.question.asked.size()), qPrintable(summary));
     QVERIFY(games >= 3); // the run reached new games, not only the first
 }
 

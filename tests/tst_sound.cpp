@@ -117,12 +117,7 @@ void TestSound::refusesFilesWithNothingToPlay_data()
     QByteArray noChannels = good;
     noChannels[22] = 0;
     QTest::newRow("no channels") << noChannels;
-    QByteArray random(5000, '\0');
-    quint32 x = 12345;
-    for (char &c : random) {
-        x = x * 1664525u + 1013904223u;
-        c = char(x >> 24);
-    }
+    const QByteArray random = wavefiles::noise(5000, 12345);
     QTest::newRow("random bytes") << random;
     QTest::newRow("random bytes behind a RIFF header") << QByteArray("RIFF\x10\0\0\0WAVE", 12) + random;
     QTest::newRow("not a wave container") << wavefiles::encoded(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 2205);

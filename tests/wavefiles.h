@@ -88,6 +88,17 @@ inline QByteArray encoded(int format, int rate, int frames, double hz = 440)
     return file.readAll();
 }
 
+// Bytes that mean nothing, the same for the same seed.
+inline QByteArray noise(int size, quint32 seed)
+{
+    QByteArray bytes(size, '\0');
+    for (char &c : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        c = char(seed >> 24);
+    }
+    return bytes;
+}
+
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

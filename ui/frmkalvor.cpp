@@ -63,6 +63,9 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     cmdStart->setFocus();
 }
 
+// The secondary windows are the main window's children only so that they stay above
+// it and close with it; a closed one is forgotten but deleted later by the event loop,
+// so what is left of them goes here, before the game and the voice they point into.
 frmKalvor::~frmKalvor()
 {
     delete zoom;
