@@ -5,6 +5,7 @@
 #include "commandline.h"
 #include "frmkalvor.h"
 #include "latevoice.h"
+#include "look.h"
 #include "messageboxquestion.h"
 #include "screenkeeper.h"
 #include "version.h"
@@ -68,6 +69,9 @@ int runProgram(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("tabro-kalvor"));
     QApplication::setApplicationVersion(QLatin1String(version::Number));
     QGuiApplication::setDesktopFileName(QLatin1String(version::AppId));
+    // Menus and message boxes are windows of their own and would not inherit the main
+    // window's font; giving it to the whole program also spares loading a face never shown.
+    QApplication::setFont(look::windowFont());
 
     LateVoice voice(QCoreApplication::applicationDirPath());
     MessageBoxQuestion question;
