@@ -65,12 +65,12 @@ class Monitor
 public:
     explicit Monitor(int rate) : rate(rate)
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, std::uint32_t(rate), 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, std::uint32_t(rate), 1};
         pa_buffer_attr buffer{};
         buffer.maxlength = std::uint32_t(-1);
-        buffer.fragsize = std::uint32_t(pa_usec_to_bytes(5000, &spec));
+        buffer.fragsize = std::uint32_t(pa_usec_to_bytes(5000, &format));
         int error = 0;
-        simple = pa_simple_new(nullptr, "tk-bench", PA_STREAM_RECORD, "null.monitor", "monitor", &spec, nullptr,
+        simple = pa_simple_new(nullptr, "tk-bench", PA_STREAM_RECORD, "null.monitor", "monitor", &format, nullptr,
                                &buffer, &error);
         if (simple)
             reader = std::thread([this] { listen(); });
