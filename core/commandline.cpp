@@ -44,7 +44,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         QString said = what;
         if (said.endsWith(QLatin1Char('.')))
             said.chop(1);
-        said[0] = said[0].toLower();
+        if (!said.isEmpty())
+            said[0] = said[0].toLower();
         line.text = QStringLiteral("%1: %2; try %1 --help\n").arg(program, said);
         return line;
     };

@@ -55,7 +55,7 @@ private:
 
     Board &board;
     Controls &controls;
-    QTimer tmrRand{this}; // found by its object name where the window's timer is looked at
+    QTimer tmrRand{this}; // a child named "tmrRand", so it can be found from outside
     Announcer &voice;
     Question &question;
     Quitter &quitter;

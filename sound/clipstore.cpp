@@ -1,6 +1,6 @@
 #include "clipstore.h"
 
-#include "numbertext.h"
+#include "gamestate.h"
 #include "playwave.h"
 #include "wavedecoder.h"
 
@@ -30,7 +30,7 @@ void ClipStore::preload(const QString &directory, int rate)
 {
     waitForPreload();
     loader = std::thread([this, directory, rate] {
-        for (int n = 1; n <= 90; ++n)
+        for (int n = 1; n <= GameState::Numbers; ++n)
             clip(wavePath(directory, numberFileName(n)), rate);
         clip(wavePath(directory, QStringLiteral("program.wav")), rate);
     });

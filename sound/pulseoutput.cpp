@@ -11,8 +11,9 @@
 #include <cstring>
 
 namespace {
-// The server asks for more when a quarter of this is left; short enough that a new
-// announcement is not queued behind much of the last one.
+// What the stream keeps queued while a recording sounds, and how much must have played
+// before the server asks for more: short enough that a new announcement is not queued
+// behind much of the last one, long enough that the feeding wakes the program rarely.
 constexpr pa_usec_t TargetMicroseconds = 40000;
 constexpr pa_usec_t RequestMicroseconds = 20000;
 

@@ -74,7 +74,9 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setAccessibleName(tr("Picture of bingo balls"));
 
-    Label1 = new QLabel(QStringLiteral("Version %1  Build(%2)").arg(QLatin1String(version::Number), QLatin1String(version::Build)), this);
+    Label1 = new QLabel(
+        QStringLiteral("Version %1  Build(%2)").arg(QLatin1String(version::Number), QLatin1String(version::Build)),
+        this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(2640, 120, 2535, 255));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
