@@ -40,6 +40,21 @@ start_display() {
     done
     [ -s "$work/display" ] || fail "Xvfb did not start"
     export DISPLAY=":$(cat "$work/display")"
+    start_session_bus
+}
+
+# A desktop session has a bus of its own; without one, libdbus would launch a bus tied to
+# the display, or none, depending on what the machine has installed.
+start_session_bus() {
+    dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/bus.log" &
+    pids+=($!)
+    local i
+    for i in $(seq 50); do
+        [ -s "$work/bus" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/bus" ] || fail "no session bus"
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 }
 
 # The null sink stands in for a sound card. Left to rewind, it renders up to two seconds

@@ -8,11 +8,6 @@ here=$(dirname "$0")
 source "$here/e2e-lib.sh"
 
 start_display
-dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/bus.log" &
-pids+=($!)
-for i in $(seq 50); do [ -s "$work/bus" ] && break; sleep 0.1; done
-[ -s "$work/bus" ] || fail "no session bus"
-export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 /usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
 pids+=($!)
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
