@@ -30,15 +30,20 @@ fail() {
     exit 1
 }
 
+# written FILE: waits up to 10 s for a service to write its address into the file.
+written() {
+    local i
+    for i in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 start_display() {
     Xvfb -screen 0 1024x768x24 -nolisten tcp -displayfd 3 3>"$work/display" 2>"$work/xvfb.log" &
     pids+=($!)
-    local i
-    for i in $(seq 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.1
-    done
-    [ -s "$work/display" ] || fail "Xvfb did not start"
+    written "$work/display" || fail "Xvfb did not start"
     export DISPLAY=":$(cat "$work/display")"
     start_session_bus
 }
@@ -48,12 +53,7 @@ start_display() {
 start_session_bus() {
     dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/bus.log" &
     pids+=($!)
-    local i
-    for i in $(seq 50); do
-        [ -s "$work/bus" ] && break
-        sleep 0.1
-    done
-    [ -s "$work/bus" ] || fail "no session bus"
+    written "$work/bus" || fail "no session bus"
     export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 }
 
