@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QProxyStyle>
+#include <QStyledItemDelegate>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -25,6 +26,26 @@ public:
         if (hint == SH_Table_GridLineColor)
             return int(look::GridLine.rgba());
         return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+// The current cell before the first call wears the desktop's button colours; where the
+// desktop's button text cannot be read on its button face, plain black or white is used.
+class CellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!(option->state & QStyle::State_Selected))
+            return;
+        const QColor face = option->palette.color(QPalette::Button);
+        const QColor plain = look::readable(look::Ink, face, Qt::white);
+        option->palette.setColor(QPalette::Highlight, face);
+        option->palette.setColor(QPalette::HighlightedText,
+                                 look::readable(option->palette.color(QPalette::ButtonText), face, plain));
     }
 };
 } // namespace
@@ -56,10 +77,11 @@ BoardGrid::BoardGrid(QWidget *parent)
 
     QPalette colours = palette();
     colours.setColor(QPalette::Base, look::Beyond);
-    colours.setColor(QPalette::Text, colours.color(QPalette::ButtonText));
-    colours.setColor(QPalette::Highlight, colours.color(QPalette::Button));
-    colours.setColor(QPalette::HighlightedText, colours.color(QPalette::ButtonText));
+    // The cells' peach is fixed, so their text is too: a dark desktop's light text would
+    // vanish on it.
+    colours.setColor(QPalette::Text, look::Ink);
     setPalette(colours);
+    setItemDelegate(new CellDelegate(this));
 
     for (int row = 0; row < Size; ++row) {
         for (int column = 0; column < Size; ++column) {
@@ -111,6 +133,7 @@ void BoardGrid::formatPlain(QTableWidgetItem *item) const
     // The grid centres its columns; here the alignment travels with each filled cell.
     item->setTextAlignment(Qt::AlignCenter);
     item->setFont(look::arialBold(CellPoints));
+    item->setForeground(look::Ink);
 }
 
 void BoardGrid::marknumber(std::int16_t n)

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
+
 #include <fontconfig/fontconfig.h>
 
 namespace {
@@ -41,6 +44,27 @@ QFont font(const QString &family, qreal points, bool bold)
     return f;
 }
 } // namespace
+
+namespace {
+// Relative luminance and contrast ratio as the web's accessibility guidelines define them.
+double luminance(const QColor &colour)
+{
+    auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
+QColor look::readable(const QColor &wanted, const QColor &ground, const QColor &desktopText)
+{
+    return contrast(wanted, ground) >= 4.5 ? wanted : desktopText;
+}
 
 QFont look::windowFont()
 {

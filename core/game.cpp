@@ -44,18 +44,23 @@ void Game::cmdStart_Click()
             tmrRand.start();
         game.running = 1;
         controls.setStartCaption(StopCaption);
+        Q_EMIT news(News::Calling);
     } else {
         game.running = 0;
         controls.setStartCaption(StartCaption);
+        Q_EMIT news(News::Stopped);
     }
     updateCalling();
 }
 
 void Game::stopexec()
 {
+    const bool wasCalling = calling;
     tmrRand.stop();
     controls.setStartCaption(StartCaption);
     updateCalling();
+    if (wasCalling)
+        Q_EMIT news(News::Paused);
 }
 
 void Game::mnuOptions_Click()
@@ -73,9 +78,11 @@ void Game::mnuMute_Click()
     if (game.soundflag == 1) {
         game.soundflag = 0;
         controls.setMuteChecked(true);
+        Q_EMIT news(News::SoundOff);
     } else {
         game.soundflag = 1;
         controls.setMuteChecked(false);
+        Q_EMIT news(News::SoundOn);
     }
     updateCalling();
 }
@@ -117,6 +124,7 @@ void Game::tmrRand_Timer()
             if (ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "))) {
                 display();
                 initialization();
+                Q_EMIT news(News::NewGame);
             } else {
                 endProgram();
             }

@@ -17,6 +17,10 @@ class Game : public QObject
 public:
     static constexpr int StartInterval = 1200; // milliseconds between calls at start-up
 
+    // What a host who cannot see the window is told besides the numbers.
+    enum class News { Calling, Stopped, Paused, SoundOff, SoundOn, NewGame };
+    Q_ENUM(News)
+
     Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
          RandomSource &random, QObject *parent = nullptr);
 
@@ -46,6 +50,8 @@ Q_SIGNALS:
     void numberCalled(int n);
     // Numbers start or stop being called: Start, Stop, a pause, a new game, the end.
     void callingChanged(bool calling);
+    // The host started, stopped or paused the calling, switched the sound or got a new game.
+    void news(Game::News what);
 
 private:
     bool ask(const QString &prompt, const QString &title);

@@ -4,6 +4,9 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QStyle>
+
+#include <cmath>
 
 class TestMainWindow : public QObject
 {
@@ -24,6 +27,8 @@ private Q_SLOTS:
     void muteMenuTogglesItsCheckMark();
     void everyControlHasAnAccessibleName();
     void looksAsDesignedAfterAFewCalls();
+    void boardReadableUnderEveryPalette_data();
+    void boardReadableUnderEveryPalette();
 };
 
 void TestMainWindow::clientAreaAndControlsSitAtTheirPlaces_data()
@@ -228,9 +233,12 @@ void TestMainWindow::everyControlHasAnAccessibleName()
     QAccessibleInterface *board = QAccessible::queryAccessibleInterface(rig.window.board());
     const QAccessibleInterface *cell = board->tableInterface()->cellAt((called - 1) / 10, (called - 1) % 10);
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("%1, called").arg(called));
-    QWidget *notice = rig.find<QWidget>("callNotice");
+    // The number alone, in a notification of a status bar, which readers speak without
+    // naming the role first.
+    QWidget *notice = rig.find<QWidget>("readerNotice");
     QCOMPARE(QAccessible::queryAccessibleInterface(notice)->role(), QAccessible::Notification);
-    QCOMPARE(name(notice), QStringLiteral("%1, call 2").arg(called));
+    QCOMPARE(QAccessible::queryAccessibleInterface(notice)->parent()->role(), QAccessible::StatusBar);
+    QCOMPARE(name(notice), QString::number(called));
     QVERIFY(notice->isVisible() && notice->size().isEmpty()); // heard, never seen
     QVERIFY(!rig.window.board()->hasFocus());
 }
@@ -275,6 +283,82 @@ void TestMainWindow::looksAsDesignedAfterAFewCalls()
     // The grid lines are light grey whatever the style would choose.
     QCOMPARE(shot.pixelColor(16 + 1 + 42, grid + 20), QColor(192, 192, 192));
     QCOMPARE(shot.pixelColor(16 + 20, grid + 42), QColor(192, 192, 192));
+}
+
+namespace {
+double luminance(QRgb rgb)
+{
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+}
+
+// The strongest contrast between an area's ground (its corner pixel) and any pixel of it.
+double contrastIn(const QImage &shot, const QRect &area)
+{
+    const double ground = luminance(shot.pixel(area.topLeft()));
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const double ink = luminance(shot.pixel(x, y));
+            best = std::max(best, (std::max(ink, ground) + 0.05) / (std::min(ink, ground) + 0.05));
+        }
+    }
+    return best;
+}
+} // namespace
+
+void TestMainWindow::boardReadableUnderEveryPalette_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<QString>("sheet");
+    QPalette dark;
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(45, 45, 45)}, {QPalette::WindowText, QColor(224, 224, 224)},
+                                {QPalette::Base, QColor(30, 30, 30)}, {QPalette::Text, QColor(220, 220, 220)},
+                                {QPalette::Button, QColor(53, 53, 53)}, {QPalette::ButtonText, QColor(230, 230, 230)}})
+        dark.setColor(role, colour);
+    QTest::newRow("default") << QString() << QPalette() << QString();
+    QTest::newRow("dark palette") << QString() << dark << QString();
+    QTest::newRow("high contrast") << QStringLiteral("Fusion") << QPalette()
+                                   << QStringLiteral("* { color: yellow; background-color: black; }");
+}
+
+// Every number on the board, called or not and the current cell too, stands at least
+// 4.5:1 against its cell whatever the desktop's colours, and so do the window's captions.
+void TestMainWindow::boardReadableUnderEveryPalette()
+{
+    QFETCH(QString, style);
+    QFETCH(QPalette, palette);
+    QFETCH(QString, sheet);
+    const QString originalStyle = QApplication::style()->name();
+    if (!style.isEmpty())
+        QApplication::setStyle(style);
+    QApplication::setPalette(palette);
+    qApp->setStyleSheet(sheet);
+    {
+        WindowRig rig;
+        const QPoint board = rig.window.board()->mapTo(rig.window.centralWidget(), QPoint(1, 1));
+        // Inside the cell's borders: its ground and its number only.
+        auto cellArea = [&](int n) { return QRect(board + QPoint((n - 1) % 10 * 43 + 3, (n - 1) / 10 * 43 + 3), QSize(36, 36)); };
+        for (int calls : {0, 5}) {
+            if (calls)
+                QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+            rig.tick(calls);
+            const QImage shot = rig.window.centralWidget()->grab().toImage();
+            const QString artifacts = qEnvironmentVariable("TK_ARTIFACTS");
+            if (!artifacts.isEmpty())
+                shot.save(QStringLiteral("%1/palette-%2-%3.png").arg(artifacts, QLatin1String(QTest::currentDataTag())).arg(calls));
+            for (int n = 1; n <= 90; ++n)
+                QVERIFY2(contrastIn(shot, cellArea(n)) >= 4.5, qPrintable(QStringLiteral("%1 after %2 calls").arg(n).arg(calls)));
+            QVERIFY(contrastIn(shot, rig.find<QLabel>("lblnumber")->geometry()) >= 4.5);
+        }
+    }
+    qApp->setStyleSheet(QString());
+    QApplication::setPalette(QPalette());
+    QApplication::setStyle(originalStyle);
 }
 
 QTEST_MAIN(TestMainWindow)

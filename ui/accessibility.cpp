@@ -1,6 +1,8 @@
 #include "accessibility.h"
 
 #include "frmabout.h"
+#include "frmsettime.h"
+#include "frmzoom.h"
 
 #include <QAccessibleWidget>
 
@@ -33,37 +35,59 @@ public:
     }
 };
 
-QAccessibleInterface *programWidgets(const QString &className, QObject *object)
+// The zoom window: a dialog whose description is the number it shows, so a reader says
+// the number when the window opens.
+class ZoomAccessible : public QAccessibleWidget
 {
-    if (!object || !object->isWidgetType())
-        return nullptr;
-    auto *widget = static_cast<QWidget *>(object);
-    if (className == QLatin1String("ClickLabel"))
-        return new ContactLineAccessible(static_cast<ClickLabel *>(widget));
-    if (className == QLatin1String("CallNotice"))
-        return new QAccessibleWidget(widget, QAccessible::Notification);
-    if (className == QLatin1String("frmZoom") || className == QLatin1String("frmSetTime")
-        || className == QLatin1String("frmAbout"))
-        return new QAccessibleWidget(widget, QAccessible::Dialog);
+public:
+    explicit ZoomAccessible(frmZoom *zoom)
+        : QAccessibleWidget(zoom, QAccessible::Dialog)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return static_cast<frmZoom *>(widget())->number();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *programWidgets(const QString &, QObject *object)
+{
+    if (auto *label = qobject_cast<ClickLabel *>(object))
+        return new ContactLineAccessible(label);
+    if (auto *zoom = qobject_cast<frmZoom *>(object))
+        return new ZoomAccessible(zoom);
+    if (auto *news = qobject_cast<ReaderNews *>(object))
+        return new QAccessibleWidget(news, QAccessible::StatusBar);
+    if (object && object->objectName() == QLatin1String("readerNotice"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
+    if (qobject_cast<frmSetTime *>(object) || qobject_cast<frmAbout *>(object))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
     return nullptr;
 }
 
 } // namespace
 
-CallNotice::CallNotice(QWidget *parent)
+ReaderNews::ReaderNews(QWidget *parent)
     : QWidget(parent)
+    , notice(new QWidget(this))
 {
-    setObjectName(QStringLiteral("callNotice"));
+    setObjectName(QStringLiteral("readerNews"));
+    setAccessibleName(tr("Caller news"));
     setGeometry(0, 0, 0, 0);
-    hide();
+    notice->setObjectName(QStringLiteral("readerNotice"));
+    notice->setGeometry(0, 0, 0, 0);
+    notice->hide();
 }
 
-// Shown anew for every call: readers present a notification when it appears.
-void CallNotice::tell(const QString &text)
+// Shown anew for every piece of news: readers present a notification when it appears.
+void ReaderNews::tell(const QString &text)
 {
-    hide();
-    setAccessibleName(text);
-    show();
+    notice->hide();
+    notice->setAccessibleName(text);
+    notice->show();
 }
 
 void installAccessibility()

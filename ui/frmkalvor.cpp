@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QStyle>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,12 +28,21 @@ static void loadResources()
 }
 
 namespace {
-void setTextColour(QWidget *widget, const QColor &colour)
+
+// A number box reached with Tab shows its number unselected: a reader would otherwise
+// read the number once more as "selected".
+class NumberBox : public QLineEdit
 {
-    QPalette colours = widget->palette();
-    colours.setColor(QPalette::WindowText, colour);
-    widget->setPalette(colours);
-}
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QFocusEvent unselected(event->type(), Qt::OtherFocusReason);
+        QLineEdit::focusInEvent(&unselected);
+    }
+};
 }
 
 frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
@@ -53,6 +63,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
+    connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
 
     // Fixed single border: the client area is the designed size, the menu bar above it.
     adjustSize();
@@ -85,7 +96,6 @@ void frmKalvor::buildControls()
     lblKalvor->setGeometry(twipsRect(240, 120, 6615, 735));
     lblKalvor->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblKalvor->setFont(look::arialBold(21.75));
-    setTextColour(lblKalvor, look::Purple);
 
     grdTable = new BoardGrid(client);
     grdTable->setGeometry(twipsRect(240, 720, 6495, 5895));
@@ -95,7 +105,7 @@ void frmKalvor::buildControls()
     lblnumber->setGeometry(twipsRect(240, 6840, 3495, 375));
     lblnumber->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblnumber->setFont(look::arialBold(15.75));
-    setTextColour(lblnumber, look::Purple);
+    colourCaptions();
 
     cmdStart = new QPushButton(QStringLiteral("&Start"), client);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
@@ -103,7 +113,7 @@ void frmKalvor::buildControls()
 
     // The number boxes only show what the game writes; the host cannot type into them.
     auto numberBox = [client](const QString &name, const QRect &place, const QString &accessible) {
-        auto *box = new QLineEdit(client);
+        auto *box = new NumberBox(client);
         box->setObjectName(name);
         box->setGeometry(place);
         box->setAlignment(Qt::AlignCenter);
@@ -113,17 +123,38 @@ void frmKalvor::buildControls()
         return box;
     };
     txtCtr = numberBox(QStringLiteral("txtCtr"), twipsRect(6240, 120, 495, 405), tr("Numbers called"));
-    txtgen = numberBox(QStringLiteral("txtgen"), twipsRect(3960, 6840, 855, 375), tr("The number called"));
+    txtgen = numberBox(QStringLiteral("txtgen"), twipsRect(3960, 6840, 855, 375), lblnumber->text());
     txtCtr->raise(); // a text box lies above the title label's area
 
     lblKalvor->setAccessibleName(lblKalvor->text());
     lblnumber->setAccessibleName(lblnumber->text());
     lblnumber->setBuddy(txtgen);
 
-    callNotice = new CallNotice(client);
+    readerNews = new ReaderNews(client);
 
     setTabOrder(cmdStart, txtgen);
     setTabOrder(txtgen, txtCtr);
+}
+
+// The title and the caption are purple on the desktop's own window colour; on a dark
+// desktop, where purple cannot be read, they take the desktop's text colour.
+void frmKalvor::colourCaptions()
+{
+    const QPalette desktop = palette();
+    const QColor colour = look::readable(look::Purple, desktop.color(QPalette::Window),
+                                         desktop.color(QPalette::WindowText));
+    for (QLabel *label : {lblKalvor, lblnumber}) {
+        QPalette colours = label->palette();
+        colours.setColor(QPalette::WindowText, colour);
+        label->setPalette(colours);
+    }
+}
+
+void frmKalvor::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        colourCaptions();
 }
 
 void frmKalvor::buildMenus()
@@ -262,11 +293,36 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-// Spoken once per call without the host moving, wherever the focus is; muted calls are
-// told too, since the reader is the host's own voice.
+// The number alone, once per call, wherever the focus is: the reader speaks everything it
+// is given in order, so anything longer than the shortest interval would fall behind the
+// game. Muted calls are told too, since the reader is the host's own voice.
 void frmKalvor::tellReader(int n)
 {
-    callNotice->tell(tr("%1, call %2").arg(n).arg(caller->state().callcount));
+    readerNews->tell(QString::number(n));
+}
+
+void frmKalvor::tellNews(Game::News what)
+{
+    switch (what) {
+    case Game::News::Calling:
+        readerNews->tell(tr("Calling"));
+        break;
+    case Game::News::Stopped:
+        readerNews->tell(tr("Stopped"));
+        break;
+    case Game::News::Paused:
+        readerNews->tell(tr("Paused"));
+        break;
+    case Game::News::SoundOff:
+        readerNews->tell(tr("Sound off"));
+        break;
+    case Game::News::SoundOn:
+        readerNews->tell(tr("Sound on"));
+        break;
+    case Game::News::NewGame:
+        readerNews->tell(tr("New game"));
+        break;
+    }
 }
 
 void frmKalvor::showEvent(QShowEvent *event)

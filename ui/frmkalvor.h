@@ -12,7 +12,7 @@
 #include <memory>
 
 class BoardGrid;
-class CallNotice;
+class ReaderNews;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -55,16 +55,19 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
     void buildMenus();
+    void colourCaptions();
     frmZoom *zoomWindowCreated();
     void showOnTop(QWidget *window);
-    // Tells a screen reader the number just called.
+    // Tells a screen reader the number just called, or what the host just changed.
     void tellReader(int n);
+    void tellNews(Game::News what);
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;
@@ -72,7 +75,7 @@ private:
     QLabel *lblnumber;
     QLineEdit *txtgen;
     QPushButton *cmdStart;
-    CallNotice *callNotice;
+    ReaderNews *readerNews;
     QMenu *mnuOptions;
     QMenu *mnuHelp;
     QAction *mnuStime;
