@@ -53,12 +53,35 @@ public:
     }
 };
 
+// A number box: its label and its number, read as one line. A box with a label of its
+// own on the window is named by its number alone, as the reader says the label first.
+class NumberBoxAccessible : public QAccessibleWidget
+{
+public:
+    explicit NumberBoxAccessible(NumberBox *box)
+        : QAccessibleWidget(box, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        const QString number = static_cast<NumberBox *>(widget())->text().trimmed();
+        if (!relations(QAccessible::Label).isEmpty())
+            return number;
+        return (widget()->accessibleName() + QLatin1Char(' ') + number).trimmed();
+    }
+};
+
 QAccessibleInterface *programWidgets(const QString &, QObject *object)
 {
     if (auto *label = qobject_cast<ClickLabel *>(object))
         return new ContactLineAccessible(label);
     if (auto *zoom = qobject_cast<frmZoom *>(object))
         return new ZoomAccessible(zoom);
+    if (auto *box = qobject_cast<NumberBox *>(object))
+        return new NumberBoxAccessible(box);
     if (auto *news = qobject_cast<ReaderNews *>(object))
         return new QAccessibleWidget(news, QAccessible::StatusBar);
     if (object && object->objectName() == QLatin1String("readerNotice"))
@@ -72,19 +95,24 @@ QAccessibleInterface *programWidgets(const QString &, QObject *object)
 
 ReaderNews::ReaderNews(QWidget *parent)
     : QWidget(parent)
-    , notice(new QWidget(this))
 {
     setObjectName(QStringLiteral("readerNews"));
     setAccessibleName(tr("Caller news"));
     setGeometry(0, 0, 0, 0);
-    notice->setObjectName(QStringLiteral("readerNotice"));
-    notice->setGeometry(0, 0, 0, 0);
-    notice->hide();
+    for (int i = 0; i < 16; ++i) {
+        auto *notice = new QWidget(this);
+        notice->setObjectName(QStringLiteral("readerNotice"));
+        notice->setGeometry(0, 0, 0, 0);
+        notice->hide();
+        notices.append(notice);
+    }
 }
 
-// Shown anew for every piece of news: readers present a notification when it appears.
+// Readers present a notification when it appears.
 void ReaderNews::tell(const QString &text)
 {
+    QWidget *notice = notices.at(next);
+    next = (next + 1) % notices.size();
     notice->hide();
     notice->setAccessibleName(text);
     notice->show();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLineEdit>
+#include <QList>
 #include <QWidget>
 
 // Tells screen readers what the program's own widgets are: the three secondary windows
@@ -20,5 +22,19 @@ public:
     void tell(const QString &text);
 
 private:
-    QWidget *notice;
+    // Each piece of news gets the next notice of a ring, so a reader that looks at a notice
+    // a moment after it appeared still finds that notice's own text.
+    QList<QWidget *> notices;
+    qsizetype next = 0;
+};
+
+// A box that only shows a number the game writes. A reader that reaches it with Tab hears
+// its label and its number once, as one line ("The number called is : 24"); it is not
+// offered as text to edit, whose changes a reader would speak besides the call's news.
+class NumberBox : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    using QLineEdit::QLineEdit;
 };

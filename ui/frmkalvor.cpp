@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QStyle>
 #include <QCloseEvent>
-#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,20 +28,6 @@ static void loadResources()
 
 namespace {
 
-// A number box reached with Tab shows its number unselected: a reader would otherwise
-// read the number once more as "selected".
-class NumberBox : public QLineEdit
-{
-public:
-    using QLineEdit::QLineEdit;
-
-protected:
-    void focusInEvent(QFocusEvent *event) override
-    {
-        QFocusEvent unselected(event->type(), Qt::OtherFocusReason);
-        QLineEdit::focusInEvent(&unselected);
-    }
-};
 }
 
 frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
