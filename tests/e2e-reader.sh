@@ -29,6 +29,7 @@ grep -q '^UnInhibit' "$work/saver.log" && fail "the screen was let go while call
 keys space
 sleep 1
 grep -q '^UnInhibit 1$' "$work/saver.log" || fail "Stop did not let the screen sleep again"
+keys F8 F8 F8
 keys F7
 wait_window '^About Tabro-Kalvor$' >/dev/null
 
