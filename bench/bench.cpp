@@ -49,6 +49,7 @@ public:
     }
     void announce(std::int16_t n) override { inner.announce(n); }
     void setCalling(bool calling) override { inner.setCalling(calling); }
+    void hush() override { inner.hush(); }
 
     bool recording = false;
     std::vector<qint64> tickStarts;

@@ -77,6 +77,7 @@ void Game::mnuMute_Click()
 {
     if (game.soundflag == 1) {
         game.soundflag = 0;
+        voice.hush();
         controls.setMuteChecked(true);
         Q_EMIT news(News::SoundOff);
     } else {
@@ -98,6 +99,8 @@ void Game::mnuExit_Click()
         return;
     if (ask(QStringLiteral("Sure You Wanna Quit"), QStringLiteral("Quitting Game")))
         endProgram();
+    else
+        updateCalling(); // No while calling: the calling goes on
 }
 
 void Game::tmrRand_Timer()
@@ -162,7 +165,9 @@ void Game::setInterval(int seconds)
 
 bool Game::ask(const QString &prompt, const QString &title)
 {
+    // Nothing is called while a question waits, so the screen may sleep meanwhile.
     asking = true;
+    updateCalling();
     const bool yes = question.askYesNo(prompt, title);
     asking = false;
     return yes;
@@ -172,13 +177,14 @@ void Game::endProgram()
 {
     ended = true;
     tmrRand.stop();
+    voice.hush();
     updateCalling();
     quitter.endProgram();
 }
 
 void Game::updateCalling()
 {
-    const bool nowCalling = !ended && game.running == 1 && tmrRand.isActive();
+    const bool nowCalling = !ended && !asking && game.running == 1 && tmrRand.isActive();
     const bool nowSpeaking = nowCalling && game.soundflag == 1;
     if (nowSpeaking != speaking) {
         speaking = nowSpeaking;

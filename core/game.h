@@ -48,7 +48,8 @@ public:
 Q_SIGNALS:
     // After a number has been shown, marked, counted and announced.
     void numberCalled(int n);
-    // Numbers start or stop being called: Start, Stop, a pause, a new game, the end.
+    // Numbers start or stop being called: Start, Stop, a pause, a question, a new game,
+    // the end.
     void callingChanged(bool calling);
     // The host started, stopped or paused the calling, switched the sound or got a new game.
     void news(Game::News what);

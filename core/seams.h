@@ -52,6 +52,9 @@ public:
     // Numbers are being called with sound on: the sound output is kept open while this
     // holds and let go soon after it ends.
     virtual void setCalling(bool calling) = 0;
+    // Silences at once whatever is sounding: the host switched the sound off, or the
+    // program ends.
+    virtual void hush() = 0;
 };
 
 // The information window's greeting, played whatever the sound switch says.

@@ -25,6 +25,11 @@ void Announcements::setCalling(bool calling)
     output.setReady(calling);
 }
 
+void Announcements::hush()
+{
+    output.stop();
+}
+
 void Announcements::greet()
 {
     MMPlayWav.setDeviceType(WavePlayer::WaveAudio);

@@ -14,4 +14,6 @@ public:
     // Calling is on: keep the output open between announcements. Off: let it go once
     // the last sound has ended.
     virtual void setReady(bool ready) = 0;
+    // Cuts off whatever is sounding.
+    virtual void stop() = 0;
 };

@@ -117,6 +117,18 @@ void PulseOutput::setReady(bool ready)
         openStream();
 }
 
+void PulseOutput::stop()
+{
+    const Locked locked(loop);
+    if (!current && !stream)
+        return;
+    current.reset();
+    if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
+        done(pa_stream_flush(stream, nullptr, nullptr)); // what the server holds goes too
+    if (!wanted)
+        releaseLater();
+}
+
 bool PulseOutput::serverReady() const
 {
     return context && pa_context_get_state(context) == PA_CONTEXT_READY;

@@ -27,6 +27,7 @@ public:
     int sampleRate() const override { return rate.load(); }
     void play(const ClipPtr &clip) override;
     void setReady(bool ready) override;
+    void stop() override;
 
     // Run on the sound thread: the default device's rate became known or changed.
     std::function<void(int rate)> rateChanged;

@@ -21,6 +21,7 @@ public:
     void prepare() override { voice.prepare(); }
     void announce(std::int16_t n) override { voice.announce(n); }
     void setCalling(bool calling) override { voice.setCalling(calling); }
+    void hush() override { voice.hush(); }
     void greet() override { voice.greet(); }
 
 private:

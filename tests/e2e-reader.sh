@@ -2,7 +2,7 @@
 # What a screen reader and the desktop get from the caller, on a private session bus: an
 # AT-SPI client (pyatspi, as screen readers use it) records the accessibility events
 # while Space starts the calling, and a stand-in for the desktop's screen saver service
-# records the inhibitions taken on Start and released on Stop.
+# records the inhibitions taken on Start and released on Stop and while a question waits.
 program=$1
 here=$(dirname "$0")
 source "$here/e2e-lib.sh"
@@ -16,7 +16,7 @@ pids+=($!)
 for i in $(seq 50); do grep -q ready "$work/saver.log" 2>/dev/null && break; sleep 0.1; done
 
 start_program "$program"
-/usr/bin/python3 "$here/reader.py" "$work/ready" 9 >"$work/reader.log" 2>&1 &
+/usr/bin/python3 "$here/reader.py" "$work/ready" 12 >"$work/reader.log" 2>&1 &
 reader=$!
 pids+=("$reader")
 for i in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.1; done
@@ -29,7 +29,19 @@ grep -q '^UnInhibit' "$work/saver.log" && fail "the screen was let go while call
 keys space
 sleep 1
 grep -q '^UnInhibit 1$' "$work/saver.log" || fail "Stop did not let the screen sleep again"
-keys F8 F8 F8
+# While a question waits nothing is called and the screen may sleep; No goes on calling.
+keys space
+sleep 1
+keys F12
+question=$(wait_window '^Quitting Game$')
+sleep 0.5
+grep -q '^UnInhibit 2$' "$work/saver.log" || fail "the screen was held while the Exit question waited"
+xdotool windowfocus --sync "$question"
+keys n
+sleep 0.5
+grep -q '^Inhibit 3' "$work/saver.log" || fail "No to Exit did not keep the screen awake again"
+xdotool windowfocus --sync "$main_window"
+keys space F8 F8 F8
 keys F7
 wait_window '^About Tabro-Kalvor$' >/dev/null
 

@@ -76,10 +76,12 @@ public:
     void prepare() override { log << QStringLiteral("device WaveAudio"); }
     void announce(std::int16_t n) override { log << QStringLiteral("announce %1").arg(n); }
     void setCalling(bool on) override { calling.push_back(on); }
+    void hush() override { ++hushes; }
     void greet() override { log << QStringLiteral("greet"); }
 
     QStringList log;
     std::vector<bool> calling;
+    int hushes = 0;
 };
 
 class FakeQuestion : public Question

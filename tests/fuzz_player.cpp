@@ -27,6 +27,7 @@ public:
         ++plays;
     }
     void setReady(bool) override {}
+    void stop() override {}
     long plays = 0;
 };
 }

@@ -225,8 +225,12 @@ void TestGame::outputIsHeldOnlyWhileCallingWithSound()
     rig.game.cmdStart_Click(); // muted: nothing to hold
     QCOMPARE(told().size(), std::size_t(8));
     rig.game.mnuMute_Click();
+    rig.question.answers = {false};
+    rig.game.mnuExit_Click(); // No: let go while the question waited, taken again after
     rig.game.mnuExit_Click(); // Yes: the program ends
-    QCOMPARE(told(), (std::vector<bool>{true, false, true, false, true, false, true, false, true, false}));
+    QCOMPARE(told(), (std::vector<bool>{true, false, true, false, true, false, true, false, true, false, true, false}));
+    // Switching the sound off and the program's end silence what still sounds; Stop does not.
+    QCOMPARE(rig.player.hushes, 3);
 }
 
 void TestGame::ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion()

@@ -52,6 +52,12 @@ void LateVoice::setCalling(bool calling)
         layer->setCalling(calling);
 }
 
+void LateVoice::hush()
+{
+    if (layer)
+        layer->hush();
+}
+
 void LateVoice::greet()
 {
     load();

@@ -23,6 +23,7 @@ public:
     void prepare() override;
     void announce(std::int16_t n) override;
     void setCalling(bool calling) override;
+    void hush() override;
     void greet() override;
 
 private:

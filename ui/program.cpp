@@ -7,6 +7,7 @@
 #include "latevoice.h"
 #include "look.h"
 #include "messageboxquestion.h"
+#include "oneinstance.h"
 #include "screenkeeper.h"
 #include "version.h"
 
@@ -73,6 +74,14 @@ int runProgram(int argc, char *argv[])
     // window's font; giving it to the whole program also spares loading a face never shown.
     QApplication::setFont(look::windowFont());
 
+    // A second launch brings the running caller to the front instead of calling a second
+    // game over it.
+    OneInstance instance(QLatin1String(version::AppId));
+    if (instance.isSecond() && instance.activateFirst()) {
+        std::fputs("tabro-kalvor: already running; its window was brought to the front\n", stdout);
+        return 0;
+    }
+
     LateVoice voice(QCoreApplication::applicationDirPath());
     MessageBoxQuestion question;
     AppQuitter quitter;
@@ -87,5 +96,6 @@ int runProgram(int argc, char *argv[])
     ScreenKeeper screen;
     QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
     window.show();
+    instance.serve(&window);
     return QApplication::exec();
 }

@@ -25,6 +25,7 @@ public:
         int sampleRate() const override { return 0; }
         void play(const ClipPtr &) override { ++plays; }
         void setReady(bool) override {}
+        void stop() override {}
         long plays = 0;
     };
 

@@ -1,0 +1,126 @@
+#!/usr/bin/python3
+"""How far a screen reader falls behind the calls: Orca, with its default voice and rate,
+follows the real program through a whole game at the 1-second interval; each call's time is
+when the program's notice reached the accessibility bus, and the reader's start is the first
+sample of its speech in the sound server's "reader" sink, which only the reader plays into.
+
+Usage: pace.py PROGRAM ORCA-LOG MODE, MODE "sound" or "muted". Prints the delays."""
+import re
+import statistics
+import subprocess
+import sys
+import threading
+import time
+from datetime import datetime
+
+import pyatspi
+from gi.repository import GLib
+
+program, orca_log, mode = sys.argv[1], sys.argv[2], sys.argv[3]
+Rate = 22050
+Chunk = Rate // 200      # 5 ms of samples
+Loud = 600               # a speech sample, of 32767
+Gap = 0.15               # silence that separates two things said
+
+calls = []               # (time, number) as each notice appeared
+onsets = []              # times the reader's speech started
+stop = threading.Event()
+
+
+def listen_to_sink():
+    recorder = subprocess.Popen(["parec", "--device=reader.monitor", "--format=s16le", "--rate=%d" % Rate,
+                                 "--channels=1", "--latency-msec=5", "--raw"], stdout=subprocess.PIPE)
+    quiet_since = 0.0
+    speaking = False
+    while not stop.is_set():
+        data = recorder.stdout.read(Chunk * 2)
+        now = time.time()
+        if not data:
+            break
+        peak = max(abs(int.from_bytes(data[i:i + 2], "little", signed=True)) for i in range(0, len(data), 2))
+        if peak >= Loud:
+            if not speaking and now - quiet_since >= Gap:
+                onsets.append(now - len(data) / 2 / Rate)
+            speaking = True
+        elif speaking:
+            speaking = False
+            quiet_since = now
+    recorder.kill()
+
+
+def record(event):
+    if event.source.getRoleName() == "notification" and event.detail1 == 1:
+        calls.append((time.time(), event.source.name))
+
+
+def keys(*names):
+    subprocess.run(["xdotool", "key", "--delay", "60"] + list(names), check=True)
+
+
+def window(title, seconds=10):
+    for _ in range(seconds * 10):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], capture_output=True, text=True)
+        if found.stdout.strip():
+            return found.stdout.split()[0]
+        time.sleep(0.1)
+    print("no window " + title)
+    stop.set()
+    sys.exit(1)
+
+
+def drive():
+    main = window("^The Tabro-Kalvor$")
+    subprocess.run(["xdotool", "windowfocus", "--sync", main])
+    keys("F2")
+    settime = window("^Setting The Time Interval$")
+    keys("Left")
+    subprocess.run(["xdotool", "mousemove", "--window", settime, "104", "92", "click", "1"], check=True)
+    time.sleep(0.5)
+    subprocess.run(["xdotool", "windowfocus", "--sync", main])
+    if mode == "muted":
+        keys("F8")
+    time.sleep(2)
+    keys("space")
+    window("^Buzz Off $", 120)
+    time.sleep(4)                # the last calls and the question are said
+    stop.set()
+
+
+sink = threading.Thread(target=listen_to_sink, daemon=True)
+sink.start()
+pyatspi.Registry.registerEventListener(record, "object:state-changed:showing")
+threading.Thread(target=drive, daemon=True).start()
+GLib.timeout_add(200, lambda: pyatspi.Registry.stop() if stop.is_set() else True)
+pyatspi.Registry.start()
+time.sleep(0.2)
+
+# What Orca sent to the speech server after calling started, in order: each line that
+# makes a sound is one onset in the sink.
+said = []
+for line in open(orca_log, errors="replace"):
+    found = re.match(r"(\d+):(\d+):(\d+\.\d+) - SPEECH OUTPUT: '([^']*)'", line)
+    if found and found.group(4).strip():
+        h, m, s = int(found.group(1)), int(found.group(2)), float(found.group(3))
+        day = datetime.now().replace(hour=h, minute=m, second=0, microsecond=0).timestamp()
+        said.append((day + s, found.group(4).strip().rstrip(".")))
+numbers = [(t, n) for t, n in calls if n.isdigit()]
+first = numbers[0][0]
+said_after = [s for s in said if s[0] >= first - 0.05]
+heard = [t for t in onsets if t >= first - 0.05]
+delays = []
+missing = 0
+for t, n in numbers:
+    # The first time the reader was given this number after the call, and the onset of
+    # the speech that follows it (the reader speaks its queue in order).
+    k = next((i for i, s in enumerate(said_after) if s[1] == n and s[0] >= t - 0.05), None)
+    if k is None or k >= len(heard):
+        missing += 1
+        continue
+    delays.append(heard[k] - t)
+print("Reader (Orca, default voice and rate), a whole game at 1 s, sound %s: %d calls, %d said by Orca, %d onsets"
+      % ("on" if mode == "sound" else "off", len(numbers), len(said_after), len(heard)))
+if delays:
+    delays.sort()
+    print("  call to the reader's first sample: median %.2f s, min %.2f s, max %.2f s (target: at most 1.5 s)"
+          % (statistics.median(delays), delays[0], delays[-1]))
+print("  calls not heard from the reader: %d; texts: %s" % (missing, sorted({n for _, n in said_after if not n.isdigit()})))

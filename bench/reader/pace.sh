@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The screen reader's pace: Orca, speaking through speech-dispatcher and espeak-ng into a
+# sink of its own, follows a whole game at 1 s with the sound on, then another muted.
+# Usage: pace.sh PROGRAM
+set -euo pipefail
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../tests/e2e-lib.sh"
+
+start_display
+start_sound_server
+HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=reader rate=22050 channels=1 norewinds=1 >/dev/null
+/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
+pids+=($!)
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+for mode in sound muted; do
+    # The reader, and the speech server it starts, speak into the reader's sink only.
+    PULSE_SINK=reader orca --replace --debug-file="$work/orca-$mode.log" >"$work/orca.out" 2>&1 &
+    orca=$!
+    pids+=("$orca")
+    for i in $(seq 100); do grep -q "Screen reader on" "$work/orca-$mode.log" 2>/dev/null && break; sleep 0.1; done
+    "$program" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    pids+=("$program_pid")
+    /usr/bin/python3 "$here/pace.py" "$program" "$work/orca-$mode.log" "$mode"
+    kill "$program_pid" "$orca" 2>/dev/null || true
+    wait "$program_pid" "$orca" 2>/dev/null || true
+    pkill -u "$(id -u)" -f speech-dispatcher 2>/dev/null || true
+done
