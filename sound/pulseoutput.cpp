@@ -1,5 +1,6 @@
 #include "pulseoutput.h"
 
+#include "version.h"
 #include "wavedecoder.h"
 
 #include <QByteArray>
@@ -147,21 +148,28 @@ void PulseOutput::connectServer()
     keepCookieUnwritten();
     pa_proplist *about = pa_proplist_new();
     pa_proplist_sets(about, PA_PROP_APPLICATION_NAME, "The Tabro-Kalvor");
-    pa_proplist_sets(about, PA_PROP_APPLICATION_ID, "tabro-kalvor");
-    pa_proplist_sets(about, PA_PROP_APPLICATION_ICON_NAME, "tabro-kalvor");
+    // The desktop entry's id and the theme icon's name, so mixers show the program as the
+    // menus do.
+    pa_proplist_sets(about, PA_PROP_APPLICATION_ID, version::AppId);
+    pa_proplist_sets(about, PA_PROP_APPLICATION_ICON_NAME, version::AppId);
     context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop), nullptr, about);
     pa_proplist_free(about);
     pa_context_set_state_callback(context, &PulseOutput::contextState, this);
     pa_context_set_subscribe_callback(context, &PulseOutput::contextEvent, this);
     if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        lost("cannot reach the sound server");
+        lost();
 }
 
-void PulseOutput::lost(const char *what)
+// Said once when there is no server from the start, and once per outage after the voice
+// was heard; reconnecting attempts in between say nothing.
+void PulseOutput::lost()
 {
-    if (!silentSinceLoss)
-        qWarning("tabro-kalvor: %s; numbers are shown but not heard until it is back", what);
-    silentSinceLoss = true;
+    if (!everReady && !reported)
+        qWarning("tabro-kalvor: there is no sound server; numbers are shown but not heard until one is there");
+    else if (heardSinceReport)
+        qWarning("tabro-kalvor: the sound server is gone; numbers are shown but not heard until it is back");
+    reported = true;
+    heardSinceReport = false;
     deviceKnown = false;
 }
 
@@ -170,7 +178,7 @@ void PulseOutput::contextState(pa_context *context, void *self)
     auto *out = static_cast<PulseOutput *>(self);
     switch (pa_context_get_state(context)) {
     case PA_CONTEXT_READY:
-        out->silentSinceLoss = false;
+        out->everReady = true;
         done(pa_context_subscribe(context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK),
                                   nullptr, nullptr));
         out->lookUpDefaultDevice();
@@ -178,7 +186,7 @@ void PulseOutput::contextState(pa_context *context, void *self)
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED:
         out->closeStream();
-        out->lost("the sound server is gone");
+        out->lost();
         break;
     default:
         break;
@@ -316,6 +324,7 @@ void PulseOutput::feed(std::size_t bytes)
     position += count;
     if (starting) {
         starting = false;
+        heardSinceReport = true;
         if (clipStarted)
             clipStarted();
     }

@@ -49,7 +49,7 @@ private:
     void feed(std::size_t bytes);
     void releaseLater();
     void keepStream();
-    void lost(const char *what);
+    void lost();
 
     static void contextState(pa_context *context, void *self);
     static void contextEvent(pa_context *context, pa_subscription_event_type_t type, uint32_t index, void *self);
@@ -67,7 +67,9 @@ private:
     pa_channel_map deviceMap{};
     bool deviceKnown = false;
     bool wanted = false;          // calling goes on
-    bool silentSinceLoss = false; // a lost server is reported once
+    bool everReady = false;        // a server was reached since the program started
+    bool reported = false;         // the missing server was said
+    bool heardSinceReport = false; // a recording sounded since then
     ClipPtr current;              // what is sounding, at the stream's rate
     std::size_t position = 0;
     bool starting = false;

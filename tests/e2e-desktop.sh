@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program under a virtual X display, driven by key presses: Space starts the
 # calling, the number changes every interval, F4 opens the zoom window that follows the
-# calls, F7 opens About, F12 then Enter ends the program with status 0.
+# calls, F7 pressed in it opens About, F12 then Enter ends the program with status 0.
 program=$1
 artifacts=$2
 source "$(dirname "$0")/e2e-lib.sh"
@@ -34,6 +34,8 @@ differs "$work/zoom-0.png" "$work/zoom-1.png" || fail "the zoom window did not s
 cp "$work/zoom-1.png" "$artifacts/zoom-window.png"
 echo "zoom: the window follows the calls"
 
+# The menus' keys work from the other windows too: F7 pressed in the zoom window.
+xdotool windowfocus --sync "$zoom"
 keys F7
 about=$(wait_window '^About Tabro-Kalvor$')
 shot "$about" "$artifacts/about-window.png"
@@ -41,3 +43,9 @@ echo "about: the window opened"
 
 quit_program
 echo "exit: F12 and Enter ended the program with status 0"
+
+# Without any display the program says why in one line and ends with status 1.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$program" >"$work/nodisplay.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <"$work/nodisplay.log")" -eq 1 ] || fail "without a display: status $status, $(cat "$work/nodisplay.log")"
+echo "no display: $(cat "$work/nodisplay.log")"

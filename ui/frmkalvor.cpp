@@ -148,6 +148,9 @@ void frmKalvor::buildMenus()
         QAction *action = menu->addAction(caption);
         action->setObjectName(name);
         action->setShortcut(QKeySequence(key));
+        // The keys work from the zoom, interval and information windows too, never past
+        // an open question.
+        action->setShortcutContext(Qt::ApplicationShortcut);
         return action;
     };
 

@@ -15,6 +15,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 // Runs a task once, after the watched window's first paint, or after a while if the
@@ -54,6 +56,37 @@ private:
 };
 }
 
+namespace {
+// Why no window can be shown, in the user's terms: the variable or the package missing.
+QByteArray whyNoDisplay()
+{
+    const bool wayland = qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    const bool x11 = qEnvironmentVariableIsSet("DISPLAY");
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return "the display named by QT_QPA_PLATFORM (" + qgetenv("QT_QPA_PLATFORM") + ") cannot be used";
+    if (wayland && !x11)
+        return "this Wayland desktop needs Qt's Wayland support: install the package qt6-wayland";
+    if (x11)
+        return "cannot open the display " + qgetenv("DISPLAY");
+    return "there is no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+}
+
+QtMessageHandler ordinaryMessages = nullptr;
+
+// While Qt looks for a display its platform messages are held back; if it finds none, the
+// program says why in one line and ends with status 1 instead of Qt's abort.
+void displayMessages(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "tabro-kalvor: %s\n", whyNoDisplay().constData());
+        std::_Exit(1);
+    }
+    if (context.category && std::strncmp(context.category, "qt.qpa.", 7) == 0)
+        return;
+    ordinaryMessages(type, context, text);
+}
+} // namespace
+
 int runProgram(int argc, char *argv[])
 {
     // The command line is read before any display is opened, so --help works anywhere.
@@ -66,7 +99,9 @@ int runProgram(int argc, char *argv[])
         return line.status;
     }
 
+    ordinaryMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(ordinaryMessages);
     QApplication::setApplicationName(QStringLiteral("tabro-kalvor"));
     QApplication::setApplicationVersion(QLatin1String(version::Number));
     QGuiApplication::setDesktopFileName(QLatin1String(version::AppId));

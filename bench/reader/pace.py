@@ -104,23 +104,29 @@ for line in open(orca_log, errors="replace"):
         day = datetime.now().replace(hour=h, minute=m, second=0, microsecond=0).timestamp()
         said.append((day + s, found.group(4).strip().rstrip(".")))
 numbers = [(t, n) for t, n in calls if n.isdigit()]
-first = numbers[0][0]
-said_after = [s for s in said if s[0] >= first - 0.05]
-heard = [t for t in onsets if t >= first - 0.05]
+# From the Start key on, each thing Orca sent is one onset: the first onset after it was
+# sent, and after the onset of the thing before (the reader speaks its queue in order).
+start = next(i for i, (_, text) in enumerate(said) if text == "space")
+said = said[start:]
+onset_of = []
+j = 0
+for sent, _ in said:
+    while j < len(onsets) and onsets[j] < sent - 0.01:
+        j += 1
+    onset_of.append(onsets[j] if j < len(onsets) else None)
+    j += 1
 delays = []
 missing = 0
 for t, n in numbers:
-    # The first time the reader was given this number after the call, and the onset of
-    # the speech that follows it (the reader speaks its queue in order).
-    k = next((i for i, s in enumerate(said_after) if s[1] == n and s[0] >= t - 0.05), None)
-    if k is None or k >= len(heard):
+    k = next((i for i, (sent, text) in enumerate(said) if text == n and sent >= t - 0.05), None)
+    if k is None or onset_of[k] is None:
         missing += 1
         continue
-    delays.append(heard[k] - t)
+    delays.append(onset_of[k] - t)
 print("Reader (Orca, default voice and rate), a whole game at 1 s, sound %s: %d calls, %d said by Orca, %d onsets"
-      % ("on" if mode == "sound" else "off", len(numbers), len(said_after), len(heard)))
+      % ("on" if mode == "sound" else "off", len(numbers), len(said), len([t for t in onsets if t >= said[0][0] - 0.01])))
 if delays:
     delays.sort()
     print("  call to the reader's first sample: median %.2f s, min %.2f s, max %.2f s (target: at most 1.5 s)"
           % (statistics.median(delays), delays[0], delays[-1]))
-print("  calls not heard from the reader: %d; texts: %s" % (missing, sorted({n for _, n in said_after if not n.isdigit()})))
+print("  calls not heard from the reader: %d; texts: %s" % (missing, sorted({n for _, n in said if not n.isdigit()})))
