@@ -5,8 +5,8 @@
 Announcements::Announcements(ClipStore &store, AudioOutput &output, const QString &programDirectory)
     : output(output)
     , directory(programDirectory)
-    , mmplayer(store, output)
-    , MMPlayWav(store, output)
+    , mmplayer(store, output, requests)
+    , MMPlayWav(store, output, requests)
 {
 }
 
@@ -27,6 +27,7 @@ void Announcements::setCalling(bool calling)
 
 void Announcements::hush()
 {
+    ++requests; // a long recording still being read stays silent too
     output.stop();
 }
 

@@ -24,6 +24,7 @@ public:
 private:
     AudioOutput &output;
     const QString directory;
+    std::atomic<unsigned> requests{0};
     WavePlayer mmplayer;
     WavePlayer MMPlayWav;
 };

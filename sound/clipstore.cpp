@@ -4,46 +4,135 @@
 #include "playwave.h"
 #include "wavedecoder.h"
 
-#include <QMutexLocker>
+#include <QFileInfo>
+
+#include <cstdio>
+
+ClipStore::ClipStore()
+    : worker([this] { work(); })
+{
+}
 
 ClipStore::~ClipStore()
 {
-    waitForPreload();
+    stop();
+}
+
+void ClipStore::stop()
+{
+    if (!worker.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> locked(lock);
+        ending = true;
+        jobs.clear();
+    }
+    changed.notify_all();
+    worker.join();
+}
+
+// Reads one file, or finds it kept; reports a file that cannot be played once.
+ClipStore::Entry ClipStore::load(const QString &path, int rate)
+{
+    {
+        const std::lock_guard<std::mutex> locked(lock);
+        const auto found = clips.constFind(path);
+        // A file that did not decode at one rate will not at another.
+        if (found != clips.constEnd() && (found->silent || found->longer || found->rate == rate || rate == 0))
+            return *found;
+    }
+    Entry entry;
+    entry.rate = rate;
+    QString why;
+    const double seconds = WaveDecoder::seconds(path, &why);
+    if (seconds > LongSeconds) {
+        entry.longer = true;
+    } else if (seconds >= 0) {
+        entry.clip = WaveDecoder::decodeFile(path, rate, &why);
+        entry.longer = entry.clip && entry.clip->seconds() > LongSeconds; // the header said nothing
+        if (entry.longer)
+            entry.clip.reset();
+    }
+    entry.silent = !entry.clip && !entry.longer;
+    const std::lock_guard<std::mutex> locked(lock);
+    if (entry.silent && !named.contains(path)) {
+        named.insert(path);
+        std::fprintf(stderr, "tabro-kalvor: %s: %s\n", qPrintable(path), qPrintable(why));
+    }
+    clips.insert(path, entry);
+    return entry;
 }
 
 ClipPtr ClipStore::clip(const QString &path, int rate)
 {
-    {
-        const QMutexLocker locked(&lock);
-        const auto found = clips.constFind(path);
-        // A file that did not decode at one rate will not at another.
-        if (found != clips.constEnd() && (!found->clip || found->rate == rate || rate == 0))
-            return found->clip;
-    }
-    ClipPtr decoded = WaveDecoder::decodeFile(path, rate);
-    const QMutexLocker locked(&lock);
-    clips.insert(path, Entry{rate, decoded});
-    return decoded;
+    const Entry entry = load(path, rate);
+    return entry.longer ? WaveDecoder::decodeFile(path, rate) : entry.clip;
+}
+
+ClipPtr ClipStore::kept(const QString &path, int rate, bool *later)
+{
+    const Entry entry = load(path, rate);
+    *later = entry.longer;
+    return entry.clip;
+}
+
+void ClipStore::fetch(const QString &path, int rate, std::function<void(const ClipPtr &)> done)
+{
+    post([this, path, rate, done = std::move(done)] { done(clip(path, rate)); });
 }
 
 void ClipStore::preload(const QString &directory, int rate)
 {
-    waitForPreload();
-    loader = std::thread([this, directory, rate] {
+    unsigned mine = 0;
+    {
+        const std::lock_guard<std::mutex> locked(lock);
+        mine = ++preloads;
+    }
+    post([this, directory, rate, mine] {
+        QStringList files;
         for (int n = 1; n <= GameState::Numbers; ++n)
-            clip(wavePath(directory, numberFileName(n)), rate);
-        clip(wavePath(directory, QStringLiteral("program.wav")), rate);
+            files << wavePath(directory, numberFileName(n));
+        files << wavePath(directory, QStringLiteral("program.wav"));
+        for (const QString &file : files) {
+            {
+                const std::lock_guard<std::mutex> locked(lock);
+                if (mine != preloads || ending)
+                    return; // the device changed again: the newer preload does the rest
+            }
+            load(file, rate);
+        }
     });
 }
 
 void ClipStore::waitForPreload()
 {
-    if (loader.joinable())
-        loader.join();
+    std::unique_lock<std::mutex> locked(lock);
+    changed.wait(locked, [this] { return jobs.empty() && !busy; });
 }
 
-int ClipStore::size() const
+void ClipStore::post(std::function<void()> job)
 {
-    const QMutexLocker locked(&lock);
-    return int(clips.size());
+    {
+        const std::lock_guard<std::mutex> locked(lock);
+        jobs.push_back(std::move(job));
+    }
+    changed.notify_all();
+}
+
+void ClipStore::work()
+{
+    std::unique_lock<std::mutex> locked(lock);
+    for (;;) {
+        changed.wait(locked, [this] { return ending || !jobs.empty(); });
+        if (ending)
+            return;
+        std::function<void()> job = std::move(jobs.front());
+        jobs.pop_front();
+        busy = true;
+        locked.unlock();
+        job();
+        locked.lock();
+        busy = false;
+        changed.notify_all();
+    }
 }

@@ -3,37 +3,63 @@
 #include "clip.h"
 
 #include <QHash>
-#include <QMutex>
+#include <QSet>
 #include <QString>
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <thread>
 
-// Decoded recordings by path, so no call waits for a file. A file that cannot be played
-// is remembered as nothing and stays silent. Each file is read once per output rate;
-// safe to use from the sound and loading threads.
+// The recordings, decoded ahead so that no call waits for a file. Short ones are kept at
+// the output's rate (at most LongSeconds each, so ninety of them stay within tens of
+// megabytes); a longer one is decoded anew in the background each time it is asked for.
+// A file that cannot be played is silent and named once on the error output, with the
+// reason. Safe to use from any thread; the work runs on one thread of its own.
 class ClipStore
 {
 public:
-    ClipStore() = default;
+    static constexpr double LongSeconds = 10;
+
+    ClipStore();
     ~ClipStore();
     ClipStore(const ClipStore &) = delete;
     ClipStore &operator=(const ClipStore &) = delete;
 
-    // The clip at the given rate (0: the file's own), decoded now unless it was before.
+    // The clip at the given rate (0: the file's own), decoded now unless it is kept.
     ClipPtr clip(const QString &path, int rate);
-    // Reads the ninety announcements and the greeting, on a thread of its own.
+    // What a call may play without waiting: the kept clip, or nothing with later set when
+    // the recording is long and must be decoded in the background first (see fetch).
+    ClipPtr kept(const QString &path, int rate, bool *later);
+    // Decodes in the background, then hands the clip to done on the store's thread.
+    void fetch(const QString &path, int rate, std::function<void(const ClipPtr &)> done);
+    // Queues reading the ninety announcements and the greeting for the rate; returns at once.
     void preload(const QString &directory, int rate);
-    // Waits for a preload under way.
+    // Waits until all queued work is done.
     void waitForPreload();
-    int size() const;
+    // Drops the queued work and ends the store's thread; before the players go.
+    void stop();
 
 private:
     struct Entry
     {
         int rate = 0;
         ClipPtr clip;
+        bool silent = false;
+        bool longer = false;
     };
-    mutable QMutex lock;
+    Entry load(const QString &path, int rate);
+    void work();
+    void post(std::function<void()> job);
+
+    std::mutex lock;
+    std::condition_variable changed;
     QHash<QString, Entry> clips;
-    std::thread loader;
+    QSet<QString> named; // files already reported as unplayable
+    std::deque<std::function<void()>> jobs;
+    bool busy = false;
+    bool ending = false;
+    unsigned preloads = 0; // a newer preload makes an older one stop
+    std::thread worker;
 };

@@ -18,6 +18,8 @@ public:
         output.start();
     }
 
+    ~PulseSoundLayer() override { clips.stop(); } // no background work outlives the voice
+
     void prepare() override { voice.prepare(); }
     void announce(std::int16_t n) override { voice.announce(n); }
     void setCalling(bool calling) override { voice.setCalling(calling); }

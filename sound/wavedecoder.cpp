@@ -1,7 +1,12 @@
 #include "wavedecoder.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <sndfile.h>
 #include <soxr.h>
@@ -54,20 +59,19 @@ sf_count_t memoryTell(void *user)
     return static_cast<Memory *>(user)->at;
 }
 
-bool isWaveContainer(int format)
-{
-    const int major = format & SF_FORMAT_TYPEMASK;
-    return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
-}
-
 constexpr std::size_t ReadFrames = 4096;
+
+std::size_t longestFrames(const SF_INFO &info)
+{
+    return std::size_t(info.samplerate) * 60 * WaveDecoder::MaxMinutes;
+}
 
 // The whole recording as mono values in [-1, 1], read until the data ends, since a size
 // field may promise more than the file holds.
 std::vector<float> readMono(SNDFILE *file, const SF_INFO &info)
 {
     const auto channels = std::size_t(info.channels);
-    const auto longest = std::size_t(info.samplerate) * 60 * WaveDecoder::MaxMinutes;
+    const auto longest = longestFrames(info);
     std::vector<float> mono;
     std::vector<float> block(ReadFrames * channels);
     for (;;) {
@@ -113,6 +117,33 @@ ClipPtr toClip(const std::vector<float> &mono, int fromRate, int rate)
     return clip;
 }
 
+// Reads an opened sound file to the end; the reason when there is nothing to play.
+ClipPtr readOpened(SNDFILE *file, const SF_INFO &info, int rate, QString *why)
+{
+    auto refuse = [why](const char *reason) {
+        if (why)
+            *why = QLatin1String(reason);
+        return nullptr;
+    };
+    if (!file)
+        return refuse("not a sound file libsndfile reads");
+    ClipPtr clip;
+    if (info.channels <= 0 || info.samplerate <= 0) {
+        refuse("not a sound file libsndfile reads");
+    } else if (info.frames > sf_count_t(longestFrames(info)) && info.frames != SF_COUNT_MAX) {
+        refuse("longer than 10 minutes"); // known from the header, before reading anything
+    } else {
+        // Integer data read as float is scaled to [-1, 1]; float data is taken as it is.
+        sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+        const std::vector<float> mono = readMono(file, info);
+        clip = toClip(mono, info.samplerate, rate);
+        if (!clip)
+            refuse(info.frames > sf_count_t(longestFrames(info)) ? "longer than 10 minutes" : "holds no sound");
+    }
+    sf_close(file);
+    return clip;
+}
+
 } // namespace
 
 ClipPtr WaveDecoder::decode(const QByteArray &bytes, int rate)
@@ -121,27 +152,54 @@ ClipPtr WaveDecoder::decode(const QByteArray &bytes, int rate)
     SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
     SF_INFO info{};
     SNDFILE *file = sf_open_virtual(&io, SFM_READ, &info, &memory);
-    if (!file)
-        return nullptr;
-    ClipPtr clip;
-    if (isWaveContainer(info.format) && info.channels > 0 && info.samplerate > 0) {
-        // Integer data read as float is scaled to [-1, 1]; float data is taken as it is.
-        sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-        clip = toClip(readMono(file, info), info.samplerate, rate);
-    }
-    sf_close(file);
-    return clip;
+    return readOpened(file, info, rate, nullptr);
 }
 
-ClipPtr WaveDecoder::decodeFile(const QString &path, int rate)
+int WaveDecoder::openFile(const QString &path, QString *why)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > MaxFileBytes)
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (why)
+            *why = QString::fromLocal8Bit(std::strerror(errno)).toLower();
+        return -1;
+    }
+    struct stat info{};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+        if (why)
+            *why = S_ISDIR(info.st_mode) ? QStringLiteral("a folder, not a file")
+                 : info.st_size == 0 && S_ISREG(info.st_mode) ? QStringLiteral("an empty file")
+                                                              : QStringLiteral("not a file");
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+double WaveDecoder::seconds(const QString &path, QString *why)
+{
+    const int fd = openFile(path, why);
+    if (fd < 0)
+        return -1;
+    SF_INFO info{};
+    SNDFILE *file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+    if (!file) {
+        if (why)
+            *why = QStringLiteral("not a sound file libsndfile reads");
+        return -1;
+    }
+    sf_close(file);
+    return info.samplerate > 0 && info.frames != SF_COUNT_MAX ? double(info.frames) / info.samplerate : 0;
+}
+
+ClipPtr WaveDecoder::decodeFile(const QString &path, int rate, QString *why)
+{
+    const int fd = openFile(path, why);
+    if (fd < 0)
         return nullptr;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    return decode(file.read(info.size()), rate); // the size checked above, not the limit
+    SF_INFO info{};
+    // libsndfile reads the file itself, whatever container it is in, and closes it.
+    SNDFILE *file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+    return readOpened(file, info, rate, why);
 }
 
 ClipPtr WaveDecoder::resampled(const ClipPtr &clip, int rate)

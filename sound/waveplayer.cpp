@@ -2,9 +2,10 @@
 
 const QString WavePlayer::WaveAudio = QStringLiteral("WaveAudio");
 
-WavePlayer::WavePlayer(ClipStore &store, AudioOutput &output)
+WavePlayer::WavePlayer(ClipStore &store, AudioOutput &output, std::atomic<unsigned> &requests)
     : store(store)
     , output(output)
+    , requests(requests)
 {
 }
 
@@ -23,11 +24,20 @@ void WavePlayer::setCommand(const QString &command)
     if (command.compare(QLatin1String("open"), Qt::CaseInsensitive) == 0) {
         if (device.compare(WaveAudio, Qt::CaseInsensitive) != 0)
             return;
-        opened = store.clip(file, output.sampleRate());
+        opened = store.kept(file, output.sampleRate(), &later);
         open = true;
     } else if (command.compare(QLatin1String("sound"), Qt::CaseInsensitive) == 0) {
-        if (open && opened)
+        if (!open)
+            return;
+        const unsigned mine = ++requests;
+        if (opened) {
             output.play(opened);
+        } else if (later) {
+            store.fetch(file, output.sampleRate(), [this, mine](const ClipPtr &clip) {
+                if (clip && requests == mine)
+                    output.play(clip);
+            });
+        }
     } else if (command.compare(QLatin1String("close"), Qt::CaseInsensitive) == 0) {
         open = false;
         opened.reset();

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     ClipStore store;
     CheckingOutput output;
-    WavePlayer player(store, output);
+    std::atomic<unsigned> requests{0};
+    WavePlayer player(store, output, requests);
     player.setDeviceType(WavePlayer::WaveAudio);
     playwave(player, path);
     playwave(player, path, true);

@@ -38,7 +38,8 @@ struct PlayerRig
     QString path = dir.filePath(QStringLiteral("7.wav"));
     ClipStore store;
     FakeOutput output;
-    WavePlayer player{store, output};
+    std::atomic<unsigned> requests{0};
+    WavePlayer player{store, output, requests};
 
     PlayerRig() { writeFile(path, wave(1, 22050, 16, 2205)); }
 };
@@ -87,6 +88,10 @@ void TestSound::decodesEveryWaveEncoding_data()
     QTest::newRow("MS ADPCM 22050") << wavefiles::encoded(wav | SF_FORMAT_MS_ADPCM, 22050, 22050) << 1.0 << 0.05;
     QTest::newRow("GSM 6.10 8000") << wavefiles::encoded(wav | SF_FORMAT_GSM610, 8000, 8000 - 320) << 0.96 << 0.15;
     QTest::newRow("WAVEFORMATEXTENSIBLE") << wavefiles::encoded(SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 22050, 22050) << 1.0 << 0.02;
+    // Whatever libsndfile reads plays, though it is named like a wave file.
+    QTest::newRow("AIFF") << wavefiles::encoded(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 22050) << 1.0 << 0.02;
+    QTest::newRow("FLAC") << wavefiles::encoded(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 44100) << 1.0 << 0.02;
+    QTest::newRow("Ogg Vorbis") << wavefiles::encoded(SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 44100) << 1.0 << 0.1;
     QByteArray overstated = wave(1, 22050, 16, 11025);
     overstated.replace(40, 4, QByteArray("\x00\x00\x10\x00", 4)); // a megabyte promised
     QTest::newRow("size field overstates the data") << overstated << 0.5 << 0.02;
@@ -120,7 +125,6 @@ void TestSound::refusesFilesWithNothingToPlay_data()
     const QByteArray random = wavefiles::noise(5000, 12345);
     QTest::newRow("random bytes") << random;
     QTest::newRow("random bytes behind a RIFF header") << QByteArray("RIFF\x10\0\0\0WAVE", 12) + random;
-    QTest::newRow("not a wave container") << wavefiles::encoded(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 2205);
 }
 
 void TestSound::refusesFilesWithNothingToPlay()
@@ -219,7 +223,8 @@ void TestSound::missingAndCorruptFilesAreSilentAndTheNextPlays()
     writeFile(dir.filePath(QStringLiteral("6.wav")), wave(1, 22050, 16, 2205));
     ClipStore store;
     FakeOutput output;
-    WavePlayer player(store, output);
+    std::atomic<unsigned> requests{0};
+    WavePlayer player(store, output, requests);
     for (int n = 1; n <= 6; ++n) {
         player.setDeviceType(QStringLiteral("WaveAudio"));
         playwave(player, wavePath(dir.path(), QString::number(n) + QStringLiteral(".wav")));
@@ -236,7 +241,6 @@ void TestSound::storeReadsEachFileOncePerRate()
     ClipStore store;
     store.preload(dir.path(), 22050);
     store.waitForPreload();
-    QCOMPARE(store.size(), 91); // ninety numbers and the greeting, missing here
     // Later changes on disk are not read again: the call never waits for a file.
     const QString path = wavePath(dir.path(), QStringLiteral("45.wav"));
     writeFile(path, wave(1, 22050, 16, 10));
