@@ -56,6 +56,40 @@ echo "sound off:"
 "$onsets" "$work/off.raw" --silent | tee "$artifacts/sound-off.txt"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "a muted caller made a sound"
 
+# A host's own recordings, twenty seconds each, and a greeting that is no recording. Stop
+# lets the call just made finish; switching the sound off cuts it within 50 ms. The
+# unplayable file is named once on the error output.
+copy="$work/own-recordings"
+mkdir -p "$copy"
+cp "$program" "$(dirname "$program")/tabro-kalvor-sound.so" "$copy/"
+python3 - "$copy" <<'PY'
+import math, os, struct, sys, wave
+with wave.open(os.path.join(sys.argv[1], "1.wav"), "wb") as out:
+    out.setnchannels(1); out.setsampwidth(2); out.setframerate(22050)
+    out.writeframes(b"".join(struct.pack("<h", int(12000 * math.sin(2 * math.pi * 440 * i / 22050))) for i in range(22050 * 20)))
+PY
+for n in $(seq 2 90); do ln "$copy/1.wav" "$copy/$n.wav"; done
+echo "this is not a recording" >"$copy/program.wav"
+start_program "$copy/tabro-kalvor"
+keys space
+sleep 2
+keys space
+start_recording "$work/stopped.raw"
+sleep 1
+stop_recording
+"$onsets" "$work/stopped.raw" --silent >/dev/null && fail "Stop cut the announcement of the call just made"
+keys F8
+sleep 0.05
+start_recording "$work/muted.raw"
+sleep 1
+stop_recording
+"$onsets" "$work/muted.raw" --silent >/dev/null || fail "the voice went on after the sound was switched off"
+echo "own recordings: Stop let the call finish, Mute cut it"
+quit_program
+grep -c 'program.wav: not a sound file libsndfile reads' "$work/program.log" | grep -qx 1 \
+    || fail "the unplayable greeting was not named once: $(cat "$work/program.log")"
+echo "unplayable: $(grep program.wav "$work/program.log")"
+
 # While the window waits the sink goes to sleep; after calling stops it sleeps again.
 start_program "$program"
 sleep 4
