@@ -76,9 +76,9 @@ ClipPtr ClipStore::kept(const QString &path, int rate, bool *later)
     return entry.clip;
 }
 
-void ClipStore::fetch(const QString &path, int rate, std::function<void(const ClipPtr &)> done)
+void ClipStore::fetch(const QString &path, std::function<int()> rate, std::function<void(const ClipPtr &)> done)
 {
-    post([this, path, rate, done = std::move(done)] { done(clip(path, rate)); });
+    post([this, path, rate = std::move(rate), done = std::move(done)] { done(clip(path, rate())); });
 }
 
 void ClipStore::preload(const QString &directory, int rate)

@@ -32,8 +32,9 @@ public:
     // What a call may play without waiting: the kept clip, or nothing with later set when
     // the recording is long and must be decoded in the background first (see fetch).
     ClipPtr kept(const QString &path, int rate, bool *later);
-    // Decodes in the background, then hands the clip to done on the store's thread.
-    void fetch(const QString &path, int rate, std::function<void(const ClipPtr &)> done);
+    // Decodes in the background at the rate the output has by then, and hands the clip to
+    // done on the store's thread.
+    void fetch(const QString &path, std::function<int()> rate, std::function<void(const ClipPtr &)> done);
     // Queues reading the ninety announcements and the greeting for the rate; returns at once.
     void preload(const QString &directory, int rate);
     // Waits until all queued work is done.

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 
 namespace {
@@ -66,28 +67,75 @@ std::size_t longestFrames(const SF_INFO &info)
     return std::size_t(info.samplerate) * 60 * WaveDecoder::MaxMinutes;
 }
 
-// The whole recording as mono values in [-1, 1], read until the data ends, since a size
-// field may promise more than the file holds.
-std::vector<float> readMono(SNDFILE *file, const SF_INFO &info)
+std::int16_t toSample(float v)
+{
+    return std::int16_t(std::lround(std::clamp(double(v) * 32768.0, -32768.0, 32767.0)));
+}
+
+// The whole recording, mixed to mono and converted to the rate piece by piece as it is
+// read, so no more than the result is held; read until the data ends, since a size field
+// may promise more than the file holds. Nothing when it runs past the longest allowed.
+ClipPtr readMono(SNDFILE *file, const SF_INFO &info, int rate, bool *tooLong)
 {
     const auto channels = std::size_t(info.channels);
     const auto longest = longestFrames(info);
-    std::vector<float> mono;
+    auto clip = std::make_shared<Clip>();
+    clip->rate = rate > 0 ? rate : info.samplerate;
+    const double ratio = double(clip->rate) / info.samplerate;
+    if (info.frames > 0 && std::size_t(info.frames) <= longest)
+        clip->samples.reserve(std::size_t(double(info.frames) * ratio) + 64);
+    soxr_t resampler = nullptr;
+    if (clip->rate != info.samplerate) {
+        soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+        io.flags |= SOXR_NO_DITHER; // the same file gives the same samples every time
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        soxr_error_t error = nullptr;
+        resampler = soxr_create(info.samplerate, clip->rate, 1, &error, &io, &quality, nullptr);
+        if (error)
+            return nullptr;
+    }
     std::vector<float> block(ReadFrames * channels);
+    std::vector<float> mono(ReadFrames);
+    std::vector<std::int16_t> converted(std::size_t(double(ReadFrames) * ratio) + 64);
+    // The resampler keeps what does not fit yet and gives it on the next turn.
+    auto convert = [&](const float *in, std::size_t count) {
+        std::size_t done = 0;
+        soxr_process(resampler, in, count, nullptr, converted.data(), converted.size(), &done);
+        clip->samples.insert(clip->samples.end(), converted.begin(), converted.begin() + std::ptrdiff_t(done));
+        return done;
+    };
+    std::size_t frames = 0;
     for (;;) {
         const sf_count_t got = sf_readf_float(file, block.data(), sf_count_t(ReadFrames));
         if (got <= 0)
             break;
+        frames += std::size_t(got);
+        if (frames > longest) {
+            *tooLong = true;
+            soxr_delete(resampler);
+            return nullptr;
+        }
         for (sf_count_t f = 0; f < got; ++f) {
             float sum = 0;
             for (std::size_t c = 0; c < channels; ++c)
                 sum += block[std::size_t(f) * channels + c];
-            mono.push_back(std::isfinite(sum) ? sum / float(channels) : 0.0f);
+            mono[std::size_t(f)] = std::isfinite(sum) ? sum / float(channels) : 0.0f;
         }
-        if (mono.size() > longest)
-            return {};
+        if (resampler)
+            convert(mono.data(), std::size_t(got));
+        else
+            std::transform(mono.begin(), mono.begin() + got, std::back_inserter(clip->samples), toSample);
     }
-    return mono;
+    if (resampler) {
+        // The resampler's tail: asked for until it gives nothing more.
+        while (convert(nullptr, 0) > 0) {
+        }
+        soxr_delete(resampler);
+    }
+    if (frames == 0 || clip->samples.empty())
+        return nullptr;
+    clip->samples.shrink_to_fit();
+    return clip;
 }
 
 ClipPtr toClip(const std::vector<float> &mono, int fromRate, int rate)
@@ -135,10 +183,10 @@ ClipPtr readOpened(SNDFILE *file, const SF_INFO &info, int rate, QString *why)
     } else {
         // Integer data read as float is scaled to [-1, 1]; float data is taken as it is.
         sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-        const std::vector<float> mono = readMono(file, info);
-        clip = toClip(mono, info.samplerate, rate);
+        bool tooLong = false;
+        clip = readMono(file, info, rate, &tooLong);
         if (!clip)
-            refuse(info.frames > sf_count_t(longestFrames(info)) ? "longer than 10 minutes" : "holds no sound");
+            refuse(tooLong ? "longer than 10 minutes" : "holds no sound");
     }
     sf_close(file);
     return clip;

@@ -33,7 +33,9 @@ void WavePlayer::setCommand(const QString &command)
         if (opened) {
             output.play(opened);
         } else if (later) {
-            store.fetch(file, output.sampleRate(), [this, mine](const ClipPtr &clip) {
+            // Converted for the device as it is when the reading starts, which may have
+            // changed since the call.
+            store.fetch(file, [this] { return output.sampleRate(); }, [this, mine](const ClipPtr &clip) {
                 if (clip && requests == mine)
                     output.play(clip);
             });

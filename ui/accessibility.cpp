@@ -99,25 +99,24 @@ ReaderNews::ReaderNews(QWidget *parent)
     setObjectName(QStringLiteral("readerNews"));
     setAccessibleName(tr("Caller news"));
     setGeometry(0, 0, 0, 0);
-    for (int i = 0; i < 16; ++i) {
-        auto *notice = new QWidget(this);
-        notice->setObjectName(QStringLiteral("readerNotice"));
-        notice->setGeometry(0, 0, 0, 0);
-        notice->hide();
-        notices.append(notice);
-    }
 }
 
-// Readers present a notification when it appears.
+// Readers present a notification when it appears. Each text has a notice of its own whose
+// name never changes: a reader that looks at a notice a moment after it appeared, or keeps
+// names it has seen, always finds that notice's own text.
 void ReaderNews::tell(const QString &text)
 {
-    QWidget *notice = notices.at(next);
-    next = (next + 1) % notices.size();
+    QWidget *&notice = notices[text];
+    if (!notice) {
+        notice = new QWidget(this);
+        notice->setObjectName(QStringLiteral("readerNotice"));
+        notice->setAccessibleName(text);
+        notice->setGeometry(0, 0, 0, 0);
+        notice->hide();
+    }
     notice->hide();
-    notice->setAccessibleName(text);
     notice->show();
 }
-
 void installAccessibility()
 {
     static bool installed = false;

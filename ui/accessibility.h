@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
-#include <QList>
+#include <QHash>
 #include <QWidget>
 
 // Tells screen readers what the program's own widgets are: the three secondary windows
@@ -22,10 +22,7 @@ public:
     void tell(const QString &text);
 
 private:
-    // Each piece of news gets the next notice of a ring, so a reader that looks at a notice
-    // a moment after it appeared still finds that notice's own text.
-    QList<QWidget *> notices;
-    qsizetype next = 0;
+    QHash<QString, QWidget *> notices; // at most the ninety numbers and a few words
 };
 
 // A box that only shows a number the game writes. A reader that reaches it with Tab hears

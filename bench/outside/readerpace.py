@@ -23,6 +23,7 @@ Loud = 600               # a speech sample, of 32767
 Gap = 0.15               # silence that separates two things said
 
 calls = []               # (time, number) as each notice appeared
+levels = []              # (time, peak) of each 5 ms of the reader's sink
 onsets = []              # times the reader's speech started
 stop = threading.Event()
 
@@ -38,6 +39,7 @@ def listen_to_sink():
         if not data:
             break
         peak = max(abs(int.from_bytes(data[i:i + 2], "little", signed=True)) for i in range(0, len(data), 2))
+        levels.append((now - len(data) / 2 / Rate, peak))
         if peak >= Loud:
             if not speaking and now - quiet_since >= Gap:
                 onsets.append(now - len(data) / 2 / Rate)
@@ -103,6 +105,9 @@ for line in open(orca_log, errors="replace"):
         h, m, s = int(found.group(1)), int(found.group(2)), float(found.group(3))
         day = datetime.now().replace(hour=h, minute=m, second=0, microsecond=0).timestamp()
         said.append((day + s, found.group(4).strip().rstrip(".")))
+import json, os
+if os.environ.get("PACE_KEEP"):
+    json.dump({"calls": calls, "said": said, "levels": levels}, open(os.environ["PACE_KEEP"] + "-" + mode + ".json", "w"))
 numbers = [(t, n) for t, n in calls if n.isdigit()]
 # From the Start key on, each thing Orca sent is one onset: the first onset after it was
 # sent, and after the onset of the thing before (the reader speaks its queue in order).

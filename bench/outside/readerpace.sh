@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The screen reader's pace: Orca, speaking through speech-dispatcher and espeak-ng into a
 # sink of its own, follows a whole game at 1 s with the sound on, then another muted.
-# Usage: pace.sh PROGRAM
+# Usage: readerpace.sh PROGRAM
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,7 +22,7 @@ for mode in sound muted; do
     "$program" >"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
-    /usr/bin/python3 "$here/pace.py" "$program" "$work/orca-$mode.log" "$mode"
+    /usr/bin/python3 "$here/readerpace.py" "$program" "$work/orca-$mode.log" "$mode"
     kill "$program_pid" "$orca" 2>/dev/null || true
     wait "$program_pid" "$orca" 2>/dev/null || true
     pkill -u "$(id -u)" -f speech-dispatcher 2>/dev/null || true

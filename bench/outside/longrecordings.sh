@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs longrecordings.py on a private display, bus and sound server with two null sinks:
+# "null" at 22050 Hz, then "fast" at 48000 Hz made the default halfway.
+# Usage: longrecordings.sh BUILD-BIN-FOLDER [CALLS]
+set -euo pipefail
+bin=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../tests/e2e-lib.sh"
+
+start_display
+start_sound_server
+HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=fast rate=48000 channels=2 norewinds=1 >/dev/null
+/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
+pids+=($!)
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+mkdir -p "$work/caller"
+cp "$bin/tabro-kalvor" "$bin/tabro-kalvor-sound.so" "$work/caller/"
+HOME="$work/pulse/home" /usr/bin/python3 "$here/longrecordings.py" "$work/caller" "${2:-40}"
