@@ -7,12 +7,14 @@
 #include "frmabout.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
+#include "halldisplay.h"
 #include "twips.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QStyle>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -49,6 +51,19 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
     connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
+    // The hall's display is one more view of the game: drawn anew at every call and new game.
+    auto redrawHall = [this] {
+        if (hall)
+            hall->update();
+    };
+    connect(caller.get(), &Game::numberCalled, this, redrawHall);
+    connect(caller.get(), &Game::news, this, redrawHall);
+    auto replaceHall = [this] {
+        if (hall)
+            hall->place(screen());
+    };
+    connect(qApp, &QGuiApplication::screenAdded, this, replaceHall);
+    connect(qApp, &QGuiApplication::screenRemoved, this, replaceHall);
 
     // Fixed single border: the client area is the designed size, the menu bar above it.
     adjustSize();
@@ -67,6 +82,7 @@ frmKalvor::~frmKalvor()
     delete zoom;
     delete setTime;
     delete about;
+    delete hall;
 }
 
 void frmKalvor::buildControls()
@@ -161,6 +177,7 @@ void frmKalvor::buildMenus()
     mnuMute->setCheckable(true);
     mnuScan = addItem(mnuOptions, QStringLiteral("mnuScan"), QStringLiteral("Scan &Results"), Qt::Key_F3);
     mnuZoom = addItem(mnuOptions, QStringLiteral("mnuZoom"), QStringLiteral("&Zoom Number"), Qt::Key_F4);
+    mnuHall = addItem(mnuOptions, QStringLiteral("mnuHall"), tr("&Hall Display"), Qt::Key_F11);
     mnuSep1 = mnuOptions->addSeparator();
     mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
     mnuExit = addItem(mnuOptions, QStringLiteral("mnuExit"), QStringLiteral("&Exit "), Qt::Key_F12);
@@ -178,6 +195,7 @@ void frmKalvor::buildMenus()
     // The game sets the check mark from the sound switch after the action's own toggle.
     connect(mnuMute, &QAction::triggered, caller.get(), &Game::mnuMute_Click);
     connect(mnuZoom, &QAction::triggered, this, &frmKalvor::mnuZoom_Click);
+    connect(mnuHall, &QAction::triggered, this, &frmKalvor::mnuHall_Click);
     connect(mnuExit, &QAction::triggered, caller.get(), &Game::mnuExit_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKalvor::mnuAbout_Click);
 }
@@ -257,6 +275,17 @@ void frmKalvor::mnuZoom_Click()
     caller->mnuZoom_Click();
 }
 
+void frmKalvor::mnuHall_Click()
+{
+    if (hall) {
+        hall->close();
+        return;
+    }
+    hall = new HallDisplay(caller->state(), [this] { cmdStart->click(); }, this);
+    hall->installEventFilter(this);
+    hall->place(screen());
+}
+
 void frmKalvor::mnuAbout_Click()
 {
     if (!about) {
@@ -277,16 +306,20 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
             setTime = nullptr;
         else if (watched == about)
             about = nullptr;
+        else if (watched == hall)
+            hall = nullptr;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-// The number alone, once per call, wherever the focus is: the reader speaks everything it
-// is given in order, so anything longer than the shortest interval would fall behind the
-// game. Muted calls are told too, since the reader is the host's own voice.
+// While the sound is off the reader is the host's voice for the numbers: the number alone,
+// once per call, wherever the focus is. While it is on, the program's own voice speaks the
+// number and the reader is told nothing: readers speak everything they are given in turn,
+// and a second voice saying each number would only keep the reader behind the game.
 void frmKalvor::tellReader(int n)
 {
-    readerNews->tell(QString::number(n));
+    if (caller->state().soundflag != 1)
+        readerNews->tell(QString::number(n));
 }
 
 void frmKalvor::tellNews(Game::News what)
@@ -331,6 +364,16 @@ void frmKalvor::showEvent(QShowEvent *event)
         move(area.topLeft());
     else
         move(area.center() - frameGeometry().center() + pos());
+}
+
+// Escape closes the hall's display from the host's window too, where the keys stay while
+// the display is on a screen of its own.
+void frmKalvor::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && hall)
+        hall->close();
+    else
+        QMainWindow::keyPressEvent(event);
 }
 
 void frmKalvor::closeEvent(QCloseEvent *event)

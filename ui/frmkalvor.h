@@ -12,6 +12,7 @@
 #include <memory>
 
 class BoardGrid;
+class HallDisplay;
 class ReaderNews;
 class QAction;
 class QLabel;
@@ -51,6 +52,8 @@ public:
 
     void mnuStime_Click();
     void mnuZoom_Click();
+    // Opens the hall's display, or closes it when it is open.
+    void mnuHall_Click();
     void mnuAbout_Click();
 
 protected:
@@ -58,6 +61,7 @@ protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -82,6 +86,7 @@ private:
     QAction *mnuMute;
     QAction *mnuScan;
     QAction *mnuZoom;
+    QAction *mnuHall;
     QAction *mnuSep1;
     QAction *mnuExit;
     QAction *mnuContents;
@@ -92,5 +97,6 @@ private:
     QPointer<frmZoom> zoom;
     QPointer<frmSetTime> setTime;
     QPointer<frmAbout> about;
+    QPointer<HallDisplay> hall;
     bool centred = false;
 };

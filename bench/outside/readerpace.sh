@@ -13,16 +13,17 @@ HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=reader rate
 /usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
 pids+=($!)
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-for mode in sound muted; do
+for run in "sound 1" "muted 1" "muted 1.2"; do
+    read -r mode interval <<<"$run"
     # The reader, and the speech server it starts, speak into the reader's sink only.
-    PULSE_SINK=reader orca --replace --debug-file="$work/orca-$mode.log" >"$work/orca.out" 2>&1 &
+    PULSE_SINK=reader orca --replace --debug-file="$work/orca-$mode-$interval.log" >"$work/orca.out" 2>&1 &
     orca=$!
     pids+=("$orca")
-    for i in $(seq 100); do grep -q "Screen reader on" "$work/orca-$mode.log" 2>/dev/null && break; sleep 0.1; done
+    for i in $(seq 100); do grep -q "Screen reader on" "$work/orca-$mode-$interval.log" 2>/dev/null && break; sleep 0.1; done
     "$program" >"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
-    /usr/bin/python3 "$here/readerpace.py" "$program" "$work/orca-$mode.log" "$mode"
+    /usr/bin/python3 "$here/readerpace.py" "$program" "$work/orca-$mode-$interval.log" "$mode" "$interval"
     kill "$program_pid" "$orca" 2>/dev/null || true
     wait "$program_pid" "$orca" 2>/dev/null || true
     pkill -u "$(id -u)" -f speech-dispatcher 2>/dev/null || true
