@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfile1-dev libsoxr-dev libpulse-dev
     libxcb-damage0-dev fonts-liberation)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev
-    dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox)
+    dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox x11-xserver-utils)
 package_packages=(dpkg-dev lintian)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;

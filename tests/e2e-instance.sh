@@ -7,9 +7,7 @@ program=$1
 source "$(dirname "$0")/e2e-lib.sh"
 
 start_display
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for i in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+start_window_manager
 
 start_program "$program"
 keys space

@@ -43,8 +43,9 @@ written() {
 # Between two runs of the program no client holds the display; an X server then resets,
 # and a program that connects during the reset is turned away. A desktop's display never
 # resets like that, so neither does this one.
+# start_display [WIDTHxHEIGHT]: 1024x768 unless told.
 start_display() {
-    Xvfb -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset -displayfd 3 3>"$work/display" 2>"$work/xvfb.log" &
     pids+=($!)
     written "$work/display" || fail "Xvfb did not start"
     export DISPLAY=":$(cat "$work/display")"
@@ -116,6 +117,18 @@ wait_window() {
         sleep 0.1
     done
     fail "no window titled $1"
+}
+
+# A window manager, as a desktop has: openbox, ready once it has taken over the screen.
+start_window_manager() {
+    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    local i
+    for i in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+    sleep 0.5 # it has claimed the screen; let it finish starting before windows come
 }
 
 keys() {

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The hall's display. Two monitors (one wide screen split in two, which the program sees as
+# two screens): F11 opens the display on the monitor the caller is not on, filling it; the
+# caller's window keeps the keys, so Space still calls, and the display's number and board
+# follow the call; Escape closes it. One monitor: the display fills it and takes the keys,
+# Space stops the calling there, Escape gives the caller's window back.
+program=$1
+artifacts=$2
+source "$(dirname "$0")/e2e-lib.sh"
+mkdir -p "$artifacts"
+
+start_display 3200x1080
+xrandr --setmonitor LAPTOP 1280/338x1080/285+0+0 none
+xrandr --setmonitor HALL 1920/508x1080/285+1280+0 none
+start_window_manager
+
+# geometry WINDOW: "X Y WIDTH HEIGHT" as the window manager placed it.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+        /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
+}
+
+start_program "$program"
+[ "$(geometry "$main_window" | cut -d' ' -f1)" -lt 1280 ] || fail "the caller did not open on the first monitor"
+keys space
+sleep 1.5
+keys F11
+hall=$(wait_window '^Hall Display$')
+sleep 0.5
+[ "$(geometry "$hall")" = "1280 0 1920 1080" ] || fail "the display does not fill the other monitor: $(geometry "$hall")"
+[ "$(xdotool getactivewindow)" = "$main_window" ] || fail "the display took the focus from the caller's window"
+import -window root -crop 1920x1080+1280+0 +repage "$work/hall-0.png"
+# The big number and the board both change at the next call.
+for i in $(seq 30); do
+    sleep 0.1
+    import -window root -crop 1920x1080+1280+0 +repage "$work/hall-1.png"
+    differs "$work/hall-0.png" "$work/hall-1.png" && break
+done
+convert "$work/hall-0.png" -crop 690x600+40+40 +repage "$work/number-0.png"
+convert "$work/hall-1.png" -crop 690x600+40+40 +repage "$work/number-1.png"
+convert "$work/hall-0.png" -crop 1120x1000+780+40 +repage "$work/board-0.png"
+convert "$work/hall-1.png" -crop 1120x1000+780+40 +repage "$work/board-1.png"
+differs "$work/number-0.png" "$work/number-1.png" || fail "the display's number did not follow the call"
+differs "$work/board-0.png" "$work/board-1.png" || fail "the display's board did not mark the call"
+cp "$work/hall-1.png" "$artifacts/hall-display.png"
+echo "two monitors: the display filled the other one and followed the calls; the caller kept the keys"
+keys Escape
+sleep 0.5
+xdotool search --onlyvisible --name '^Hall Display$' >/dev/null && fail "Escape did not close the display"
+quit_program
+
+# One monitor, a display of its own: the display covers the caller and takes the keys.
+start_display 1280x720
+start_window_manager
+start_program "$program"
+keys F11
+hall=$(wait_window '^Hall Display$')
+sleep 0.5
+[ "$(xdotool getactivewindow)" = "$hall" ] || fail "alone on the screen, the display did not take the keys"
+keys space
+sleep 2.6
+import -window root "$artifacts/hall-display-720p.png"
+cp "$artifacts/hall-display-720p.png" "$work/single-0.png"
+sleep 2.6
+import -window root "$work/single-1.png"
+differs "$work/single-0.png" "$work/single-1.png" || fail "Space in the display did not start the calling"
+keys Escape
+sleep 0.5
+xdotool search --onlyvisible --name '^Hall Display$' >/dev/null && fail "Escape did not close the display"
+[ "$(xdotool getactivewindow)" = "$main_window" ] || fail "the caller's window did not get the keys back"
+echo "one monitor: the display took the keys, Space called, Escape gave them back"
+quit_program
