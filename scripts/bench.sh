@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark command's runs, on a private display and sound server: the performance
-# figures, the long soak, and the player's fuzzer for a longer while.
+# figures, long recordings and the screen reader's pace seen from outside, the long soak,
+# and the player's fuzzer for a longer while.
 # Usage: bench.sh BUILD-FOLDER [--quick]
 set -euo pipefail
 build=$1
@@ -11,6 +12,12 @@ source "$here/tests/e2e-lib.sh"
 start_display
 start_sound_server
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo
+# Measured from outside, each on a display and sound server of its own: ninety long
+# recordings, then the screen reader keeping pace.
+bash "$here/bench/outside/longrecordings.sh" "$build/bin" 60
+echo
+bash "$here/bench/outside/readerpace.sh" "$build/bin/tabro-kalvor"
 echo
 if [ "$quick" = "--quick" ]; then
     "$build/bin/tk-bench" --quick

@@ -14,9 +14,12 @@ build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfi
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev
     dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox x11-xserver-utils)
 package_packages=(dpkg-dev lintian)
+# The reader's pace is measured with a real screen reader and its default voice.
+bench_packages=(orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;
-    test | sanitize | bench) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+    test | sanitize) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+    bench) packages=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
     package) packages=("${build_packages[@]}" "${package_packages[@]}") ;;
     *)
         echo "usage: $0 run|test|sanitize|bench [--quick]|package" >&2
