@@ -4,13 +4,20 @@ set -euo pipefail
 
 work=$(mktemp -d)
 pids=()
+# Every run of the program must have its voice: a program that could not load its sound
+# plugin fails the test, whatever else it did.
 cleanup() {
-    local pid
+    local status=$? pid
+    if grep -qs "the sound plugin could not be loaded" "$work"/*.log; then
+        echo "FAIL: the program ran without its sound plugin: $(grep -hs "sound plugin" "$work"/*.log | head -n 1)" >&2
+        status=1
+    fi
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     # KEEP_WORK=FOLDER keeps a copy of the run's files (logs, shots, recordings) for a look.
     [ -n "${KEEP_WORK:-}" ] && cp -r "$work" "$KEEP_WORK" || true
     rm -rf "$work"
+    exit "$status"
 }
 trap cleanup EXIT
 # Keep the program and its helpers away from the user's own folders and sound server.

@@ -9,7 +9,7 @@ export XDG_DATA_HOME="$HOME/.local/share" XDG_STATE_HOME="$HOME/.local/state"
 watched=("$HOME" "$XDG_RUNTIME_DIR")
 installed="$work/Program Files – Caller"
 mkdir -p "$installed"
-cp "$program" "$(dirname "$program")"/*.wav "$installed/"
+cp "$program" "$(dirname "$program")"/*.wav "$(dirname "$program")"/tabro-kalvor-sound.so "$installed/"
 chmod -R a-w "$installed"
 watched+=("$installed")
 listing() { find "${watched[@]}" -printf '%p %s\n' | sort; }

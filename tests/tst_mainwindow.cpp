@@ -73,7 +73,10 @@ void TestMainWindow::controlsStartAsDesigned()
     QCOMPARE(title->text(), QStringLiteral("The Tabro - Kalvor"));
     QCOMPARE(title->font().pointSizeF(), 21.75);
     QVERIFY(title->font().bold());
-    QCOMPARE(QFontInfo(title->font()).family(), QStringLiteral("Liberation Sans")); // Arial's stand-in
+    // Arial, or a face made to its metrics where Arial is not installed.
+    QVERIFY2(QStringList({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")})
+                 .contains(QFontInfo(title->font()).family()),
+             qPrintable(QFontInfo(title->font()).family()));
     auto *caption = rig.find<QLabel>("lblnumber");
     QCOMPARE(caption->text(), QStringLiteral("The number called is :"));
     QCOMPARE(caption->font().pointSizeF(), 15.75);
@@ -368,8 +371,12 @@ void TestMainWindow::boardReadableUnderEveryPalette()
             const QString artifacts = qEnvironmentVariable("TK_ARTIFACTS");
             if (!artifacts.isEmpty())
                 shot.save(QStringLiteral("%1/palette-%2-%3.png").arg(artifacts, QLatin1String(QTest::currentDataTag())).arg(calls));
-            for (int n = 1; n <= 90; ++n)
+            double lowest = 100;
+            for (int n = 1; n <= 90; ++n) {
+                lowest = std::min(lowest, contrastIn(shot, cellArea(n)));
                 QVERIFY2(contrastIn(shot, cellArea(n)) >= 4.5, qPrintable(QStringLiteral("%1 after %2 calls").arg(n).arg(calls)));
+            }
+            qInfo("%s, %d calls: the faintest number stands %.1f:1 against its cell", QTest::currentDataTag(), calls, lowest);
             QVERIFY(contrastIn(shot, rig.find<QLabel>("lblnumber")->geometry()) >= 4.5);
         }
     }
