@@ -10,12 +10,12 @@ mode=${1:-run}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfile1-dev libsoxr-dev libpulse-dev
-    libxcb-damage0-dev fonts-liberation)
+    libxcb1-dev fonts-liberation)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev
     dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox x11-xserver-utils)
 package_packages=(dpkg-dev lintian)
 # The reader's pace is measured with a real screen reader and its default voice.
-bench_packages=(orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng)
+bench_packages=(libxcb-damage0-dev orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng)
 case "$mode" in
     run) packages=("${build_packages[@]}") ;;
     test | sanitize) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
@@ -45,6 +45,8 @@ configure_and_build() { # folder, extra cmake arguments...
     shift
     if [ ! -f "$folder/build.ninja" ]; then
         cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    elif [ $# -gt 0 ]; then
+        cmake "$folder" "$@" >/dev/null # options asked for now, on a folder made before
     fi
     cmake --build "$folder" --parallel "$(nproc)"
 }
@@ -55,11 +57,11 @@ case "$mode" in
         exec "$root/build/bin/tabro-kalvor"
         ;;
     test)
-        configure_and_build "$root/build"
+        configure_and_build "$root/build" -DTK_WERROR=ON
         ctest --test-dir "$root/build" --output-on-failure
         ;;
     bench)
-        configure_and_build "$root/build"
+        configure_and_build "$root/build" -DTK_WERROR=ON -DTK_BENCH=ON
         "$root/scripts/bench.sh" "$root/build" "${2:-}"
         ;;
     package)
@@ -74,7 +76,7 @@ case "$mode" in
         echo "lintian: no errors, no warnings"
         ;;
     sanitize)
-        configure_and_build "$root/build-sanitize" -DTK_SANITIZE=ON
+        configure_and_build "$root/build-sanitize" -DTK_SANITIZE=ON -DTK_WERROR=ON
         ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

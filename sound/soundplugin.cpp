@@ -33,7 +33,7 @@ private:
 };
 } // namespace
 
-extern "C" Q_DECL_EXPORT SoundLayer *tkCreateSoundLayer(const QString &programDirectory)
+extern "C" Q_DECL_EXPORT SoundLayer *TK_SOUND_ENTRY(const QString &programDirectory)
 {
     return new PulseSoundLayer(recordingsDirectory(programDirectory));
 }

@@ -18,11 +18,12 @@ void LateVoice::load()
         return;
     tried = true;
     const QDir own(directory);
-    for (const QString &candidate : {own.filePath(QStringLiteral("tabro-kalvor-sound")),
-                                     own.filePath(QStringLiteral(TK_INSTALLED_PLUGIN "/tabro-kalvor-sound"))}) {
+    for (const QString &candidate : {own.filePath(QStringLiteral(TK_SOUND_PLUGIN)),
+                                     own.filePath(QStringLiteral(TK_INSTALLED_PLUGIN "/" TK_SOUND_PLUGIN))}) {
         plugin.setFileName(QDir::cleanPath(candidate));
         if (!plugin.load())
             continue;
+        // The pointer's type is the declaration's own, so the compiler checks the call.
         if (auto create = reinterpret_cast<CreateSoundLayer>(plugin.resolve(CreateSoundLayerSymbol))) {
             layer.reset(create(directory));
             return;
