@@ -126,6 +126,13 @@ wait_window() {
     fail "no window titled $1"
 }
 
+# The accessibility bus screen readers listen on, with Qt's programs talking to it.
+start_accessibility_bus() {
+    /usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
+    pids+=($!)
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
 # A window manager, as a desktop has: openbox, ready once it has taken over the screen.
 start_window_manager() {
     openbox --sm-disable >>"$work/openbox.log" 2>&1 &

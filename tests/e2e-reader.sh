@@ -8,9 +8,7 @@ here=$(dirname "$0")
 source "$here/e2e-lib.sh"
 
 start_display
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
-pids+=($!)
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+start_accessibility_bus
 /usr/bin/python3 "$here/screensaver.py" "$work/saver.log" &
 pids+=($!)
 for i in $(seq 50); do grep -q ready "$work/saver.log" 2>/dev/null && break; sleep 0.1; done

@@ -18,6 +18,8 @@ import wave
 import pyatspi
 from gi.repository import GLib
 
+from caller import keys, main_window, one_second
+
 folder, calls_wanted = sys.argv[1], int(sys.argv[2])
 
 # One take of three minutes, 44.1 kHz stereo, linked under every number's name.
@@ -50,31 +52,12 @@ def record(event):
         calls.append(time.monotonic())
 
 
-def keys(*names):
-    subprocess.run(["xdotool", "key", "--delay", "60"] + list(names), check=True)
-
-
-def window(title):
-    for _ in range(100):
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], capture_output=True, text=True)
-        if found.stdout.strip():
-            return found.stdout.split()[0]
-        time.sleep(0.1)
-    raise SystemExit("no window " + title)
-
-
 rate_changed_at = []
 
 
 def drive():
     try:
-        main = window("^The Tabro-Kalvor$")
-        subprocess.run(["xdotool", "windowfocus", "--sync", main])
-        keys("F2")
-        settime = window("^Setting The Time Interval$")
-        keys("Left")
-        subprocess.run(["xdotool", "mousemove", "--window", settime, "104", "92", "click", "1"], check=True)
-        subprocess.run(["xdotool", "windowfocus", "--sync", main])
+        one_second(main_window())
         keys("space")     # calling starts while the recordings are still being read
         while len(calls) < int(os.environ.get("TK_CHANGE_AT", calls_wanted // 2)):
             time.sleep(0.1)

@@ -10,9 +10,7 @@ source "$here/../../tests/e2e-lib.sh"
 start_display
 start_sound_server
 HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=fast rate=48000 channels=2 norewinds=1 >/dev/null
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
-pids+=($!)
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+start_accessibility_bus
 mkdir -p "$work/caller"
 cp "$bin/tabro-kalvor" "$bin/tabro-kalvor-sound.so" "$work/caller/"
 HOME="$work/pulse/home" /usr/bin/python3 "$here/longrecordings.py" "$work/caller" "${2:-40}"

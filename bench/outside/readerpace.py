@@ -6,6 +6,8 @@ sample of its speech in the sound server's "reader" sink, which only the reader 
 
 Usage: readerpace.py PROGRAM ORCA-LOG MODE INTERVAL, MODE "sound" or "muted", INTERVAL "1"
 or "1.2" (the program's own). Prints the delays."""
+import json
+import os
 import re
 import statistics
 import subprocess
@@ -16,6 +18,8 @@ from datetime import datetime
 
 import pyatspi
 from gi.repository import GLib
+
+from caller import keys, main_window, one_second, window
 
 program, orca_log, mode, interval = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
 Rate = 22050
@@ -56,40 +60,22 @@ def record(event):
         calls.append((time.time(), event.source.name))
 
 
-def keys(*names):
-    subprocess.run(["xdotool", "key", "--delay", "60"] + list(names), check=True)
-
-
-def window(title, seconds=10):
-    for _ in range(seconds * 10):
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], capture_output=True, text=True)
-        if found.stdout.strip():
-            return found.stdout.split()[0]
-        time.sleep(0.1)
-    print("no window " + title)
-    stop.set()
-    sys.exit(1)
-
-
 def drive():
-    main = window("^The Tabro-Kalvor$")
-    subprocess.run(["xdotool", "windowfocus", "--sync", main])
-    if interval == "1":
-        keys("F2")
-        settime = window("^Setting The Time Interval$")
-        keys("Left")
-        subprocess.run(["xdotool", "mousemove", "--window", settime, "104", "92", "click", "1"], check=True)
-        time.sleep(0.5)
-        subprocess.run(["xdotool", "windowfocus", "--sync", main])
-    if mode == "muted":
-        keys("F8")
-    time.sleep(2)
-    # Start is clicked, not typed: the reader would echo the key and the sink would hear
-    # the echo and "Calling" as one.
-    subprocess.run(["xdotool", "mousemove", "--window", main, "404", "486", "click", "1"], check=True)
-    window("^Buzz Off $", 120)
-    time.sleep(4)                # the last calls and the question are said
-    stop.set()
+    try:
+        main = main_window()
+        if interval == "1":
+            one_second(main)
+        if mode == "muted":
+            keys("F8")
+        time.sleep(2)
+        # Start is clicked, not typed: the reader would echo the key and the sink would hear
+        # the echo and "Calling" as one.
+        subprocess.run(["xdotool", "mousemove", "--window", main, "404", "486", "click", "1"], check=True)
+        if window("^Buzz Off $", 120) is None:
+            print("the continue question never came")
+        time.sleep(4)            # the last calls and the question are said
+    finally:
+        stop.set()
 
 
 sink = threading.Thread(target=listen_to_sink, daemon=True)
@@ -109,7 +95,6 @@ for line in open(orca_log, errors="replace"):
         h, m, s = int(found.group(1)), int(found.group(2)), float(found.group(3))
         day = datetime.now().replace(hour=h, minute=m, second=0, microsecond=0).timestamp()
         said.append((day + s, found.group(4).strip().rstrip(".")))
-import json, os
 if os.environ.get("PACE_KEEP"):
     json.dump({"calls": calls, "said": said, "levels": levels}, open(os.environ["PACE_KEEP"] + "-" + mode + ".json", "w"))
 numbers = [(t, n) for t, n in calls if n.isdigit()]

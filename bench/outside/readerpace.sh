@@ -10,9 +10,7 @@ source "$here/../../tests/e2e-lib.sh"
 start_display
 start_sound_server
 HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=reader rate=22050 channels=1 norewinds=1 >/dev/null
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2>"$work/atspi.log" &
-pids+=($!)
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+start_accessibility_bus
 for run in "sound 1" "muted 1" "muted 1.2"; do
     read -r mode interval <<<"$run"
     # The reader, and the speech server it starts, speak into the reader's sink only.
