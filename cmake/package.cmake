@@ -2,19 +2,19 @@
 # Debian keeps games' commands in /usr/games; the package is configured with
 # CMAKE_INSTALL_BINDIR=games for that.
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME tabro-kalvor)
-set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGE_NAME ${TK_COMMAND})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_PACKAGE_CONTACT "The Tabro-Kalvor team <caller@tabro-kalvor.example>")
+set(CPACK_PACKAGE_CONTACT "${TK_CONTACT_NAME} <${TK_CONTACT_MAIL}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "number caller for ninety-ball bingo (tambola, housie)")
-set(CPACK_PACKAGE_DESCRIPTION "The Tabro-Kalvor takes the place of the bag of numbered tokens. It prepares
+set(CPACK_PACKAGE_DESCRIPTION "${TK_DISPLAY_NAME} takes the place of the bag of numbered tokens. It prepares
 a random order of the numbers 1 to 90 and calls one number at every tick:
 it shows the number, marks it on a board of all ninety, counts the calls
 and speaks the number aloud from a recording. Opening a menu pauses the
 calling; a zoom window repeats the last number in huge type for the room.")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tabro-kalvor.example/)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TK_HOMEPAGE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Libraries found by dpkg-shlibdeps; Qt's platform plugins and the fonts standing in for
 # Arial are loaded at run time, so they are named here.

@@ -37,7 +37,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
 
     CommandLine line;
-    const QString program = QStringLiteral("tabro-kalvor");
+    const QString program = QLatin1String(version::Command);
     auto error = [&](const QString &what) {
         line.action = Error;
         line.status = 2;

@@ -16,7 +16,8 @@ import zlib
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 OUT = os.path.join(HERE, "ui", "icons")
 THEME = os.path.join(HERE, "data", "icons", "hicolor")
-APP_ID = "example.tabro_kalvor.TabroKalvor"
+# The files are named "app"; the install gives them the application id as their name.
+APP_ID = "app"
 
 # One 16-colour palette for everything; index 0 is transparent.
 PALETTE = [

@@ -147,7 +147,7 @@ void PulseOutput::connectServer()
     }
     keepCookieUnwritten();
     pa_proplist *about = pa_proplist_new();
-    pa_proplist_sets(about, PA_PROP_APPLICATION_NAME, "The Tabro-Kalvor");
+    pa_proplist_sets(about, PA_PROP_APPLICATION_NAME, version::DisplayName);
     // The desktop entry's id and the theme icon's name, so mixers show the program as the
     // menus do.
     pa_proplist_sets(about, PA_PROP_APPLICATION_ID, version::AppId);

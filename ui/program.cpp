@@ -102,7 +102,7 @@ int runProgram(int argc, char *argv[])
     ordinaryMessages = qInstallMessageHandler(displayMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(ordinaryMessages);
-    QApplication::setApplicationName(QStringLiteral("tabro-kalvor"));
+    QApplication::setApplicationName(QLatin1String(version::Command));
     QApplication::setApplicationVersion(QLatin1String(version::Number));
     QGuiApplication::setDesktopFileName(QLatin1String(version::AppId));
     // Menus and message boxes are windows of their own and would not inherit the main

@@ -1,5 +1,7 @@
 #include "screenkeeper.h"
 
+#include "version.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -39,7 +41,7 @@ void ScreenKeeper::inhibit()
         return;
     }
     QDBusMessage call = screenSaverCall(QStringLiteral("Inhibit"));
-    call << QStringLiteral("The Tabro-Kalvor") << QStringLiteral("Calling bingo numbers");
+    call << QLatin1String(version::DisplayName) << QStringLiteral("Calling bingo numbers");
     asking = true;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, AnswerMilliseconds), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &ScreenKeeper::inhibited);
