@@ -9,6 +9,7 @@
 #include "frmzoom.h"
 #include "halldisplay.h"
 #include "twips.h"
+#include "version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,7 +41,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     loadResources();
     installAccessibility();
     setObjectName(QStringLiteral("frmKalvor"));
-    setWindowTitle(QStringLiteral("The Tabro-Kalvor"));
+    setWindowTitle(QLatin1String(version::DisplayName));
     setWindowIcon(programIcon(QStringLiteral("notepad")));
     setFont(look::windowFont());
 

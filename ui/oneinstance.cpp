@@ -42,7 +42,7 @@ private:
     OneInstance *owner;
 };
 
-// "example.tabro_kalvor.TabroKalvor" lives at "/example/tabro_kalvor/TabroKalvor".
+// The application id "org.example.App" lives at "/org/example/App".
 QString objectPath(const QString &applicationId)
 {
     return QLatin1Char('/') + QString(applicationId).replace(QLatin1Char('.'), QLatin1Char('/'));
