@@ -216,6 +216,7 @@ void callingFigures(const Options &options)
 {
     const QString directory = QCoreApplication::applicationDirPath();
     ClipStore clips;
+    PulseOutput::keepCookieUnwritten(); // as the program does
     PulseOutput output;
     std::mutex heardLock;
     std::vector<qint64> heard;

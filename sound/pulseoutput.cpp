@@ -28,7 +28,9 @@ void done(pa_operation *operation)
 // when it finds none there. This program writes nothing, so in that case it hands the
 // library an all-zero cookie it can read but never write; same-user connections are let
 // in by their credentials. An existing cookie, or one the user names, is kept.
-void keepCookieUnwritten()
+} // namespace
+
+void PulseOutput::keepCookieUnwritten()
 {
     if (qEnvironmentVariableIsSet("PULSE_COOKIE"))
         return;
@@ -40,6 +42,8 @@ void keepCookieUnwritten()
         return;
     qputenv("PULSE_COOKIE", QByteArrayLiteral("/dev/zero"));
 }
+
+namespace {
 
 class Locked
 {
@@ -145,7 +149,6 @@ void PulseOutput::connectServer()
         pa_context_set_subscribe_callback(context, nullptr, nullptr);
         pa_context_unref(context);
     }
-    keepCookieUnwritten();
     pa_proplist *about = pa_proplist_new();
     pa_proplist_sets(about, PA_PROP_APPLICATION_NAME, version::DisplayName);
     // The desktop entry's id and the theme icon's name, so mixers show the program as the

@@ -14,9 +14,20 @@
 // announcement that finds no working server connects again, so the voice comes back after
 // any outage; the stream follows the default device and is made anew when its format
 // changes.
+//
+// Threads and the lock: libpulse runs its main loop on a thread of its own ("sound") and
+// calls every callback below (contextState, contextEvent, serverInfo, sinkInfo,
+// streamState, streamWants, releaseDue) on it with the loop locked; play, setReady, stop
+// and start take the same lock on the caller's thread. So rateChanged and clipStarted run
+// on the sound thread under the lock: they must only record or hand on what happened
+// (the recordings' store queues its work), never wait for anything.
 class PulseOutput : public AudioOutput
 {
 public:
+    // Where the client library finds its login cookie; decided once, before any sound
+    // thread starts, since changing the environment is not safe while threads run.
+    static void keepCookieUnwritten();
+
     PulseOutput();
     ~PulseOutput() override;
     PulseOutput(const PulseOutput &) = delete;
@@ -29,9 +40,11 @@ public:
     void setReady(bool ready) override;
     void stop() override;
 
-    // Run on the sound thread: the default device's rate became known or changed.
+    // Run on the sound thread, under the lock: the default device's rate became known or
+    // changed.
     std::function<void(int rate)> rateChanged;
-    // Run on the sound thread when a recording's first samples go to the server.
+    // Run on the sound thread, under the lock, when a recording's first samples go to the
+    // server.
     std::function<void()> clipStarted;
 
     // How long the stream stays after calling stops and the last sound has ended.

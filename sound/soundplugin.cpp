@@ -35,5 +35,6 @@ private:
 
 extern "C" Q_DECL_EXPORT SoundLayer *TK_SOUND_ENTRY(const QString &programDirectory)
 {
+    PulseOutput::keepCookieUnwritten(); // before the layer starts its threads
     return new PulseSoundLayer(recordingsDirectory(programDirectory));
 }
