@@ -151,14 +151,6 @@ void BoardGrid::marknumber(std::int16_t n)
     item->setData(Qt::AccessibleTextRole, tr("%1, called").arg(n));
 }
 
-bool BoardGrid::isMarked(int row, int column) const
-{
-    const QTableWidgetItem *item = this->item(row, column);
-    const QVariant foreground = item->data(Qt::ForegroundRole);
-    return foreground.isValid() && foreground.value<QBrush>().color() == look::Purple
-        && item->font().underline();
-}
-
 // The board only shows: clicks and keys must not move the current cell.
 void BoardGrid::mousePressEvent(QMouseEvent *event)
 {

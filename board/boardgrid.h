@@ -24,9 +24,6 @@ public:
     void fill() override;
     void marknumber(std::int16_t n) override;
 
-    // Whether the number in this cell carries the called-number look.
-    bool isMarked(int row, int column) const;
-
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -65,8 +65,8 @@ void TestHammer::randomActionsKeepEveryRule()
         }
         case 4:
             action("mnuStime")->trigger();
-            if (frmSetTime *dialog = window.setTimeWindow()) {
-                dialog->slider()->setValue(int(1 + pick() % 5));
+            if (frmSetTime *dialog = rig.setTimeWindow()) {
+                slider(dialog)->setValue(int(1 + pick() % 5));
                 if (chance(45))
                     dialog->cmdOK_Click();
                 else if (chance(80))
@@ -81,7 +81,7 @@ void TestHammer::randomActionsKeepEveryRule()
             break;
         case 7:
             action("mnuAbout")->trigger();
-            if (frmAbout *about = window.aboutWindow()) {
+            if (frmAbout *about = rig.aboutWindow()) {
                 if (chance(50))
                     about->lblMail_Click();
                 if (chance(50))
@@ -92,7 +92,7 @@ void TestHammer::randomActionsKeepEveryRule()
             action("mnuMute")->trigger();
             break;
         case 9:
-            if (frmZoom *zoom = window.zoomWindow())
+            if (frmZoom *zoom = rig.zoomWindow())
                 zoom->cmdExit_Click();
             break;
         default:

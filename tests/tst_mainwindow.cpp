@@ -87,7 +87,7 @@ void TestMainWindow::controlsStartAsDesigned()
     QCOMPARE(rig.txtgen()->font().pointSize(), 12);
     for (int row = 0; row < 10; ++row)
         for (int column = 0; column < 10; ++column)
-            QVERIFY(!rig.window.board()->isMarked(row, column));
+            QVERIFY(!isMarked(*rig.board(), row, column));
 }
 
 void TestMainWindow::menuTreeMatchesTheDesign()
@@ -238,7 +238,7 @@ void TestMainWindow::everyControlHasAnAccessibleName()
     QCOMPARE(name(rig.cmdStart()), QStringLiteral("Stop"));
     rig.tick(2);
     const int called = rig.txtgen()->text().toInt();
-    QAccessibleInterface *board = QAccessible::queryAccessibleInterface(rig.window.board());
+    QAccessibleInterface *board = QAccessible::queryAccessibleInterface(rig.board());
     const QAccessibleInterface *cell = board->tableInterface()->cellAt((called - 1) / 10, (called - 1) % 10);
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("%1, called").arg(called));
     // The number alone, in a notification of a status bar, which readers speak without
@@ -251,7 +251,7 @@ void TestMainWindow::everyControlHasAnAccessibleName()
     QCOMPARE(QAccessible::queryAccessibleInterface(notice)->parent()->role(), QAccessible::StatusBar);
     QCOMPARE(name(notice), QString::number(called));
     QVERIFY(notice->isVisible() && notice->size().isEmpty()); // heard, never seen
-    QVERIFY(!rig.window.board()->hasFocus());
+    QVERIFY(!rig.board()->hasFocus());
     // Reached with Tab, the number box is read after its label as the number alone; the
     // zoom window, opened, says its number after its caption.
     QCOMPARE(name(rig.txtgen()), QString::number(called));
@@ -260,7 +260,7 @@ void TestMainWindow::everyControlHasAnAccessibleName()
     rig.window.mnuZoom_Click();
     rig.tick();
     QCOMPARE(rig.window.findChildren<QWidget *>(QStringLiteral("readerNotice")).size(), 5); // "Sound on" only
-    QCOMPARE(QAccessible::queryAccessibleInterface(rig.window.zoomWindow())->text(QAccessible::Description), rig.txtgen()->text());
+    QCOMPARE(QAccessible::queryAccessibleInterface(rig.zoomWindow())->text(QAccessible::Description), rig.txtgen()->text());
 }
 
 void TestMainWindow::looksAsDesignedAfterAFewCalls()
@@ -360,7 +360,7 @@ void TestMainWindow::boardReadableUnderEveryPalette()
     qApp->setStyleSheet(sheet);
     {
         WindowRig rig;
-        const QPoint board = rig.window.board()->mapTo(rig.window.centralWidget(), QPoint(1, 1));
+        const QPoint board = rig.board()->mapTo(rig.window.centralWidget(), QPoint(1, 1));
         // Inside the cell's borders: its ground and its number only.
         auto cellArea = [&](int n) { return QRect(board + QPoint((n - 1) % 10 * 43 + 3, (n - 1) / 10 * 43 + 3), QSize(36, 36)); };
         for (int calls : {0, 5}) {

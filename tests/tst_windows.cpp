@@ -53,12 +53,12 @@ void TestWindows::setTimeOkAppliesTheChosenSeconds()
     QFETCH(int, seconds);
     WindowRig rig;
     rig.action("mnuStime")->trigger();
-    frmSetTime *dialog = rig.window.setTimeWindow();
+    frmSetTime *dialog = rig.setTimeWindow();
     QVERIFY(dialog && dialog->isVisible());
-    dialog->slider()->setValue(seconds);
+    slider(dialog)->setValue(seconds);
     QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
     QCOMPARE(timerOf(rig.game()).interval(), seconds * 1000);
-    QTRY_VERIFY(!rig.window.setTimeWindow());
+    QTRY_VERIFY(!rig.setTimeWindow());
 }
 
 void TestWindows::setTimeCancelAndOpeningLeaveThePeriod()
@@ -66,27 +66,27 @@ void TestWindows::setTimeCancelAndOpeningLeaveThePeriod()
     WindowRig rig;
     rig.action("mnuStime")->trigger();
     QCOMPARE(timerOf(rig.game()).interval(), Game::StartInterval); // opening alone applies nothing
-    frmSetTime *dialog = rig.window.setTimeWindow();
-    dialog->slider()->setValue(5);
+    frmSetTime *dialog = rig.setTimeWindow();
+    slider(dialog)->setValue(5);
     QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
     QCOMPARE(timerOf(rig.game()).interval(), Game::StartInterval);
-    QTRY_VERIFY(!rig.window.setTimeWindow());
+    QTRY_VERIFY(!rig.setTimeWindow());
 }
 
 void TestWindows::setTimeReopensAtTwoAndNeverTwice()
 {
     WindowRig rig;
     rig.action("mnuStime")->trigger();
-    frmSetTime *first = rig.window.setTimeWindow();
-    first->slider()->setValue(4);
+    frmSetTime *first = rig.setTimeWindow();
+    slider(first)->setValue(4);
     rig.action("mnuStime")->trigger();
-    QCOMPARE(rig.window.setTimeWindow(), first);
-    QCOMPARE(first->slider()->value(), 4); // brought to the front unchanged
+    QCOMPARE(rig.setTimeWindow(), first);
+    QCOMPARE(slider(first)->value(), 4); // brought to the front unchanged
     QCOMPARE(countOpen<frmSetTime>(), 1);
     first->cmdOK_Click();
-    QTRY_VERIFY(!rig.window.setTimeWindow());
+    QTRY_VERIFY(!rig.setTimeWindow());
     rig.action("mnuStime")->trigger();
-    QCOMPARE(rig.window.setTimeWindow()->slider()->value(), 2);
+    QCOMPARE(slider(rig.setTimeWindow())->value(), 2);
     QCOMPARE(timerOf(rig.game()).interval(), 4000);
 }
 
@@ -94,10 +94,10 @@ void TestWindows::setTimeLooksAsDesigned()
 {
     WindowRig rig;
     rig.action("mnuStime")->trigger();
-    frmSetTime *dialog = rig.window.setTimeWindow();
+    frmSetTime *dialog = rig.setTimeWindow();
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Setting The Time Interval"));
     QCOMPARE(dialog->size(), QSize(335, 118));
-    QSlider *slider = dialog->slider();
+    QSlider *slider = ::slider(dialog);
     QCOMPARE(slider->minimum(), 1);
     QCOMPARE(slider->maximum(), 5);
     QCOMPARE(slider->singleStep(), 1);
@@ -109,7 +109,7 @@ void TestWindows::setTimeLooksAsDesigned()
     QVERIFY(slider->hasFocus() || QApplication::focusWidget() == slider || dialog->focusWidget() == slider);
     // Enter alone does not press OK.
     QTest::keyClick(slider, Qt::Key_Return);
-    QVERIFY(rig.window.setTimeWindow());
+    QVERIFY(rig.setTimeWindow());
     QCOMPARE(timerOf(rig.game()).interval(), Game::StartInterval);
 }
 
@@ -119,7 +119,7 @@ void TestWindows::zoomOpensEmptyAndFollowsTheNextCall()
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.tick();
     rig.action("mnuZoom")->trigger();
-    frmZoom *zoom = rig.window.zoomWindow();
+    frmZoom *zoom = rig.zoomWindow();
     QVERIFY(zoom && zoom->isVisible());
     QCOMPARE(zoom->windowTitle(), QStringLiteral("The Zoomed Number"));
     QCOMPARE(zoom->size(), QSize(312, 212));
@@ -141,9 +141,9 @@ void TestWindows::secondZoomStopsFollowing()
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.action("mnuZoom")->trigger();
     rig.tick();
-    frmZoom *zoom = rig.window.zoomWindow();
+    frmZoom *zoom = rig.zoomWindow();
     rig.action("mnuZoom")->trigger();
-    QCOMPARE(rig.window.zoomWindow(), zoom);
+    QCOMPARE(rig.zoomWindow(), zoom);
     QCOMPARE(rig.state().zoomflag, 0);
     QCOMPARE(countOpen<frmZoom>(), 1);
     rig.tick();
@@ -159,15 +159,15 @@ void TestWindows::zoomClosedWhileFollowingIsRecreatedHidden()
     WindowRig rig;
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.action("mnuZoom")->trigger();
-    QTest::mouseClick(rig.window.zoomWindow()->findChild<QPushButton *>(QStringLiteral("cmdExit")), Qt::LeftButton);
-    QTRY_VERIFY(!rig.window.zoomWindow());
+    QTest::mouseClick(rig.zoomWindow()->findChild<QPushButton *>(QStringLiteral("cmdExit")), Qt::LeftButton);
+    QTRY_VERIFY(!rig.zoomWindow());
     QCOMPARE(rig.state().zoomflag, 1);
     rig.tick();
-    frmZoom *hidden = rig.window.zoomWindow();
+    frmZoom *hidden = rig.zoomWindow();
     QVERIFY(hidden && !hidden->isVisible());
     QCOMPARE(hidden->number(), QString::number(rig.state().callorder[1]));
     rig.action("mnuZoom")->trigger();
-    QCOMPARE(rig.window.zoomWindow(), hidden);
+    QCOMPARE(rig.zoomWindow(), hidden);
     QVERIFY(hidden->isVisible());
     QCOMPARE(hidden->number(), QString::number(rig.state().callorder[1]));
     QCOMPARE(rig.state().zoomflag, 0);
@@ -179,12 +179,12 @@ void TestWindows::zoomClosedByANewGameIsMadeAgainForTheNextCallAtOnce()
 {
     WindowRig rig;
     rig.action("mnuZoom")->trigger();
-    QPointer<frmZoom> first = rig.window.zoomWindow();
+    QPointer<frmZoom> first = rig.zoomWindow();
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.tick(90); // Yes: the new game closes the zoom window
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.tick();
-    frmZoom *second = rig.window.zoomWindow();
+    frmZoom *second = rig.zoomWindow();
     QVERIFY(second && second != first.data());
     QVERIFY(!second->isVisible());
     QCOMPARE(second->number(), QString::number(rig.state().callorder[1]));
@@ -195,7 +195,7 @@ void TestWindows::zoomNumberFocusCopiesTheCalledNumber()
 {
     WindowRig rig;
     rig.action("mnuZoom")->trigger();
-    frmZoom *zoom = rig.window.zoomWindow();
+    frmZoom *zoom = rig.zoomWindow();
     rig.game().stopexec();
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.txtgen()->setText(QStringLiteral("63"));
@@ -209,7 +209,7 @@ void TestWindows::newGameClosesTheZoomAndKeepsTheFlag()
     rig.action("mnuZoom")->trigger();
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
     rig.tick(90); // the question is answered Yes
-    QTRY_VERIFY(!rig.window.zoomWindow());
+    QTRY_VERIFY(!rig.zoomWindow());
     QCOMPARE(rig.state().zoomflag, 1);
     QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
 }
@@ -219,7 +219,7 @@ void TestWindows::aboutGreetsWhileMutedWithLowerCaseWords()
     WindowRig rig;
     rig.action("mnuMute")->trigger();
     rig.action("mnuAbout")->trigger();
-    frmAbout *about = rig.window.aboutWindow();
+    frmAbout *about = rig.aboutWindow();
     QVERIFY(about && about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About Tabro-Kalvor"));
     QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Version 1.00  Build(1156)"));
@@ -236,16 +236,16 @@ void TestWindows::aboutGreetsWhileMutedWithLowerCaseWords()
     QCOMPARE(rig.greeting.log, QStringList(4, QStringLiteral("greet")));
     QVERIFY(rig.voice.log.isEmpty());
     QTest::mouseClick(about->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
-    QTRY_VERIFY(!rig.window.aboutWindow());
+    QTRY_VERIFY(!rig.aboutWindow());
 }
 
 void TestWindows::aboutComesToTheFrontInsteadOfTwice()
 {
     WindowRig rig;
     rig.action("mnuAbout")->trigger();
-    frmAbout *first = rig.window.aboutWindow();
+    frmAbout *first = rig.aboutWindow();
     rig.action("mnuAbout")->trigger();
-    QCOMPARE(rig.window.aboutWindow(), first);
+    QCOMPARE(rig.aboutWindow(), first);
     QCOMPARE(countOpen<frmAbout>(), 1);
     QCOMPARE(first->focusWidget(), first->findChild<QPushButton *>(QStringLiteral("cmdOK")));
 }
@@ -257,9 +257,9 @@ void TestWindows::windowsOpenCentredOnTheMainWindow()
     rig.action("mnuZoom")->trigger();
     rig.action("mnuStime")->trigger();
     const QPoint main = centreOf(&rig.window);
-    for (QWidget *window : {static_cast<QWidget *>(rig.window.aboutWindow()),
-                            static_cast<QWidget *>(rig.window.zoomWindow()),
-                            static_cast<QWidget *>(rig.window.setTimeWindow())}) {
+    for (QWidget *window : {static_cast<QWidget *>(rig.aboutWindow()),
+                            static_cast<QWidget *>(rig.zoomWindow()),
+                            static_cast<QWidget *>(rig.setTimeWindow())}) {
         QVERIFY((centreOf(window) - main).manhattanLength() <= 4);
     }
 }

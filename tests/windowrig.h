@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boardgrid.h"
+#include "boardlook.h"
 #include "fakes.h"
 #include "frmkalvor.h"
 
@@ -8,7 +9,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSlider>
 #include <QtTest>
+
+// The interval window's slider.
+inline QSlider *slider(QWidget *setTime)
+{
+    return setTime->findChild<QSlider *>(QStringLiteral("sldTime"));
+}
 
 // The real main window with the voice, the questions and the program's end replaced.
 struct WindowRig
@@ -28,6 +36,17 @@ struct WindowRig
     }
 
     Game &game() { return window.game(); }
+    // The main window's open (or hidden) secondary window of that name: a closed one is
+    // gone once its deferred delete ran, as it would in the event loop.
+    template<typename T> T *secondary(const char *name)
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.findChild<T *>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    }
+    frmZoom *zoomWindow() { return secondary<frmZoom>("frmZoom"); }
+    frmSetTime *setTimeWindow() { return secondary<frmSetTime>("frmSetTime"); }
+    frmAbout *aboutWindow() { return secondary<frmAbout>("frmAbout"); }
+    BoardGrid *board() { return find<BoardGrid>("grdTable"); }
     const GameState &state() { return window.game().state(); }
     template<typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QPushButton *cmdStart() { return find<QPushButton>("cmdStart"); }

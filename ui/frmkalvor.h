@@ -36,10 +36,6 @@ public:
     ~frmKalvor() override;
 
     Game &game() { return *caller; }
-    BoardGrid *board() const { return grdTable; }
-    frmZoom *zoomWindow() const { return zoom; }
-    frmSetTime *setTimeWindow() const { return setTime; }
-    frmAbout *aboutWindow() const { return about; }
 
     QString startCaption() const override;
     void setStartCaption(const QString &caption) override;

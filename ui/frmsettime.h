@@ -15,7 +15,6 @@ class frmSetTime : public QWidget
 public:
     explicit frmSetTime(QWidget *owner);
 
-    QSlider *slider() const { return sldTime; }
     void cmdOK_Click();
     void cmdCancel_Click();
     void quitstime();
