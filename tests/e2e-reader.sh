@@ -40,7 +40,9 @@ keys n
 sleep 0.5
 grep -q '^Inhibit 3' "$work/saver.log" || fail "No to Exit did not keep the screen awake again"
 xdotool windowfocus --sync "$main_window"
-keys space F8 F8
+keys space
+sleep 0.5
+keys F8 F8
 keys F7
 wait_window '^About Tabro-Kalvor$' >/dev/null
 
