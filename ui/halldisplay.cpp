@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 // Uncalled numbers: readable on the peach from the back of the hall, yet quieter than
 // the purple of the called ones.
