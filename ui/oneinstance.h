@@ -5,6 +5,8 @@
 #include <QVariantMap>
 #include <QWidget>
 
+#include <thread>
+
 // One caller per desktop session, the way desktop programs do it here: the first caller
 // owns a well-known name on the session bus, derived from the application id, and offers
 // org.freedesktop.Application there; a later launch asks it to Activate, which brings its
@@ -15,10 +17,13 @@ class OneInstance : public QObject
     Q_OBJECT
 
 public:
+    // Asks the bus for the name on a thread of its own, while the window is being built.
     explicit OneInstance(const QString &applicationId);
+    ~OneInstance() override;
 
-    // Another caller owns the name; ask it to come to the front. True once it answered.
-    bool isSecond() const { return second; }
+    // Another caller owns the name (waits for the bus's answer); ask it to come to the
+    // front. True once it answered.
+    bool isSecond();
     bool activateFirst();
     // The first caller: from now on, Activate brings this window to the front.
     void serve(QWidget *window);
@@ -29,5 +34,6 @@ private:
     QString name;
     QString path;
     bool second = false;
+    std::thread claim;
     QPointer<QWidget> window;
 };

@@ -110,12 +110,8 @@ int runProgram(int argc, char *argv[])
     QApplication::setFont(look::windowFont());
 
     // A second launch brings the running caller to the front instead of calling a second
-    // game over it.
+    // game over it; the bus is asked while the window is being built.
     OneInstance instance(QLatin1String(version::AppId));
-    if (instance.isSecond() && instance.activateFirst()) {
-        std::fputs("tabro-kalvor: already running; its window was brought to the front\n", stdout);
-        return 0;
-    }
 
     LateVoice voice(QCoreApplication::applicationDirPath());
     MessageBoxQuestion question;
@@ -130,6 +126,10 @@ int runProgram(int argc, char *argv[])
     new AfterFirstPaint(&window, [&voice] { voice.load(); });
     ScreenKeeper screen;
     QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
+    if (instance.isSecond() && instance.activateFirst()) {
+        std::fputs("tabro-kalvor: already running; its window was brought to the front\n", stdout);
+        return 0;
+    }
     window.show();
     instance.serve(&window);
     return QApplication::exec();
