@@ -4,8 +4,6 @@
 #include "playwave.h"
 #include "wavedecoder.h"
 
-#include <QFileInfo>
-
 #include <cstdio>
 
 ClipStore::ClipStore()

@@ -67,6 +67,15 @@ std::size_t longestFrames(const SF_INFO &info)
     return std::size_t(info.samplerate) * 60 * WaveDecoder::MaxMinutes;
 }
 
+// libsoxr's settings for every conversion: high quality, float in, 16 bits out, without
+// dither, so the same file gives the same samples every time.
+soxr_io_spec_t conversionIo()
+{
+    soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER;
+    return io;
+}
+
 std::int16_t toSample(float v)
 {
     return std::int16_t(std::lround(std::clamp(double(v) * 32768.0, -32768.0, 32767.0)));
@@ -86,8 +95,7 @@ ClipPtr readMono(SNDFILE *file, const SF_INFO &info, int rate, bool *tooLong)
         clip->samples.reserve(std::size_t(double(info.frames) * ratio) + 64);
     soxr_t resampler = nullptr;
     if (clip->rate != info.samplerate) {
-        soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
-        io.flags |= SOXR_NO_DITHER; // the same file gives the same samples every time
+        const soxr_io_spec_t io = conversionIo();
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         soxr_error_t error = nullptr;
         resampler = soxr_create(info.samplerate, clip->rate, 1, &error, &io, &quality, nullptr);
@@ -146,15 +154,12 @@ ClipPtr toClip(const std::vector<float> &mono, int fromRate, int rate)
     clip->rate = rate > 0 ? rate : fromRate;
     if (clip->rate == fromRate) {
         clip->samples.resize(mono.size());
-        std::transform(mono.begin(), mono.end(), clip->samples.begin(), [](float v) {
-            return std::int16_t(std::lround(std::clamp(double(v) * 32768.0, -32768.0, 32767.0)));
-        });
+        std::transform(mono.begin(), mono.end(), clip->samples.begin(), toSample);
         return clip;
     }
     const double ratio = double(clip->rate) / fromRate;
     clip->samples.resize(std::size_t(std::ceil(double(mono.size()) * ratio)));
-    soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
-    io.flags |= SOXR_NO_DITHER; // the same file gives the same samples every time
+    const soxr_io_spec_t io = conversionIo();
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     std::size_t done = 0;
     const soxr_error_t error = soxr_oneshot(fromRate, clip->rate, 1, mono.data(), mono.size(), nullptr,

@@ -325,26 +325,10 @@ void frmKalvor::tellReader(int n)
 
 void frmKalvor::tellNews(Game::News what)
 {
-    switch (what) {
-    case Game::News::Calling:
-        readerNews->tell(tr("Calling"));
-        break;
-    case Game::News::Stopped:
-        readerNews->tell(tr("Stopped"));
-        break;
-    case Game::News::Paused:
-        readerNews->tell(tr("Paused"));
-        break;
-    case Game::News::SoundOff:
-        readerNews->tell(tr("Sound off"));
-        break;
-    case Game::News::SoundOn:
-        readerNews->tell(tr("Sound on"));
-        break;
-    case Game::News::NewGame:
-        readerNews->tell(tr("New game"));
-        break;
-    }
+    // In the order of Game::News.
+    static const char *const words[] = {QT_TR_NOOP("Calling"), QT_TR_NOOP("Stopped"), QT_TR_NOOP("Paused"),
+                                        QT_TR_NOOP("Sound off"), QT_TR_NOOP("Sound on"), QT_TR_NOOP("New game")};
+    readerNews->tell(tr(words[int(what)]));
 }
 
 void frmKalvor::showEvent(QShowEvent *event)
