@@ -3,10 +3,9 @@
 // scripts/setup.sh bench provides both.
 #include "announcements.h"
 #include "callorder.h"
-#include "clipstore.h"
 #include "clockrandomsource.h"
 #include "frmkalvor.h"
-#include "pulseoutput.h"
+#include "latevoice.h"
 #include "soakrun.h"
 #include "stats.h"
 #include "wavedecoder.h"
@@ -141,14 +140,32 @@ long contextSwitches()
     return total;
 }
 
-QString sinkState()
+// The default sink's line from pactl: index, name, driver, format, state.
+QList<QByteArray> sinkFields()
 {
     QProcess pactl;
     pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
     pactl.waitForFinished(5000);
-    const QList<QByteArray> fields = pactl.readAllStandardOutput().trimmed().split('\t');
+    return pactl.readAllStandardOutput().trimmed().split('\t');
+}
+
+QString sinkState()
+{
+    const QList<QByteArray> fields = sinkFields();
     return fields.size() >= 5 ? QString::fromUtf8(fields.last()) : QStringLiteral("unknown");
 }
+
+// Listening at the sink's own rate keeps a resampler out of the monitor's timing.
+int sinkRate()
+{
+    const QList<QByteArray> fields = sinkFields();
+    const int rate = fields.size() >= 5 ? fields[3].split(' ').last().chopped(2).toInt() : 0;
+    return rate > 0 ? rate : 48000;
+}
+
+// The voice lets the sound server go two seconds after its last sound once calling stops;
+// the server then suspends the idle sink.
+constexpr int StoppedSeconds = 6;
 
 class CountingSource : public RandomSource
 {
@@ -214,19 +231,9 @@ struct Options
 // Figures 1 to 3: the real window and timer call a game at 1000 ms with sound on.
 void callingFigures(const Options &options)
 {
-    const QString directory = QCoreApplication::applicationDirPath();
-    ClipStore clips;
-    PulseOutput::keepCookieUnwritten(); // as the program does
-    PulseOutput output;
-    std::mutex heardLock;
-    std::vector<qint64> heard;
-    output.clipStarted = [&] {
-        const std::lock_guard<std::mutex> locked(heardLock);
-        heard.push_back(nowNs());
-    };
-    output.rateChanged = [&](int rate) { clips.preload(directory, rate); };
-    output.start();
-    Announcements realVoice(clips, output, directory);
+    // The voice as the program has it: the sound plugin beside the program, loaded once.
+    LateVoice realVoice(QCoreApplication::applicationDirPath());
+    realVoice.load();
     TimedVoice voice(realVoice);
     Soak::CountingYes yes;
     Soak::NeverQuit never;
@@ -249,7 +256,7 @@ void callingFigures(const Options &options)
     const double callingRate = double(contextSwitches() - callingFrom) / options.quietSeconds;
     const QString callingSink = sinkState();
     game.cmdStart_Click();
-    pause(PulseOutput::ReleaseMilliseconds + 4000);
+    pause(StoppedSeconds * 1000);
     const QString stoppedSink = sinkState();
     game.display();
     game.initialization();
@@ -260,7 +267,7 @@ void callingFigures(const Options &options)
     coarse.setInterval(1000);
     QObject::connect(&coarse, &QTimer::timeout, [&] { coarseTicks.push_back(nowNs()); });
 
-    Monitor monitor(output.sampleRate());
+    Monitor monitor(sinkRate());
     game.setInterval(1);
     voice.recording = true;
     game.cmdStart_Click();
@@ -319,10 +326,6 @@ void callingFigures(const Options &options)
         std::printf("   first call of the game %.3f ms, latest of the others %.3f ms   target: first no later %s\n",
                     latency.front(), others, latency.front() <= others ? "MET" : "MISSED");
     };
-    {
-        const std::lock_guard<std::mutex> locked(heardLock);
-        latencies(heard, "   tick to the first samples written to the server", 15, 30);
-    }
     if (monitor.works())
         latencies(onsets, "   tick to the first sample at the null sink's monitor", 15, 30);
     else
@@ -334,7 +337,7 @@ void callingFigures(const Options &options)
     std::printf("   context switches per second, calling every %.1f s %.1f   target: <= 100 %s\n",
                 Game::StartInterval / 1000.0, callingRate, callingRate <= 100 ? "MET" : "MISSED");
     std::printf("   the sink: waiting %s, calling %s, %d s after calling stopped %s   target: suspended when idle %s\n",
-                qPrintable(waitingSink), qPrintable(callingSink), PulseOutput::ReleaseMilliseconds / 1000 + 4,
+                qPrintable(waitingSink), qPrintable(callingSink), StoppedSeconds,
                 qPrintable(stoppedSink),
                 waitingSink == QStringLiteral("SUSPENDED") && stoppedSink == QStringLiteral("SUSPENDED") ? "MET" : "MISSED");
 

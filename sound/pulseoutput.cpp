@@ -328,8 +328,6 @@ void PulseOutput::feed(std::size_t bytes)
     if (starting) {
         starting = false;
         heardSinceReport = true;
-        if (clipStarted)
-            clipStarted();
     }
     if (position >= current->samples.size()) {
         current.reset();

@@ -18,9 +18,9 @@
 // Threads and the lock: libpulse runs its main loop on a thread of its own ("sound") and
 // calls every callback below (contextState, contextEvent, serverInfo, sinkInfo,
 // streamState, streamWants, releaseDue) on it with the loop locked; play, setReady, stop
-// and start take the same lock on the caller's thread. So rateChanged and clipStarted run
-// on the sound thread under the lock: they must only record or hand on what happened
-// (the recordings' store queues its work), never wait for anything.
+// and start take the same lock on the caller's thread. So rateChanged runs on the sound
+// thread under the lock: it must only hand on what happened (the recordings' store queues
+// its work), never wait for anything.
 class PulseOutput : public AudioOutput
 {
 public:
@@ -43,9 +43,6 @@ public:
     // Run on the sound thread, under the lock: the default device's rate became known or
     // changed.
     std::function<void(int rate)> rateChanged;
-    // Run on the sound thread, under the lock, when a recording's first samples go to the
-    // server.
-    std::function<void()> clipStarted;
 
     // How long the stream stays after calling stops and the last sound has ended.
     static constexpr int ReleaseMilliseconds = 2000;
