@@ -133,6 +133,15 @@ start_accessibility_bus() {
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 
+# A desktop as the outside benchmarks see it: a display, a sound server with a second
+# null sink (NAME RATE CHANNELS) beside the default one, and an accessibility bus.
+start_desktop_with_sink() {
+    start_display
+    start_sound_server
+    HOME="$work/pulse/home" pactl load-module module-null-sink sink_name="$1" rate="$2" channels="$3" norewinds=1 >/dev/null
+    start_accessibility_bus
+}
+
 # A window manager, as a desktop has: openbox, ready once it has taken over the screen.
 start_window_manager() {
     openbox --sm-disable >>"$work/openbox.log" 2>&1 &

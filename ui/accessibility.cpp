@@ -6,14 +6,43 @@
 
 #include <QAccessibleWidget>
 
+#include <functional>
+
 namespace {
 
-// The contact line: a link whose press action plays the greeting, as a click does.
-class ContactLineAccessible : public QAccessibleWidget
+// A widget whose name or description the program works out each time a reader asks; where
+// the work gives nothing, the widget's own text stands.
+class WorkedOutText : public QAccessibleWidget
+{
+public:
+    using Work = std::function<QString(const QAccessibleWidget &)>;
+    WorkedOutText(QWidget *widget, QAccessible::Role role, QAccessible::Text which, Work work)
+        : QAccessibleWidget(widget, role)
+        , which(which)
+        , work(std::move(work))
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const QString worked = t == which ? work(*this) : QString();
+        return worked.isNull() ? QAccessibleWidget::text(t) : worked;
+    }
+
+private:
+    const QAccessible::Text which;
+    const Work work;
+};
+
+// The contact line: a link named by its text, whose press action plays the greeting as a
+// click does.
+class ContactLineAccessible : public WorkedOutText
 {
 public:
     explicit ContactLineAccessible(ClickLabel *label)
-        : QAccessibleWidget(label, QAccessible::Link)
+        : WorkedOutText(label, QAccessible::Link, QAccessible::Name, [label](const QAccessibleWidget &) {
+            return label->accessibleName().isEmpty() ? label->text() : QString();
+        })
     {
     }
 
@@ -26,62 +55,30 @@ public:
         else
             QAccessibleWidget::doAction(action);
     }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return static_cast<QLabel *>(widget())->text();
-        return QAccessibleWidget::text(t);
-    }
 };
 
-// The zoom window: a dialog whose description is the number it shows, so a reader says
-// the number when the window opens.
-class ZoomAccessible : public QAccessibleWidget
+// A number box: its label and its number, read as one line. A box with a label of its own
+// on the window is named by its number alone, as the reader says the label first.
+QString numberBoxName(const QAccessibleWidget &box)
 {
-public:
-    explicit ZoomAccessible(frmZoom *zoom)
-        : QAccessibleWidget(zoom, QAccessible::Dialog)
-    {
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Description)
-            return static_cast<frmZoom *>(widget())->number();
-        return QAccessibleWidget::text(t);
-    }
-};
-
-// A number box: its label and its number, read as one line. A box with a label of its
-// own on the window is named by its number alone, as the reader says the label first.
-class NumberBoxAccessible : public QAccessibleWidget
-{
-public:
-    explicit NumberBoxAccessible(NumberBox *box)
-        : QAccessibleWidget(box, QAccessible::StaticText)
-    {
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t != QAccessible::Name)
-            return QAccessibleWidget::text(t);
-        const QString number = static_cast<NumberBox *>(widget())->text().trimmed();
-        if (!relations(QAccessible::Label).isEmpty())
-            return number;
-        return (widget()->accessibleName() + QLatin1Char(' ') + number).trimmed();
-    }
-};
+    const auto *widget = static_cast<const NumberBox *>(box.object());
+    const QString number = widget->text().trimmed();
+    if (!box.relations(QAccessible::Label).isEmpty())
+        return number;
+    return (widget->accessibleName() + QLatin1Char(' ') + number).trimmed();
+}
 
 QAccessibleInterface *programWidgets(const QString &, QObject *object)
 {
     if (auto *label = qobject_cast<ClickLabel *>(object))
         return new ContactLineAccessible(label);
+    // The zoom window's description is the number it shows, so a reader says the number
+    // when the window opens.
     if (auto *zoom = qobject_cast<frmZoom *>(object))
-        return new ZoomAccessible(zoom);
+        return new WorkedOutText(zoom, QAccessible::Dialog, QAccessible::Description,
+                                 [zoom](const QAccessibleWidget &) { return zoom->number(); });
     if (auto *box = qobject_cast<NumberBox *>(object))
-        return new NumberBoxAccessible(box);
+        return new WorkedOutText(box, QAccessible::StaticText, QAccessible::Name, numberBoxName);
     if (auto *news = qobject_cast<ReaderNews *>(object))
         return new QAccessibleWidget(news, QAccessible::StatusBar);
     if (object && object->objectName() == QLatin1String("readerNotice"))

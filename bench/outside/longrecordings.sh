@@ -7,10 +7,7 @@ bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../tests/e2e-lib.sh"
 
-start_display
-start_sound_server
-HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=fast rate=48000 channels=2 norewinds=1 >/dev/null
-start_accessibility_bus
+start_desktop_with_sink fast 48000 2
 mkdir -p "$work/caller"
 cp "$bin/tabro-kalvor" "$bin/tabro-kalvor-sound.so" "$work/caller/"
 HOME="$work/pulse/home" /usr/bin/python3 "$here/longrecordings.py" "$work/caller" "${2:-40}"

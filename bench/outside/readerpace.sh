@@ -7,10 +7,7 @@ program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../tests/e2e-lib.sh"
 
-start_display
-start_sound_server
-HOME="$work/pulse/home" pactl load-module module-null-sink sink_name=reader rate=22050 channels=1 norewinds=1 >/dev/null
-start_accessibility_bus
+start_desktop_with_sink reader 22050 1
 for run in "sound 1" "muted 1" "muted 1.2"; do
     read -r mode interval <<<"$run"
     # The reader, and the speech server it starts, speak into the reader's sink only.
