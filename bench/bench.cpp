@@ -8,6 +8,7 @@
 #include "latevoice.h"
 #include "soakrun.h"
 #include "stats.h"
+#include "version.h"
 #include "wavedecoder.h"
 
 #include <QApplication>
@@ -503,8 +504,8 @@ int main(int argc, char *argv[])
         }
     }
     QApplication app(argc, argv);
-    std::printf("The Tabro-Kalvor benchmark (%d calls, %d start-up runs, %d orders)\n", options.calls, options.runs,
-                options.orders);
+    std::printf("%s benchmark (%d calls, %d start-up runs, %d orders)\n", version::DisplayName, options.calls,
+                options.runs, options.orders);
     if (only[1])
         callingFigures(options);
     if (only[4])
