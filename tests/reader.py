@@ -94,6 +94,8 @@ else:
     actions = link.queryAction() if link is not None else None
     if actions is None or "Press" not in [actions.getName(i) for i in range(actions.nActions)]:
         faults.append("the contact line is not a link that can be pressed")
+    elif link.name != "caller@tabro-kalvor.example":
+        faults.append("the contact link is named %r" % link.name)
 mute = find(app(), "check menu item", "Mute Sound") or find(app(), "menu item", "Mute Sound")
 # Qt 6.4 shows a menu item's check mark to readers, though not that it could have one.
 if mute is None or not mute.getState().contains(pyatspi.STATE_CHECKED):

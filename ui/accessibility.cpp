@@ -10,8 +10,7 @@
 
 namespace {
 
-// A widget whose name or description the program works out each time a reader asks; where
-// the work gives nothing, the widget's own text stands.
+// A widget whose name or description the program works out each time a reader asks.
 class WorkedOutText : public QAccessibleWidget
 {
 public:
@@ -25,8 +24,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString worked = t == which ? work(*this) : QString();
-        return worked.isNull() ? QAccessibleWidget::text(t) : worked;
+        return t == which ? work(*this) : QAccessibleWidget::text(t);
     }
 
 private:
@@ -34,15 +32,13 @@ private:
     const Work work;
 };
 
-// The contact line: a link named by its text, whose press action plays the greeting as a
-// click does.
-class ContactLineAccessible : public WorkedOutText
+// The contact line: a link, named by its address, whose press action plays the greeting
+// as a click does.
+class ContactLineAccessible : public QAccessibleWidget
 {
 public:
     explicit ContactLineAccessible(ClickLabel *label)
-        : WorkedOutText(label, QAccessible::Link, QAccessible::Name, [label](const QAccessibleWidget &) {
-            return label->accessibleName().isEmpty() ? label->text() : QString();
-        })
+        : QAccessibleWidget(label, QAccessible::Link)
     {
     }
 

@@ -81,7 +81,7 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     Label1->setGeometry(twipsRect(2640, 120, 2535, 255));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    lblMail = new ClickLabel(QStringLiteral("caller@tabro-kalvor.example"), this);
+    lblMail = new ClickLabel(QLatin1String(version::ContactMail), this);
     lblMail->setObjectName(QStringLiteral("lblMail"));
     lblMail->setGeometry(twipsRect(2520, 1560, 2895, 255));
     lblMail->setCursor(Qt::PointingHandCursor);
