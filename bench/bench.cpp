@@ -1,7 +1,6 @@
 // The caller's performance figures, each printed with its median, minimum and maximum
 // and the target beside it. Needs a display and, for the sound figure, a sound server;
 // scripts/setup.sh bench provides both.
-#include "announcements.h"
 #include "callorder.h"
 #include "clockrandomsource.h"
 #include "frmkalvor.h"
@@ -141,7 +140,8 @@ long contextSwitches()
     return total;
 }
 
-// The default sink's line from pactl: index, name, driver, format, state.
+// The sink's line from pactl (the benchmark's sound server has one): index, name, driver,
+// format, state.
 QList<QByteArray> sinkFields()
 {
     QProcess pactl;
