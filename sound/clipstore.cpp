@@ -2,6 +2,7 @@
 
 #include "gamestate.h"
 #include "playwave.h"
+#include "version.h"
 #include "wavedecoder.h"
 
 #include <cstdio>
@@ -55,7 +56,7 @@ ClipStore::Entry ClipStore::load(const QString &path, int rate)
     const std::lock_guard<std::mutex> locked(lock);
     if (entry.silent && !named.contains(path)) {
         named.insert(path);
-        std::fprintf(stderr, "tabro-kalvor: %s: %s\n", qPrintable(path), qPrintable(why));
+        std::fprintf(stderr, "%s: %s: %s\n", version::Command, qPrintable(path), qPrintable(why));
     }
     clips.insert(path, entry);
     return entry;

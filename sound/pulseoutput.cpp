@@ -168,9 +168,9 @@ void PulseOutput::connectServer()
 void PulseOutput::lost()
 {
     if (!everReady && !reported)
-        qWarning("tabro-kalvor: there is no sound server; numbers are shown but not heard until one is there");
+        qWarning("%s: there is no sound server; numbers are shown but not heard until one is there", version::Command);
     else if (heardSinceReport)
-        qWarning("tabro-kalvor: the sound server is gone; numbers are shown but not heard until it is back");
+        qWarning("%s: the sound server is gone; numbers are shown but not heard until it is back", version::Command);
     reported = true;
     heardSinceReport = false;
     deviceKnown = false;

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds the player's fuzz target with clang's libFuzzer and runs it for SECONDS.
-# Usage: fuzz.sh SECONDS WORK-FOLDER. A crash leaves its input in WORK-FOLDER/crash-*.
+# Usage: fuzz.sh SECONDS WORK-FOLDER BUILD-FOLDER (where CMake made the program's version
+# header). A crash leaves its input in WORK-FOLDER/crash-*.
 set -euo pipefail
 seconds=${1:-5}
 out=${2:-$(mktemp -d)}
+build=${3:?the build folder, for its generated headers}
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/corpus"
 
 clang++ -std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -DQT_NO_KEYWORDS -DTK_INSTALLED_RECORDINGS=\"../share/tabro-kalvor/sounds\" -I"$here/core" -I"$here/sound" $(pkg-config --cflags Qt6Core sndfile soxr) \
+    -DQT_NO_KEYWORDS -DTK_INSTALLED_RECORDINGS=\"../share/tabro-kalvor/sounds\" -I"$here/core" -I"$build/generated" -I"$here/sound" $(pkg-config --cflags Qt6Core sndfile soxr) \
     "$here/tests/fuzz_player.cpp" "$here/sound/playwave.cpp" "$here/sound/wavedecoder.cpp" \
     "$here/sound/clipstore.cpp" "$here/sound/waveplayer.cpp" \
     $(pkg-config --libs Qt6Core sndfile soxr) -o "$out/fuzz_player"

@@ -29,10 +29,6 @@ static void loadResources()
     Q_INIT_RESOURCE(icons);
 }
 
-namespace {
-
-}
-
 frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
                      QWidget *parent)
     : QMainWindow(parent)

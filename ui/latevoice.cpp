@@ -1,6 +1,7 @@
 #include "latevoice.h"
 
 #include "soundlayer.h"
+#include "version.h"
 
 #include <QDir>
 
@@ -29,7 +30,7 @@ void LateVoice::load()
             return;
         }
     }
-    qWarning("tabro-kalvor: the sound plugin could not be loaded (%s); numbers are shown but not heard",
+    qWarning("%s: the sound plugin could not be loaded (%s); numbers are shown but not heard", version::Command,
              qPrintable(plugin.errorString()));
 }
 

@@ -78,7 +78,7 @@ QtMessageHandler ordinaryMessages = nullptr;
 void displayMessages(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "tabro-kalvor: %s\n", whyNoDisplay().constData());
+        std::fprintf(stderr, "%s: %s\n", version::Command, whyNoDisplay().constData());
         std::_Exit(1);
     }
     if (context.category && std::strncmp(context.category, "qt.qpa.", 7) == 0)
@@ -127,7 +127,7 @@ int runProgram(int argc, char *argv[])
     ScreenKeeper screen;
     QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
     if (instance.isSecond() && instance.activateFirst()) {
-        std::fputs("tabro-kalvor: already running; its window was brought to the front\n", stdout);
+        std::printf("%s: already running; its window was brought to the front\n", version::Command);
         return 0;
     }
     window.show();

@@ -76,5 +76,5 @@ void ScreenKeeper::complain(const QString &why)
     if (complained)
         return;
     complained = true;
-    qWarning("tabro-kalvor: cannot keep the screen awake while calling: %s", qPrintable(why));
+    qWarning("%s: cannot keep the screen awake while calling: %s", version::Command, qPrintable(why));
 }
