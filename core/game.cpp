@@ -3,6 +3,10 @@
 #include "callorder.h"
 #include "numbertext.h"
 
+#include <QDateTime>
+
+#include <algorithm>
+
 namespace {
 const QString StartCaption = QStringLiteral("&Start");
 const QString StopCaption = QStringLiteral("&Stop");
@@ -17,6 +21,7 @@ Game::Game(Board &board, Controls &controls, Announcer &voice, Question &questio
     , question(question)
     , quitter(quitter)
     , random(random)
+    , clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     tmrRand.setObjectName(QStringLiteral("tmrRand"));
     // A host setting one second expects one second, not the coarse timer's 5 % slack.
@@ -73,6 +78,11 @@ void Game::mnuHelp_Click()
     stopexec();
 }
 
+void Game::mnuGame_Click()
+{
+    stopexec();
+}
+
 void Game::mnuMute_Click()
 {
     if (game.soundflag == 1) {
@@ -86,6 +96,7 @@ void Game::mnuMute_Click()
         Q_EMIT news(News::SoundOn);
     }
     updateCalling();
+    keepRecord();
 }
 
 void Game::mnuZoom_Click()
@@ -97,8 +108,10 @@ void Game::mnuExit_Click()
 {
     if (ended)
         return;
-    if (ask(QStringLiteral("Sure You Wanna Quit"), QStringLiteral("Quitting Game")))
+    if (ask(QStringLiteral("Sure You Wanna Quit"), QStringLiteral("Quitting Game"))) {
+        keepRecord(true);
         endProgram();
+    }
     else
         updateCalling(); // No while calling: the calling goes on
 }
@@ -122,13 +135,18 @@ void Game::tmrRand_Timer()
         ++game.callcount;
         if (game.soundflag == 1)
             announce(n);
+        called.push_back({game.callcount, n, clock()});
+        keepRecord();
         Q_EMIT numberCalled(n);
+        Q_EMIT callsChanged();
         if (game.callcount == GameState::Numbers) {
             if (ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "))) {
                 display();
                 initialization();
+                keepRecord();
                 Q_EMIT news(News::NewGame);
             } else {
+                keepRecord(true);
                 endProgram();
             }
             return;
@@ -151,6 +169,8 @@ void Game::display()
 void Game::initialization()
 {
     ::initialization(game, random);
+    called.clear();
+    Q_EMIT callsChanged();
 }
 
 void Game::announce(std::int16_t n)
@@ -160,7 +180,63 @@ void Game::announce(std::int16_t n)
 
 void Game::setInterval(int seconds)
 {
-    tmrRand.setInterval(seconds * 1000);
+    tmrRand.setInterval(std::clamp(seconds, MinIntervalSeconds, MaxIntervalSeconds) * 1000);
+    keepRecord();
+}
+
+bool Game::offerResume()
+{
+    GameRecord record;
+    if (!keeper || ended || !keeper->interrupted(record))
+        return false;
+    const QString prompt = QStringLiteral("Do You Wish To Resume The Game In Progress\n\n"
+                                          "%1 numbers called, the last was %2.")
+                               .arg(record.callcount)
+                               .arg(record.calls.back().number);
+    if (!ask(prompt, QStringLiteral("Game In Progress"))) {
+        keepRecord(); // the fresh game takes the interrupted one's place
+        updateCalling();
+        return false;
+    }
+    resume(record);
+    return true;
+}
+
+// The board, the number, the count, the interval and the sound switch as the game left
+// them; the game waits for Start.
+void Game::resume(const GameRecord &record)
+{
+    display();
+    game.callorder = record.callorder;
+    std::fill(game.pool.begin() + 1, game.pool.end(), GameState::Marker);
+    game.callpos = record.callpos;
+    game.callcount = record.callcount;
+    game.soundflag = record.soundflag;
+    tmrRand.setInterval(record.interval);
+    called = record.calls;
+    for (const Call &call : called)
+        board.marknumber(call.number);
+    controls.setCalledText(plainNumberText(called.back().number));
+    controls.setCounterText(numberText(game.callcount));
+    controls.setMuteChecked(game.soundflag != 1);
+    updateCalling();
+    Q_EMIT news(News::Resumed);
+    Q_EMIT callsChanged();
+}
+
+void Game::keepRecord(bool endedByHost)
+{
+    if (!keeper)
+        return;
+    GameRecord record;
+    record.callorder = game.callorder;
+    record.callpos = game.callcount + 1; // the tick advances callpos after the question
+    record.callcount = game.callcount;
+    record.interval = tmrRand.interval();
+    record.soundflag = game.soundflag == 1 ? 1 : 0;
+    record.ended = endedByHost;
+    record.calls = called;
+    keeper->keep(record);
 }
 
 bool Game::ask(const QString &prompt, const QString &title)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gamerecord.h"
 #include "gamestate.h"
 #include "randomsource.h"
 #include "seams.h"
@@ -7,6 +8,9 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <functional>
+#include <vector>
 
 // What decides: the call order, the timer tick, start/stop/pause, the sound and zoom
 // switches and the two questions. It reaches the windows only through the seams.
@@ -16,19 +20,32 @@ class Game : public QObject
 
 public:
     static constexpr int StartInterval = 1200; // milliseconds between calls at start-up
+    // The host's choice of interval, in whole seconds, and where the choice starts.
+    static constexpr int MinIntervalSeconds = 1;
+    static constexpr int MaxIntervalSeconds = 5;
+    static constexpr int ChosenIntervalSeconds = 2;
 
     // What a host who cannot see the window is told besides the numbers.
-    enum class News { Calling, Stopped, Paused, SoundOff, SoundOn, NewGame };
+    enum class News { Calling, Stopped, Paused, SoundOff, SoundOn, NewGame, Resumed };
     Q_ENUM(News)
 
     Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
          RandomSource &random, QObject *parent = nullptr);
 
+    // Where the game is kept after every change that matters; none keeps nothing.
+    void setKeeper(Keeper *keeper) { this->keeper = keeper; }
+    // Where the time of each call comes from: milliseconds since 1970, UTC.
+    void setClock(std::function<qint64()> clock) { this->clock = std::move(clock); }
+
     void Form_Load();
+    // After start-up: a game an earlier run left in progress is offered; Yes restores it
+    // as it was, waiting for Start; No keeps the fresh game. True when it was resumed.
+    bool offerResume();
     void cmdStart_Click();
     void stopexec();
     void mnuOptions_Click();
     void mnuHelp_Click();
+    void mnuGame_Click();
     void mnuMute_Click();
     // Flips whether the zoom window follows the calls; showing it is the window's part.
     void mnuZoom_Click();
@@ -40,10 +57,13 @@ public:
     void display();
     void initialization();
     void announce(std::int16_t n);
-    // The call interval in whole seconds; the timer's enabled state is kept.
+    // The call interval in whole seconds, held to the host's range; the timer's enabled
+    // state is kept.
     void setInterval(int seconds);
 
     const GameState &state() const { return game; }
+    // Every call of this game so far, in order.
+    const std::vector<Call> &calls() const { return called; }
 
 Q_SIGNALS:
     // After a number has been shown, marked, counted and announced.
@@ -53,12 +73,17 @@ Q_SIGNALS:
     void callingChanged(bool calling);
     // The host started, stopped or paused the calling, switched the sound or got a new game.
     void news(Game::News what);
+    // The calls of this game changed: one more, or a new or resumed game.
+    void callsChanged();
 
 private:
     bool ask(const QString &prompt, const QString &title);
     // Tells the voice when numbers start or stop being called with sound on, and the
     // windows when they start or stop being called at all.
     void updateCalling();
+    // Hands the game as it stands to the keeper.
+    void keepRecord(bool endedByHost = false);
+    void resume(const GameRecord &record);
 
     Board &board;
     Controls &controls;
@@ -68,6 +93,9 @@ private:
     Quitter &quitter;
     RandomSource &random;
     GameState game;
+    std::vector<Call> called;
+    Keeper *keeper = nullptr;
+    std::function<qint64()> clock;
     bool asking = false; // a modal question is open: ticks call nothing
     bool ended = false;  // the program is ending: nothing more runs
     bool calling = false; // numbers are being called

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+struct GameRecord;
+
 // The narrow seams through which the game reaches the windows, the voice and the
 // program's end. The windows implement them; tests replace them.
 
@@ -79,4 +81,15 @@ class Quitter
 public:
     virtual ~Quitter() = default;
     virtual void endProgram() = 0;
+};
+
+// Where the game in progress is kept, so that a crash or a power cut does not lose it.
+class Keeper
+{
+public:
+    virtual ~Keeper() = default;
+    // The game an earlier run left in progress, if there is one.
+    virtual bool interrupted(GameRecord &record) = 0;
+    // Keeps this record in place of the last one; never waits for the disk.
+    virtual void keep(const GameRecord &record) = 0;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The program writes nothing: a full game at the 1-second interval with sound on and every
-# window opened, its own folder read-only and HOME and the XDG folders fresh and empty.
-# Afterwards no file may exist in any of them that was not there before.
+# The program writes one file, the record of the game: a full game at the 1-second interval
+# with sound on and every window opened, its own folder read-only and HOME and the XDG
+# folders fresh and empty. Afterwards nothing may exist in any of them that was not there
+# before but the record's folders and the record, and the record holds the whole game.
 program=$1
 source "$(dirname "$0")/e2e-lib.sh"
 
@@ -48,12 +49,28 @@ done
 [ -n "$question" ] || fail "the game did not reach the continue question within two minutes"
 echo "a full game was called"
 xdotool windowfocus --sync "$question"
-keys Return
-sleep 0.5
-quit_program
+keys alt+n # No: the program ends, the game ended by the host
+for i in $(seq 50); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+done
+status=0
+wait "$program_pid" || status=$?
+[ "$status" -eq 0 ] || fail "No to the continue question ended the program with status $status"
 
 listing >"$work/after.txt"
-if ! diff "$work/before.txt" "$work/after.txt"; then
-    fail "the program left files behind (lines marked > above)"
-fi
-echo "nothing was written in HOME, the XDG folders or the program's folder"
+state="$XDG_STATE_HOME/tabro-kalvor"
+record="$state/game.txt"
+diff "$work/before.txt" "$work/after.txt" | sed -n 's/^> //p' >"$work/added.txt" || true
+unexpected=$(grep -v -x -F -e "$HOME/.local 4096" -e "$XDG_STATE_HOME 4096" -e "$state 4096" "$work/added.txt" |
+    grep -v "^$record [0-9]*$" || true)
+[ -z "$unexpected" ] || fail "the program wrote more than its record: $unexpected"
+diff "$work/before.txt" "$work/after.txt" | grep -q '^<' && fail "the program changed or removed files"
+[ "$(stat -c %a "$state")" = 700 ] && [ "$(stat -c %a "$record")" = 600 ] ||
+    fail "the record is not private to the user: $(stat -c '%a %n' "$state" "$record")"
+grep -q '^state ended$' "$record" || fail "the record does not say the host ended the game"
+grep -q '^called 90$' "$record" || fail "the record does not hold the whole game"
+# The calls, in order, are the order's numbers.
+calls=$(sed -n 's/^call [0-9]* \([0-9]*\) .*/\1/p' "$record" | tr '\n' ' ')
+[ "order $calls" = "$(grep '^order ' "$record") " ] || fail "the calls on record are not the game's order"
+echo "only the record was written, and it holds the game's ninety calls in order"

@@ -1,6 +1,12 @@
 #include "windowrig.h"
 
+#include "recordfile.h"
+
 #include <QAccessible>
+#include <QClipboard>
+#include <QListWidget>
+#include <QSet>
+#include <QTemporaryDir>
 
 #include <QLabel>
 #include <QMenuBar>
@@ -23,6 +29,7 @@ private Q_SLOTS:
     void openingAMenuWhileCallingPauses();
     void exitNoLeavesTheGameResumableWhereItStopped();
     void exitYesEndsTheProgram();
+    void interruptedGameResumesAsItWasAndWaitsForStart();
     void commandsWithoutActionChangeNothing();
     void muteMenuTogglesItsCheckMark();
     void everyControlHasAnAccessibleName();
@@ -94,9 +101,10 @@ void TestMainWindow::menuTreeMatchesTheDesign()
 {
     WindowRig rig;
     const QList<QAction *> bar = rig.window.menuBar()->actions();
-    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar.size(), 3);
     QCOMPARE(bar[0]->text(), QStringLiteral("&Options"));
-    QCOMPARE(bar[1]->text(), QStringLiteral("&Help"));
+    QCOMPARE(bar[1]->text(), QStringLiteral("&Game")); // ours: the game's record, prizes and claims
+    QCOMPARE(bar[2]->text(), QStringLiteral("&Help"));
 
     struct Item { const char *name; const char *caption; QKeySequence key; };
     const QList<Item> options = {
@@ -126,6 +134,14 @@ void TestMainWindow::menuTreeMatchesTheDesign()
     };
     check(rig.menu("mnuOptions"), options);
     check(rig.menu("mnuHelp"), help);
+    // Every key runs one command only: a key taken twice does nothing at all in Qt.
+    QSet<QKeySequence> keys;
+    for (QAction *action : rig.window.findChildren<QAction *>()) {
+        if (action->shortcut().isEmpty())
+            continue;
+        QVERIFY2(!keys.contains(action->shortcut()), qPrintable(action->shortcut().toString()));
+        keys.insert(action->shortcut());
+    }
     QVERIFY(rig.action("mnuSep1")->isSeparator());
     QVERIFY(rig.action("mnuMute")->isCheckable());
 }
@@ -387,3 +403,57 @@ void TestMainWindow::boardReadableUnderEveryPalette()
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
+
+// A game left by a crash comes back whole: board, number, count, sound switch, interval
+// and the calls so far; nothing is called until Start, then the order goes on.
+void TestMainWindow::interruptedGameResumesAsItWasAndWaitsForStart()
+{
+    QTemporaryDir folder;
+    std::vector<Call> before;
+    GameState order;
+    {
+        RecordFile keeper(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&keeper);
+        rig.game().setInterval(3);
+        rig.window.findChild<QAction *>(QStringLiteral("mnuMute"))->trigger();
+        rig.cmdStart()->click();
+        rig.tick(12);
+        before = rig.game().calls();
+        order = rig.state();
+    } // the program dies here, its record on disk
+
+    RecordFile keeper(folder.path());
+    WindowRig rig;
+    rig.game().setKeeper(&keeper);
+    QVERIFY(rig.game().offerResume());
+    QCOMPARE(rig.question.asked.size(), 1);
+    QVERIFY2(rig.question.asked[0].contains(QStringLiteral("12 numbers called, the last was %1.")
+                                                .arg(before.back().number)),
+             qPrintable(rig.question.asked[0]));
+    QCOMPARE(rig.txtgen()->text(), QString::number(before.back().number));
+    QCOMPARE(rig.txtCtr()->text(), QStringLiteral(" 12"));
+    QVERIFY(rig.action("mnuMute")->isChecked());
+    QCOMPARE(timerOf(rig.game()).interval(), 3000);
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
+    int marked = 0;
+    for (int row = 0; row < 9; ++row)
+        for (int column = 0; column < 10; ++column)
+            marked += isMarked(*rig.board(), row, column) ? 1 : 0;
+    QCOMPARE(marked, 12);
+    QVERIFY(rig.game().calls() == before);
+
+    rig.action("mnuCalls")->trigger();
+    auto *list = rig.window.findChild<QListWidget *>(QStringLiteral("lstCalls"));
+    QVERIFY(list);
+    QCOMPARE(list->count(), 12);
+
+    rig.tick(); // waits for Start
+    QCOMPARE(rig.game().calls().size(), std::size_t(12));
+    rig.cmdStart()->click();
+    rig.tick();
+    QCOMPARE(rig.game().calls().back().number, order.callorder[13]);
+    QCOMPARE(list->count(), 13); // the list follows the game
+    rig.window.findChild<QPushButton *>(QStringLiteral("cmdCopy"))->click();
+    QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 13);
+}

@@ -80,6 +80,7 @@ frmKalvor::~frmKalvor()
     delete setTime;
     delete about;
     delete hall;
+    delete callsWindow;
 }
 
 void frmKalvor::buildControls()
@@ -179,6 +180,11 @@ void frmKalvor::buildMenus()
     mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
     mnuExit = addItem(mnuOptions, QStringLiteral("mnuExit"), QStringLiteral("&Exit "), Qt::Key_F12);
 
+    // The game's own record and, later, its prizes and claims.
+    mnuGame = menuBar()->addMenu(tr("&Game"));
+    mnuGame->setObjectName(QStringLiteral("mnuGame"));
+    mnuCalls = addItem(mnuGame, QStringLiteral("mnuCalls"), tr("&Calls So Far"), Qt::Key_F5);
+
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuContents = addItem(mnuHelp, QStringLiteral("mnuContents"), QStringLiteral("&Contents"), Qt::Key_F1);
@@ -187,6 +193,7 @@ void frmKalvor::buildMenus()
     // Opening a menu pauses the calling, so a command is chosen with the game at rest.
     connect(mnuOptions, &QMenu::aboutToShow, caller.get(), &Game::mnuOptions_Click);
     connect(mnuHelp, &QMenu::aboutToShow, caller.get(), &Game::mnuHelp_Click);
+    connect(mnuGame, &QMenu::aboutToShow, caller.get(), &Game::mnuGame_Click);
 
     connect(mnuStime, &QAction::triggered, this, &frmKalvor::mnuStime_Click);
     // The game sets the check mark from the sound switch after the action's own toggle.
@@ -195,6 +202,7 @@ void frmKalvor::buildMenus()
     connect(mnuHall, &QAction::triggered, this, &frmKalvor::mnuHall_Click);
     connect(mnuExit, &QAction::triggered, caller.get(), &Game::mnuExit_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKalvor::mnuAbout_Click);
+    connect(mnuCalls, &QAction::triggered, this, &frmKalvor::mnuCalls_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -292,6 +300,15 @@ void frmKalvor::mnuAbout_Click()
     showOnTop(about);
 }
 
+void frmKalvor::mnuCalls_Click()
+{
+    if (!callsWindow) {
+        callsWindow = new frmCalls(*caller, this);
+        callsWindow->installEventFilter(this);
+    }
+    showOnTop(callsWindow);
+}
+
 // A closed window is discarded; it is forgotten at once, so the next use makes a new one
 // even before the old one is gone.
 bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
@@ -305,6 +322,8 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
             about = nullptr;
         else if (watched == hall)
             hall = nullptr;
+        else if (watched == callsWindow)
+            callsWindow = nullptr;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -323,7 +342,8 @@ void frmKalvor::tellNews(Game::News what)
 {
     // In the order of Game::News.
     static const char *const words[] = {QT_TR_NOOP("Calling"), QT_TR_NOOP("Stopped"), QT_TR_NOOP("Paused"),
-                                        QT_TR_NOOP("Sound off"), QT_TR_NOOP("Sound on"), QT_TR_NOOP("New game")};
+                                        QT_TR_NOOP("Sound off"), QT_TR_NOOP("Sound on"), QT_TR_NOOP("New game"),
+                                        QT_TR_NOOP("Game resumed")};
     readerNews->tell(tr(words[int(what)]));
 }
 

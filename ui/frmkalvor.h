@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frmabout.h"
+#include "frmcalls.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "game.h"
@@ -51,6 +52,7 @@ public:
     // Opens the hall's display, or closes it when it is open.
     void mnuHall_Click();
     void mnuAbout_Click();
+    void mnuCalls_Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -77,6 +79,7 @@ private:
     QPushButton *cmdStart;
     ReaderNews *readerNews;
     QMenu *mnuOptions;
+    QMenu *mnuGame;
     QMenu *mnuHelp;
     QAction *mnuStime;
     QAction *mnuMute;
@@ -85,6 +88,7 @@ private:
     QAction *mnuHall;
     QAction *mnuSep1;
     QAction *mnuExit;
+    QAction *mnuCalls;
     QAction *mnuContents;
     QAction *mnuAbout;
 
@@ -93,6 +97,7 @@ private:
     QPointer<frmZoom> zoom;
     QPointer<frmSetTime> setTime;
     QPointer<frmAbout> about;
+    QPointer<frmCalls> callsWindow;
     QPointer<HallDisplay> hall;
     bool centred = false;
 };

@@ -1,5 +1,6 @@
 #include "frmsettime.h"
 
+#include "game.h"
 #include "look.h"
 #include "twips.h"
 
@@ -29,12 +30,12 @@ frmSetTime::frmSetTime(QWidget *owner)
     sldTime = new QSlider(Qt::Horizontal, this);
     sldTime->setObjectName(QStringLiteral("sldTime"));
     sldTime->setGeometry(twipsRect(840, 600, 3375, 375));
-    sldTime->setRange(1, 5);
+    sldTime->setRange(Game::MinIntervalSeconds, Game::MaxIntervalSeconds);
     sldTime->setSingleStep(1);
     sldTime->setPageStep(1);
     sldTime->setTickInterval(1);
     sldTime->setTickPosition(QSlider::TicksBelow);
-    sldTime->setValue(2);
+    sldTime->setValue(Game::ChosenIntervalSeconds);
     sldTime->setAccessibleName(tr("Seconds between calls"));
 
     Label2 = new QLabel(QStringLiteral("Max"), this);

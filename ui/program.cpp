@@ -8,15 +8,20 @@
 #include "look.h"
 #include "messageboxquestion.h"
 #include "oneinstance.h"
+#include "recordfile.h"
 #include "screenkeeper.h"
 #include "version.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // Runs a task once, after the watched window's first paint, or after a while if the
@@ -87,6 +92,37 @@ void displayMessages(QtMsgType type, const QMessageLogContext &context, const QS
 }
 } // namespace
 
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onEndSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t sent = ::write(signalPipe[1], &byte, 1);
+}
+
+// A logout, a shutdown or a kill asks the program to end: it ends as after a close of
+// its window, with the game on record for resuming, instead of dying in the middle of a
+// write.
+void endOnSignals(Game &game, QObject *owner)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, &game, [&game, notifier] {
+        notifier->setEnabled(false);
+        game.endProgram();
+    });
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+} // namespace
+
 int runProgram(int argc, char *argv[])
 {
     // The command line is read before any display is opened, so --help works anywhere.
@@ -117,8 +153,11 @@ int runProgram(int argc, char *argv[])
     MessageBoxQuestion question;
     AppQuitter quitter;
     ClockRandomSource random;
+    // Made before the window, so it outlives the game and writes its last record.
+    RecordFile keeper(RecordFile::defaultFolder());
 
     frmKalvor window(voice, voice, question, quitter, random);
+    window.game().setKeeper(&keeper);
     question.setParentWindow(&window);
     // The sound libraries are loaded and the sound server asked for its device once the
     // window is on screen, long before the first call can come; the recordings follow in
@@ -132,5 +171,8 @@ int runProgram(int argc, char *argv[])
     }
     window.show();
     instance.serve(&window);
+    endOnSignals(window.game(), &window);
+    // Before the first call can come: a game a crash or a power cut interrupted.
+    window.game().offerResume();
     return QApplication::exec();
 }

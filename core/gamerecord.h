@@ -1,0 +1,49 @@
+#pragma once
+
+#include "gamestate.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// One number called: its place in the game, the number, and when (UTC, milliseconds since
+// 1970).
+struct Call
+{
+    int position = 0;
+    std::int16_t number = 0;
+    qint64 time = 0;
+
+    bool operator==(const Call &other) const
+    {
+        return position == other.position && number == other.number && time == other.time;
+    }
+};
+
+// What is kept of a game so that it can be resumed and its calls shown in order: the
+// order, how far it went, the interval, the sound switch and every call with its time.
+struct GameRecord
+{
+    static constexpr int Version = 1;
+    static constexpr int MaxBytes = 64 * 1024; // a whole game with its calls is about 3 KB
+
+    std::array<std::int16_t, GameState::Numbers + 1> callorder{}; // indexed 1 to 90
+    int callpos = 1;
+    int callcount = 0;
+    int interval = 1200; // milliseconds
+    std::int16_t soundflag = 1;
+    bool ended = false; // by the host: No to the continue question or Yes to Exit
+    std::vector<Call> calls;
+
+    // A game the host may be offered to resume: numbers called, more to come, not ended.
+    bool inProgress() const { return !ended && callcount >= 1 && callcount < GameState::Numbers; }
+
+    // The record as text, one fact a line; the same record gives the same bytes anywhere.
+    QByteArray text() const;
+
+    enum class Reading { Read, Damaged, Newer };
+    // Reads a record written by text(); on failure says why in a few words.
+    static Reading read(const QByteArray &text, GameRecord &record, QString &why);
+};

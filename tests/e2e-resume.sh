@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# A game survives its program: killed (-9) or ended by the desktop (TERM) after some calls,
+# the next start offers it; Yes brings back the same order and goes on from it, No starts
+# afresh, and a game the host ended is not offered again.
+program=$1
+source "$(dirname "$0")/e2e-lib.sh"
+
+export XDG_STATE_HOME="$work/state"
+record="$XDG_STATE_HOME/tabro-kalvor/game.txt"
+called() { sed -n 's/^called //p' "$record" 2>/dev/null || true; }
+field() { grep "^$1 " "$record"; }
+
+# wait_calls N: until the record holds N calls, at most 30 s.
+wait_calls() {
+    local i
+    for i in $(seq 300); do
+        [ "$(called)" -ge "$1" ] 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "the record did not reach $1 calls (it holds: $(called))"
+}
+
+# answer_resume KEYS: the question at start-up, answered with the keys given.
+answer_resume() {
+    local question
+    question=$(wait_window '^Game In Progress$')
+    xdotool windowfocus --sync "$question"
+    keys "$@"
+    for i in $(seq 50); do
+        xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1 || break
+        sleep 0.1
+    done
+    xdotool windowfocus --sync "$main_window"
+}
+
+start_display
+
+# 1. Ten calls at one a second, then the program is killed outright.
+start_program "$program"
+keys F2
+dialog=$(wait_window '^Setting The Time Interval$')
+xdotool windowfocus --sync "$dialog"
+keys Left Tab Tab space
+xdotool windowfocus --sync "$main_window"
+keys space
+wait_calls 10
+kill -9 "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+cp "$record" "$work/killed.txt"
+grep -q '^state playing$' "$record" || fail "the record of a killed game does not say it was playing"
+echo "killed after $(called) calls"
+
+# 2. Yes: the same game, waiting for Start; Start goes on with the same order.
+start_program "$program"
+answer_resume Return
+sleep 1.5
+cmp -s "$record" "$work/killed.txt" || fail "the resumed game called on its own before Start"
+keys space
+wait_calls $(( $(sed -n 's/^called //p' "$work/killed.txt") + 2 ))
+[ "$(field order)" = "$(grep '^order ' "$work/killed.txt")" ] || fail "the resumed game has another order"
+grep '^call ' "$work/killed.txt" >"$work/calls-before.txt"
+head -n "$(wc -l <"$work/calls-before.txt")" <(grep '^call ' "$record") | diff "$work/calls-before.txt" - \
+    || fail "the calls before the kill are not the first calls of the resumed game"
+[ "$(field interval)" = "interval 1000" ] || fail "the interval was not resumed: $(field interval)"
+echo "resumed: the same order, now $(called) calls"
+
+# 3. The desktop ends the program (TERM): it ends at once, status 0, the game kept.
+kill -TERM "$program_pid"
+status=0
+wait "$program_pid" || status=$?
+[ "$status" -eq 0 ] || fail "TERM ended the program with status $status"
+grep -q '^state playing$' "$record" || fail "TERM did not keep the game for resuming"
+cp "$record" "$work/termed.txt"
+
+# 4. No: a fresh game, kept at once; the host's Exit ends it for good.
+start_program "$program"
+answer_resume alt+n
+[ "$(called)" = 0 ] || fail "No did not start a fresh game (the record holds $(called) calls)"
+[ "$(field order)" != "$(grep '^order ' "$work/termed.txt")" ] || fail "No kept the old order"
+quit_program
+grep -q '^state ended$' "$record" || fail "Exit did not mark the game as ended"
+
+# 5. An ended game is not offered.
+start_program "$program"
+sleep 1.5
+if xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1; then
+    fail "a game the host ended was offered again"
+fi
+quit_program
+ls -la "$XDG_STATE_HOME/tabro-kalvor" | grep -q 'game.txt.new' && fail "a half-written record was left behind"
+echo "ok: killed and TERM-ed games resumed, No gives a fresh game, an ended game is not offered"
