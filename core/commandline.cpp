@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "ticket.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -23,8 +24,20 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
     const QCommandLineOption showVersion({QStringLiteral("v"), QStringLiteral("version")},
                                          QStringLiteral("Show the version and exit."));
+    const QCommandLineOption tickets(QStringLiteral("tickets"),
+                                     QStringLiteral("Print a book of <strips> strips of six tickets (1 to %1) to a PDF "
+                                                    "file, without a display.")
+                                         .arg(MaxPrintedStrips),
+                                     QStringLiteral("strips"));
+    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("The PDF file the tickets go to."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption paper(QStringLiteral("paper"), QStringLiteral("The tickets' paper: a4 or letter."),
+                                   QStringLiteral("size"));
     parser.addOption(help);
     parser.addOption(showVersion);
+    parser.addOption(tickets);
+    parser.addOption(output);
+    parser.addOption(paper);
     for (const char *name : QtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -64,6 +77,23 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         line.action = Version;
         line.text = QStringLiteral("%1 %2 (build %3)\n").arg(program, QLatin1String(version::Number),
                                                             QLatin1String(version::Build));
+    } else if (parser.isSet(tickets)) {
+        bool number = false;
+        line.strips = parser.value(tickets).toInt(&number);
+        if (!number || line.strips < 1 || line.strips > MaxPrintedStrips)
+            return error(QStringLiteral("--tickets takes a number of strips from 1 to %1, not '%2'")
+                             .arg(MaxPrintedStrips)
+                             .arg(parser.value(tickets)));
+        line.output = parser.value(output);
+        if (line.output.isEmpty())
+            return error(QStringLiteral("--tickets needs --output FILE.pdf"));
+        const QString size = parser.value(paper).toLower();
+        if (parser.isSet(paper) && size != QLatin1String("a4") && size != QLatin1String("letter"))
+            return error(QStringLiteral("--paper is a4 or letter, not '%1'").arg(parser.value(paper)));
+        line.letter = size == QLatin1String("letter");
+        line.action = Tickets;
+    } else if (parser.isSet(output) || parser.isSet(paper)) {
+        return error(QStringLiteral("--output and --paper go with --tickets"));
     }
     return line;
 }

@@ -6,11 +6,15 @@
 // What the command line asks for, decided before any window or display exists.
 struct CommandLine
 {
-    enum Action { Run, Help, Version, Error };
+    enum Action { Run, Help, Version, Error, Tickets };
 
     Action action = Run;
     QString text;   // what to print: the help, the version or the one-line error
     int status = 0; // the exit status when not running
+    // Tickets: a book of this many strips, printed to this PDF file on this paper.
+    int strips = 0;
+    QString output;
+    bool letter = false; // Letter paper rather than A4
 
     // Reads the arguments (the program's name first). Qt's own options, such as
     // -platform and -style, are accepted and left for the application to apply.

@@ -136,9 +136,9 @@ void Game::tmrRand_Timer()
         if (game.soundflag == 1)
             announce(n);
         called.push_back({game.callcount, n, clock()});
-        keepRecord();
         Q_EMIT numberCalled(n);
         Q_EMIT callsChanged();
+        keepRecord(); // last: the windows are drawn before the writing thread wakes
         if (game.callcount == GameState::Numbers) {
             if (ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "))) {
                 display();

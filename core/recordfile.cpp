@@ -117,10 +117,9 @@ void RecordFile::keep(const GameRecord &record)
 {
     if (!kept)
         return;
-    QByteArray bytes = record.text();
     {
         std::lock_guard<std::mutex> guard(lock);
-        pending = std::move(bytes);
+        pending = record;
         hasPending = true;
     }
     wake.notify_one();
@@ -133,9 +132,10 @@ void RecordFile::writeLoop()
         wake.wait(guard, [this] { return hasPending || stopping; });
         if (!hasPending)
             return; // stopping, with everything written
-        const QByteArray bytes = std::move(pending);
+        const GameRecord record = std::move(pending);
         hasPending = false;
         guard.unlock();
+        const QByteArray bytes = record.text();
         QString why;
         const bool written = write(bytes, why);
         if (!written && !failed) // said once until a write succeeds again

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gamerecord.h"
 #include "seams.h"
 
 #include <QByteArray>
@@ -29,7 +30,7 @@ public:
     // output and moved aside (".bad" added); one from a newer version is left in place,
     // and then this run keeps nothing, so as not to overwrite it.
     bool interrupted(GameRecord &record) override;
-    // Never waits for the disk: the record is handed to the writing thread.
+    // Never waits for the disk: the record is copied and handed to the writing thread.
     void keep(const GameRecord &record) override;
 
 private:
@@ -40,7 +41,7 @@ private:
     QString file;
     std::mutex lock;
     std::condition_variable wake;
-    QByteArray pending; // guarded by lock
+    GameRecord pending; // guarded by lock; made text on the writing thread
     bool hasPending = false; // guarded by lock
     bool stopping = false;   // guarded by lock
     bool kept = true;        // false after a newer record was found; window thread only

@@ -160,6 +160,7 @@ void TestMainWindow::openingAMenuWhileCallingPauses_data()
     QTest::addColumn<QString>("menu");
     QTest::newRow("Options") << QStringLiteral("mnuOptions");
     QTest::newRow("Help") << QStringLiteral("mnuHelp");
+    QTest::newRow("Game") << QStringLiteral("mnuGame");
 }
 
 void TestMainWindow::openingAMenuWhileCallingPauses()

@@ -1,5 +1,10 @@
 #include "windowrig.h"
 
+#include <QComboBox>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
 #include <QLabel>
 #include <QSlider>
 
@@ -38,6 +43,7 @@ private Q_SLOTS:
     void aboutGreetsWhileMutedWithLowerCaseWords();
     void aboutComesToTheFrontInsteadOfTwice();
     void windowsOpenCentredOnTheMainWindow();
+    void printTicketsMakesTheChosenBook();
 };
 
 void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
@@ -262,6 +268,28 @@ void TestWindows::windowsOpenCentredOnTheMainWindow()
                             static_cast<QWidget *>(rig.setTimeWindow())}) {
         QVERIFY((centreOf(window) - main).manhattanLength() <= 4);
     }
+}
+
+// Ctrl+P from the main window: five strips on Letter paper are three Letter pages.
+void TestWindows::printTicketsMakesTheChosenBook()
+{
+    WindowRig rig;
+    QTest::keyClick(&rig.window, Qt::Key_P, Qt::ControlModifier);
+    auto *dialog = rig.secondary<frmPrintTickets>("frmPrintTickets");
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    dialog->findChild<QSpinBox *>(QStringLiteral("spnStrips"))->setValue(5);
+    auto *paper = dialog->findChild<QComboBox *>(QStringLiteral("cboPaper"));
+    paper->setCurrentIndex(paper->findText(QStringLiteral("Letter")));
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("book.pdf"));
+    QVERIFY(dialog->saveAs(file));
+    QVERIFY(!rig.secondary<frmPrintTickets>("frmPrintTickets"));
+    QFile pdf(file);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(pdf.readAll());
+    QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type /Page\\b(?!s)"))), 3);
+    QVERIFY(text.contains(QStringLiteral("/MediaBox [0 0 612.000000 792.000000]")));
 }
 
 QTEST_MAIN(TestWindows)

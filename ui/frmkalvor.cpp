@@ -81,6 +81,7 @@ frmKalvor::~frmKalvor()
     delete about;
     delete hall;
     delete callsWindow;
+    delete printTickets;
 }
 
 void frmKalvor::buildControls()
@@ -158,10 +159,10 @@ void frmKalvor::changeEvent(QEvent *event)
 
 void frmKalvor::buildMenus()
 {
-    auto addItem = [this](QMenu *menu, const QString &name, const QString &caption, Qt::Key key) {
+    auto addItem = [this](QMenu *menu, const QString &name, const QString &caption, QKeySequence key) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(name);
-        action->setShortcut(QKeySequence(key));
+        action->setShortcut(key);
         // The keys work from the zoom, interval and information windows too, never past
         // an open question.
         action->setShortcutContext(Qt::ApplicationShortcut);
@@ -184,6 +185,8 @@ void frmKalvor::buildMenus()
     mnuGame = menuBar()->addMenu(tr("&Game"));
     mnuGame->setObjectName(QStringLiteral("mnuGame"));
     mnuCalls = addItem(mnuGame, QStringLiteral("mnuCalls"), tr("&Calls So Far"), Qt::Key_F5);
+    mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("&Print Tickets..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_P));
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -203,6 +206,7 @@ void frmKalvor::buildMenus()
     connect(mnuExit, &QAction::triggered, caller.get(), &Game::mnuExit_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKalvor::mnuAbout_Click);
     connect(mnuCalls, &QAction::triggered, this, &frmKalvor::mnuCalls_Click);
+    connect(mnuTickets, &QAction::triggered, this, &frmKalvor::mnuTickets_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -309,6 +313,15 @@ void frmKalvor::mnuCalls_Click()
     showOnTop(callsWindow);
 }
 
+void frmKalvor::mnuTickets_Click()
+{
+    if (!printTickets) {
+        printTickets = new frmPrintTickets(this);
+        printTickets->installEventFilter(this);
+    }
+    showOnTop(printTickets);
+}
+
 // A closed window is discarded; it is forgotten at once, so the next use makes a new one
 // even before the old one is gone.
 bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
@@ -324,6 +337,8 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
             hall = nullptr;
         else if (watched == callsWindow)
             callsWindow = nullptr;
+        else if (watched == printTickets)
+            printTickets = nullptr;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -2,6 +2,7 @@
 
 #include "frmabout.h"
 #include "frmcalls.h"
+#include "frmprinttickets.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "game.h"
@@ -53,6 +54,7 @@ public:
     void mnuHall_Click();
     void mnuAbout_Click();
     void mnuCalls_Click();
+    void mnuTickets_Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -89,6 +91,7 @@ private:
     QAction *mnuSep1;
     QAction *mnuExit;
     QAction *mnuCalls;
+    QAction *mnuTickets;
     QAction *mnuContents;
     QAction *mnuAbout;
 
@@ -98,6 +101,7 @@ private:
     QPointer<frmSetTime> setTime;
     QPointer<frmAbout> about;
     QPointer<frmCalls> callsWindow;
+    QPointer<frmPrintTickets> printTickets;
     QPointer<HallDisplay> hall;
     bool centred = false;
 };

@@ -10,6 +10,7 @@
 #include "oneinstance.h"
 #include "recordfile.h"
 #include "screenkeeper.h"
+#include "ticketsheet.h"
 #include "version.h"
 
 #include <QApplication>
@@ -123,6 +124,29 @@ void endOnSignals(Game &game, QObject *owner)
 }
 } // namespace
 
+namespace {
+// A book of tickets to a PDF file, with no display: the pages are drawn off screen.
+int printTickets(const CommandLine &line, int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Success prints nothing: the platform's notes about the desktop session are not the
+    // host's business here.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s: %s\n", version::Command, text.toLocal8Bit().constData());
+    });
+    QGuiApplication app(argc, argv);
+    QString why;
+    if (!ticketsheet::writePdf(line.output, ticketsheet::newBook(), line.strips,
+                               line.letter ? ticketsheet::Paper::Letter : ticketsheet::Paper::A4, why)) {
+        std::fprintf(stderr, "%s: cannot write the tickets to %s: %s\n", version::Command,
+                     line.output.toLocal8Bit().constData(), why.toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+} // namespace
+
 int runProgram(int argc, char *argv[])
 {
     // The command line is read before any display is opened, so --help works anywhere.
@@ -130,6 +154,8 @@ int runProgram(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine line = CommandLine::parse(arguments);
+    if (line.action == CommandLine::Tickets)
+        return printTickets(line, argc, argv);
     if (line.action != CommandLine::Run) {
         std::fputs(line.text.toLocal8Bit().constData(), line.action == CommandLine::Error ? stderr : stdout);
         return line.status;
