@@ -170,7 +170,83 @@ void Game::initialization()
 {
     ::initialization(game, random);
     called.clear();
+    won.clear();
     Q_EMIT callsChanged();
+    Q_EMIT prizesChanged();
+}
+
+std::vector<std::int16_t> Game::lastFive() const
+{
+    std::vector<std::int16_t> last;
+    for (auto call = called.rbegin(); call != called.rend() && last.size() < 5; ++call)
+        last.push_back(call->number);
+    return last;
+}
+
+void Game::setPrizes(prizes::Set chosen)
+{
+    for (const Win &win : won)
+        chosen = prizes::Set(chosen | prizes::bit(win.prize));
+    if (chosen == inPlay)
+        return;
+    inPlay = chosen;
+    keepRecord();
+    Q_EMIT prizesChanged();
+}
+
+prizes::Set Game::prizesLeft() const
+{
+    prizes::Set left = inPlay;
+    for (const Win &win : won)
+        left = prizes::Set(left & ~prizes::bit(win.prize));
+    return left;
+}
+
+void Game::claimStarted()
+{
+    if (ended)
+        return;
+    if (game.running == 1) {
+        game.running = 0;
+        controls.setStartCaption(StartCaption);
+    }
+    updateCalling();
+    if (!claiming) {
+        claiming = true;
+        Q_EMIT news(News::Claim);
+        Q_EMIT claimChanged(true);
+    }
+}
+
+void Game::claimEnded()
+{
+    if (!claiming)
+        return;
+    claiming = false;
+    Q_EMIT claimChanged(false);
+}
+
+std::vector<Verdict> Game::checkClaim(const ClaimTicket &ticket) const
+{
+    return ::checkClaim(ticket, inPlay, called, won);
+}
+
+std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket)
+{
+    std::vector<Win> accepted;
+    for (const Verdict &verdict : checkClaim(ticket)) {
+        if (verdict.kind != Verdict::Valid)
+            continue;
+        accepted.push_back({verdict.prize, ticket.label, verdict.completedAt, verdict.completedBy, clock()});
+    }
+    if (accepted.empty())
+        return accepted;
+    won.insert(won.end(), accepted.begin(), accepted.end());
+    keepRecord();
+    Q_EMIT prizesChanged();
+    for (const Win &win : accepted)
+        Q_EMIT prizeWon(win);
+    return accepted;
 }
 
 void Game::announce(std::int16_t n)
@@ -214,6 +290,8 @@ void Game::resume(const GameRecord &record)
     game.soundflag = record.soundflag;
     tmrRand.setInterval(record.interval);
     called = record.calls;
+    inPlay = record.prizes;
+    won = record.wins;
     for (const Call &call : called)
         board.marknumber(call.number);
     controls.setCalledText(plainNumberText(called.back().number));
@@ -222,6 +300,7 @@ void Game::resume(const GameRecord &record)
     updateCalling();
     Q_EMIT news(News::Resumed);
     Q_EMIT callsChanged();
+    Q_EMIT prizesChanged();
 }
 
 void Game::keepRecord(bool endedByHost)
@@ -236,6 +315,8 @@ void Game::keepRecord(bool endedByHost)
     record.soundflag = game.soundflag == 1 ? 1 : 0;
     record.ended = endedByHost;
     record.calls = called;
+    record.prizes = inPlay;
+    record.wins = won;
     keeper->keep(record);
 }
 

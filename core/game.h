@@ -1,5 +1,6 @@
 #pragma once
 
+#include "claims.h"
 #include "gamerecord.h"
 #include "gamestate.h"
 #include "randomsource.h"
@@ -26,7 +27,7 @@ public:
     static constexpr int ChosenIntervalSeconds = 2;
 
     // What a host who cannot see the window is told besides the numbers.
-    enum class News { Calling, Stopped, Paused, SoundOff, SoundOn, NewGame, Resumed };
+    enum class News { Calling, Stopped, Paused, SoundOff, SoundOn, NewGame, Resumed, Claim };
     Q_ENUM(News)
 
     Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
@@ -64,6 +65,25 @@ public:
     const GameState &state() const { return game; }
     // Every call of this game so far, in order.
     const std::vector<Call> &calls() const { return called; }
+    // The last five numbers called, the newest first.
+    std::vector<std::int16_t> lastFive() const;
+
+    // The prizes this game plays; a prize already won stays in play.
+    prizes::Set prizes() const { return inPlay; }
+    void setPrizes(prizes::Set chosen);
+    // The prizes won so far, in the order they were accepted.
+    const std::vector<Win> &wins() const { return won; }
+    // The prizes in play that nobody has won yet.
+    prizes::Set prizesLeft() const;
+
+    // A player claims: the calling stops at once until Start, and the room is told.
+    void claimStarted();
+    void claimEnded();
+    bool checkingClaim() const { return claiming; }
+    // Every prize in play judged on the ticket against the calls so far.
+    std::vector<Verdict> checkClaim(const ClaimTicket &ticket) const;
+    // Records as won every prize the ticket holds validly now; returns them.
+    std::vector<Win> acceptClaim(const ClaimTicket &ticket);
 
 Q_SIGNALS:
     // After a number has been shown, marked, counted and announced.
@@ -75,6 +95,12 @@ Q_SIGNALS:
     void news(Game::News what);
     // The calls of this game changed: one more, or a new or resumed game.
     void callsChanged();
+    // The prizes in play or won changed.
+    void prizesChanged();
+    // A prize was accepted as won.
+    void prizeWon(const Win &win);
+    // A claim is being checked, or no longer.
+    void claimChanged(bool checking);
 
 private:
     bool ask(const QString &prompt, const QString &title);
@@ -94,6 +120,9 @@ private:
     RandomSource &random;
     GameState game;
     std::vector<Call> called;
+    prizes::Set inPlay = prizes::Tambola;
+    std::vector<Win> won;
+    bool claiming = false;
     Keeper *keeper = nullptr;
     std::function<qint64()> clock;
     bool asking = false; // a modal question is open: ticks call nothing

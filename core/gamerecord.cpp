@@ -9,11 +9,16 @@
 //   state playing                  (or: ended)
 //   interval 1200                  (milliseconds, 1000 to 5000)
 //   sound 1                        (1 on, 0 off)
+//   prizes early-five top-line ... (the prizes in play, in their order; "prizes" alone: none)
 //   next 4                         (the position of the next call, 1 to 91)
 //   called 3                       (numbers called, 0 to 90: next - 1)
 //   order 12 45 7 ... 33           (the 90 numbers in the order they are called)
 //   call 1 12 2026-12-09T20:15:03.120Z   (one line a call: position, number, UTC time)
 //   ...
+//   won top-line 31 45 2026-12-09T20:16:03.000Z 8QB-2222-V
+//                                  (one line a prize won: the prize, the call's position and
+//                                   number, when it was accepted, the ticket's code or
+//                                   "typed:" and its numbers)
 //   end
 //
 // A record is read only whole: a missing "end" line is a torn or truncated file.
@@ -48,6 +53,12 @@ QByteArray GameRecord::text() const
     out += ended ? "state ended\n" : "state playing\n";
     out += "interval " + QByteArray::number(interval) + '\n';
     out += "sound " + QByteArray::number(soundflag == 1 ? 1 : 0) + '\n';
+    out += "prizes";
+    for (int i = 0; i < PrizeCount; ++i) {
+        if (prizes & prizes::bit(Prize(i)))
+            out += ' ' + prizes::key(Prize(i)).toLatin1();
+    }
+    out += '\n';
     out += "next " + QByteArray::number(callpos) + '\n';
     out += "called " + QByteArray::number(callcount) + '\n';
     out += "order";
@@ -57,6 +68,9 @@ QByteArray GameRecord::text() const
     for (const Call &call : calls)
         out += "call " + QByteArray::number(call.position) + ' ' + QByteArray::number(call.number) + ' '
             + timeText(call.time) + '\n';
+    for (const Win &win : wins)
+        out += "won " + prizes::key(win.prize).toLatin1() + ' ' + QByteArray::number(win.position) + ' '
+            + QByteArray::number(win.number) + ' ' + timeText(win.time) + ' ' + win.ticket.toLatin1() + '\n';
     out += "end\n";
     return out;
 }
@@ -113,6 +127,20 @@ GameRecord::Reading GameRecord::read(const QByteArray &text, GameRecord &record,
     if (!number("sound", 0, 1, sound))
         return damaged(QStringLiteral("no sound switch"));
     r.soundflag = std::int16_t(sound);
+    QByteArray prizeText;
+    if (lines.value(at) == "prizes")
+        ++at; // none in play
+    else if (!field("prizes", prizeText))
+        return damaged(QStringLiteral("no prizes"));
+    r.prizes = 0;
+    for (const QByteArray &key : prizeText.split(' ')) {
+        Prize prize;
+        if (key.isEmpty())
+            continue;
+        if (!prizes::fromKey(key, prize) || (r.prizes & prizes::bit(prize)))
+            return damaged(QStringLiteral("an unknown prize '%1'").arg(QString::fromLatin1(key)));
+        r.prizes = prizes::Set(r.prizes | prizes::bit(prize));
+    }
     if (!number("next", 1, GameState::Numbers + 1, r.callpos))
         return damaged(QStringLiteral("a position past 90"));
     if (!number("called", 0, GameState::Numbers, r.callcount) || r.callcount != r.callpos - 1)
@@ -149,6 +177,25 @@ GameRecord::Reading GameRecord::read(const QByteArray &text, GameRecord &record,
         if (!when.isValid() || timeText(when.toMSecsSinceEpoch()) != parts[2])
             return damaged(QStringLiteral("call %1 has no time").arg(position));
         r.calls.push_back({p, std::int16_t(n), when.toMSecsSinceEpoch()});
+    }
+    QByteArray wonText;
+    while (field("won", wonText)) {
+        const QList<QByteArray> parts = wonText.split(' ');
+        Win win;
+        int p = 0;
+        int n = 0;
+        if (parts.size() != 5 || !prizes::fromKey(parts[0], win.prize) || !(r.prizes & prizes::bit(win.prize))
+            || !wholeNumber(parts[1], p) || p < 1 || p > r.callcount || !wholeNumber(parts[2], n)
+            || n != r.callorder[p] || parts[4].isEmpty())
+            return damaged(QStringLiteral("a prize won that does not match the game"));
+        const QDateTime when = QDateTime::fromString(QString::fromLatin1(parts[3]), Qt::ISODateWithMs);
+        if (!when.isValid() || timeText(when.toMSecsSinceEpoch()) != parts[3])
+            return damaged(QStringLiteral("a prize won with no time"));
+        win.position = p;
+        win.number = std::int16_t(n);
+        win.time = when.toMSecsSinceEpoch();
+        win.ticket = QString::fromLatin1(parts[4]);
+        r.wins.push_back(win);
     }
     if (at != lines.size())
         return damaged(QStringLiteral("more calls listed than counted"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gamestate.h"
+#include "prize.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,7 +36,9 @@ struct GameRecord
     int interval = 1200; // milliseconds
     std::int16_t soundflag = 1;
     bool ended = false; // by the host: No to the continue question or Yes to Exit
+    prizes::Set prizes = prizes::Tambola; // the prizes this game plays
     std::vector<Call> calls;
+    std::vector<Win> wins; // in the order they were accepted
 
     // A game the host may be offered to resume: numbers called, more to come, not ended.
     bool inProgress() const { return !ended && callcount >= 1 && callcount < GameState::Numbers; }

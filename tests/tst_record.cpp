@@ -24,6 +24,8 @@ GameRecord threeCalls()
     record.soundflag = 0;
     const qint64 t0 = 1796847303120; // 2026-12-09T20:15:03.120Z
     record.calls = {{1, 90, t0}, {2, 89, t0 + 2000}, {3, 88, t0 + 4001}};
+    record.prizes = prizes::bit(Prize::EarlyFive) | prizes::bit(Prize::FullHouse);
+    record.wins = {{Prize::EarlyFive, QStringLiteral("8QB-2222-V"), 3, 88, t0 + 9000}};
     return record;
 }
 
@@ -46,6 +48,7 @@ int writeForever(const char *folder)
     GameRecord a = threeCalls();
     GameRecord b = a;
     b.calls.pop_back();
+    b.wins.clear();
     b.callcount = 2;
     b.callpos = 3;
     RecordFile keeper(QString::fromLocal8Bit(folder));
@@ -79,12 +82,14 @@ void TestRecord::recordReadsBackAsWrittenInAFixedForm()
                                 "state playing\n"
                                 "interval 2000\n"
                                 "sound 0\n"
+                                "prizes early-five full-house\n"
                                 "next 4\n"
                                 "called 3\n"
         + order + "\n"
                   "call 1 90 2026-12-09T20:15:03.120Z\n"
                   "call 2 89 2026-12-09T20:15:05.120Z\n"
                   "call 3 88 2026-12-09T20:15:07.121Z\n"
+                  "won early-five 3 88 2026-12-09T20:15:12.120Z 8QB-2222-V\n"
                   "end\n";
     QCOMPARE(record.text(), expected);
 
@@ -93,6 +98,7 @@ void TestRecord::recordReadsBackAsWrittenInAFixedForm()
     QCOMPARE(GameRecord::read(expected, read, why), GameRecord::Reading::Read);
     QCOMPARE(read.text(), expected);
     QVERIFY(read.calls == record.calls);
+    QVERIFY(read.wins == record.wins);
     QVERIFY(read.inProgress());
 
     QTemporaryDir home;
@@ -131,6 +137,9 @@ void TestRecord::damagedRecordIsRefusedAndMovedAside_data()
                                   << "2 calls listed, 3 counted";
     QTest::newRow("a time that is none") << QByteArray(good).replace("20:15:05.120Z", "25:99:05.120Z") << "time";
     QTest::newRow("interval out of range") << QByteArray(good).replace("interval 2000", "interval 0") << "interval";
+    QTest::newRow("unknown prize") << QByteArray(good).replace("prizes early-five", "prizes bingo") << "prize";
+    QTest::newRow("prize won at no call") << QByteArray(good).replace("won early-five 3 88", "won early-five 3 45")
+                                          << "does not match";
     QTest::newRow("folder") << QByteArray("folder") << "folder";
 }
 

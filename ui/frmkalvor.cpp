@@ -358,7 +358,7 @@ void frmKalvor::tellNews(Game::News what)
     // In the order of Game::News.
     static const char *const words[] = {QT_TR_NOOP("Calling"), QT_TR_NOOP("Stopped"), QT_TR_NOOP("Paused"),
                                         QT_TR_NOOP("Sound off"), QT_TR_NOOP("Sound on"), QT_TR_NOOP("New game"),
-                                        QT_TR_NOOP("Game resumed")};
+                                        QT_TR_NOOP("Game resumed"), QT_TR_NOOP("Checking a claim")};
     readerNews->tell(tr(words[int(what)]));
 }
 

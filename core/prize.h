@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+// The prizes a game can play, in the order a host reads them.
+enum class Prize : std::uint8_t {
+    EarlyFive,   // any five of the ticket's numbers
+    TopLine,     // the five numbers of the top row
+    MiddleLine,
+    BottomLine,
+    FourCorners, // the first and last numbers of the top and bottom rows
+    OneLine,     // any row
+    TwoLines,    // any two rows
+    FullHouse,   // all fifteen
+    SecondFullHouse,
+    ThirdFullHouse,
+};
+constexpr int PrizeCount = 10;
+
+namespace prizes {
+using Set = std::uint16_t; // one bit a prize, bit i for Prize(i)
+
+constexpr Set bit(Prize prize) { return Set(1u << unsigned(prize)); }
+constexpr Set Tambola = bit(Prize::EarlyFive) | bit(Prize::TopLine) | bit(Prize::MiddleLine)
+    | bit(Prize::BottomLine) | bit(Prize::FourCorners) | bit(Prize::FullHouse);
+constexpr Set NinetyBall = bit(Prize::OneLine) | bit(Prize::TwoLines) | bit(Prize::FullHouse);
+
+QString name(Prize prize);       // "Early Five"
+QString key(Prize prize);        // "early-five", as the record writes it
+bool fromKey(const QByteArray &key, Prize &prize);
+} // namespace prizes
+
+// A prize won: by which ticket, at which call (position and number) and when.
+struct Win
+{
+    Prize prize = Prize::FullHouse;
+    QString ticket; // the ticket's code, or "typed:4,17,23" for a ticket from elsewhere
+    int position = 0;
+    std::int16_t number = 0;
+    qint64 time = 0;
+
+    bool operator==(const Win &other) const
+    {
+        return prize == other.prize && ticket == other.ticket && position == other.position
+            && number == other.number && time == other.time;
+    }
+};
+
