@@ -175,6 +175,15 @@ void Game::initialization()
     Q_EMIT prizesChanged();
 }
 
+Game::Run Game::run() const
+{
+    if (calling)
+        return Run::Calling;
+    if (game.running == 1 || asking)
+        return Run::Paused;
+    return game.callcount == 0 ? Run::Waiting : Run::Stopped;
+}
+
 std::vector<std::int16_t> Game::lastFive() const
 {
     std::vector<std::int16_t> last;
@@ -327,6 +336,7 @@ bool Game::ask(const QString &prompt, const QString &title)
     updateCalling();
     const bool yes = question.askYesNo(prompt, title);
     asking = false;
+    Q_EMIT questionClosed();
     return yes;
 }
 

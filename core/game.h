@@ -63,6 +63,10 @@ public:
     void setInterval(int seconds);
 
     const GameState &state() const { return game; }
+    // Where the calling stands, as the room is told: no call yet in this game, calling,
+    // stopped by the host, or paused by a menu or a question.
+    enum class Run { Waiting, Calling, Stopped, Paused };
+    Run run() const;
     // Every call of this game so far, in order.
     const std::vector<Call> &calls() const { return called; }
     // The last five numbers called, the newest first.
@@ -101,6 +105,8 @@ Q_SIGNALS:
     void prizeWon(const Win &win);
     // A claim is being checked, or no longer.
     void claimChanged(bool checking);
+    // A question was answered and is gone from the screen.
+    void questionClosed();
 
 private:
     bool ask(const QString &prompt, const QString &title);

@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 // The icons live in a static library; the resources must be pulled in by name.
 static void loadResources()
@@ -48,19 +49,36 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
     connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
-    // The hall's display is one more view of the game: drawn anew at every call and new game.
-    auto redrawHall = [this] {
-        if (hall)
-            hall->update();
-    };
-    connect(caller.get(), &Game::numberCalled, this, redrawHall);
-    connect(caller.get(), &Game::news, this, redrawHall);
-    auto replaceHall = [this] {
+    // The hall's display follows the game itself; here it is only placed again when the
+    // screens change, once they have settled (a projector plugged in comes in bursts).
+    hallPlacing.setSingleShot(true);
+    hallPlacing.setInterval(700);
+    connect(&hallPlacing, &QTimer::timeout, this, [this] {
         if (hall)
             hall->place(screen());
+    });
+    auto watchScreen = [this](QScreen *added) {
+        connect(added, &QScreen::geometryChanged, &hallPlacing, qOverload<>(&QTimer::start));
     };
-    connect(qApp, &QGuiApplication::screenAdded, this, replaceHall);
-    connect(qApp, &QGuiApplication::screenRemoved, this, replaceHall);
+    for (QScreen *each : QGuiApplication::screens())
+        watchScreen(each);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen *added) {
+        watchScreen(added);
+        hallPlacing.start();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, &hallPlacing, qOverload<>(&QTimer::start));
+    // Alone on the host's screen, the display comes back in front once a question or a
+    // window of the host's is done with.
+    connect(caller.get(), &Game::questionClosed, this, &frmKalvor::hallForward);
+    auto *nextScreen = new QAction(this);
+    nextScreen->setObjectName(QStringLiteral("mnuHallNext"));
+    nextScreen->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F11));
+    nextScreen->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(nextScreen);
+    connect(nextScreen, &QAction::triggered, this, [this] {
+        if (hall)
+            hall->placeNext(screen());
+    });
 
     // Fixed single border: the client area is the designed size, the menu bar above it.
     adjustSize();
@@ -82,6 +100,8 @@ frmKalvor::~frmKalvor()
     delete hall;
     delete callsWindow;
     delete printTickets;
+    delete prizesWindow;
+    delete claim;
 }
 
 void frmKalvor::buildControls()
@@ -184,8 +204,10 @@ void frmKalvor::buildMenus()
     // The game's own record and, later, its prizes and claims.
     mnuGame = menuBar()->addMenu(tr("&Game"));
     mnuGame->setObjectName(QStringLiteral("mnuGame"));
-    mnuCalls = addItem(mnuGame, QStringLiteral("mnuCalls"), tr("&Calls So Far"), Qt::Key_F5);
-    mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("&Print Tickets..."),
+    mnuPrizes = addItem(mnuGame, QStringLiteral("mnuPrizes"), tr("&Prizes..."), QKeySequence());
+    mnuClaim = addItem(mnuGame, QStringLiteral("mnuClaim"), tr("Check a &Claim..."), Qt::Key_F9);
+    mnuCalls = addItem(mnuGame, QStringLiteral("mnuCalls"), tr("Calls &So Far"), Qt::Key_F5);
+    mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("Print &Tickets..."),
                          QKeySequence(Qt::CTRL | Qt::Key_P));
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -207,6 +229,8 @@ void frmKalvor::buildMenus()
     connect(mnuAbout, &QAction::triggered, this, &frmKalvor::mnuAbout_Click);
     connect(mnuCalls, &QAction::triggered, this, &frmKalvor::mnuCalls_Click);
     connect(mnuTickets, &QAction::triggered, this, &frmKalvor::mnuTickets_Click);
+    connect(mnuPrizes, &QAction::triggered, this, &frmKalvor::mnuPrizes_Click);
+    connect(mnuClaim, &QAction::triggered, this, &frmKalvor::mnuClaim_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -290,7 +314,7 @@ void frmKalvor::mnuHall_Click()
         hall->close();
         return;
     }
-    hall = new HallDisplay(caller->state(), [this] { cmdStart->click(); }, this);
+    hall = new HallDisplay(*caller, [this] { cmdStart->click(); }, this);
     hall->installEventFilter(this);
     hall->place(screen());
 }
@@ -322,11 +346,33 @@ void frmKalvor::mnuTickets_Click()
     showOnTop(printTickets);
 }
 
+void frmKalvor::mnuPrizes_Click()
+{
+    if (!prizesWindow) {
+        prizesWindow = new frmPrizes(*caller, this);
+        prizesWindow->installEventFilter(this);
+    }
+    showOnTop(prizesWindow);
+}
+
+// A claim stops the calling at once, wherever the host's keys are.
+void frmKalvor::mnuClaim_Click()
+{
+    caller->claimStarted();
+    if (!claim) {
+        claim = new frmClaim(*caller, this);
+        claim->installEventFilter(this);
+    }
+    showOnTop(claim);
+}
+
 // A closed window is discarded; it is forgotten at once, so the next use makes a new one
 // even before the old one is gone.
 bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close) {
+        if (watched != hall)
+            QTimer::singleShot(0, this, &frmKalvor::hallForward);
         if (watched == zoom)
             zoom = nullptr;
         else if (watched == setTime)
@@ -339,6 +385,10 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
             callsWindow = nullptr;
         else if (watched == printTickets)
             printTickets = nullptr;
+        else if (watched == prizesWindow)
+            prizesWindow = nullptr;
+        else if (watched == claim)
+            claim = nullptr;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -380,6 +430,12 @@ void frmKalvor::showEvent(QShowEvent *event)
         move(area.topLeft());
     else
         move(area.center() - frameGeometry().center() + pos());
+}
+
+void frmKalvor::hallForward()
+{
+    if (hall)
+        hall->comeForward();
 }
 
 // Escape closes the hall's display from the host's window too, where the keys stay while

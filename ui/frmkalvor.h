@@ -2,6 +2,8 @@
 
 #include "frmabout.h"
 #include "frmcalls.h"
+#include "frmclaim.h"
+#include "frmprizes.h"
 #include "frmprinttickets.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
@@ -10,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
@@ -55,6 +58,8 @@ public:
     void mnuAbout_Click();
     void mnuCalls_Click();
     void mnuTickets_Click();
+    void mnuPrizes_Click();
+    void mnuClaim_Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -69,6 +74,8 @@ private:
     void colourCaptions();
     frmZoom *zoomWindowCreated();
     void showOnTop(QWidget *window);
+    // The hall's display in front again, when it shares the host's screen.
+    void hallForward();
     // Tells a screen reader the number just called, or what the host just changed.
     void tellReader(int n);
     void tellNews(Game::News what);
@@ -92,6 +99,8 @@ private:
     QAction *mnuExit;
     QAction *mnuCalls;
     QAction *mnuTickets;
+    QAction *mnuPrizes;
+    QAction *mnuClaim;
     QAction *mnuContents;
     QAction *mnuAbout;
 
@@ -102,6 +111,9 @@ private:
     QPointer<frmAbout> about;
     QPointer<frmCalls> callsWindow;
     QPointer<frmPrintTickets> printTickets;
+    QPointer<frmPrizes> prizesWindow;
+    QPointer<frmClaim> claim;
     QPointer<HallDisplay> hall;
     bool centred = false;
+    QTimer hallPlacing;
 };

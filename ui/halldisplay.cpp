@@ -1,5 +1,6 @@
 #include "halldisplay.h"
 
+#include "game.h"
 #include "look.h"
 
 #include <QGuiApplication>
@@ -11,22 +12,164 @@
 #include <array>
 
 namespace {
-// Uncalled numbers: readable on the peach from the back of the hall, yet quieter than
-// the purple of the called ones.
-const QColor Uncalled{110, 90, 75};
-// Behind a called number, so the marks read as a pattern across the room.
-const QColor CalledGround{238, 204, 238};
+// A lit board, as flashboards are: the numbers not yet called are dim on a dark ground,
+// the called ones lit, the program's purple on its peach, and the one just called lit
+// apart in yellow until the next call. A projector cannot show black, and a lit hall
+// washes out its darks, so what reads from the back is the light: the pattern of lit
+// cells carries across the room even where the digits cannot be read.
+const QColor Backdrop{24, 16, 28};
+const QColor DarkCell{40, 28, 44};
+const QColor DimDigit{160, 150, 165};   // 5.9:1 on the dark cell
+const QColor LitCell = look::Peach;      // with the purple: 7.6:1
+const QColor LitDigit = look::Purple;
+const QColor JustCalled{255, 204, 0};    // with black: 13.9:1
+const QColor JustCalledDigit{0, 0, 0};
+const QColor Words{235, 225, 240};       // the count, the last five, the state and prizes
+constexpr int BannerMs = 8000;
+constexpr qreal CellGap = 0.06; // between two cells' grounds, a share of a cell
 
-QFont sized(qreal pixels, bool underline = false)
+QFont pixelFont(qreal pixels)
 {
     QFont font = look::arialBold(12);
     font.setPixelSize(std::max(1, int(pixels)));
-    font.setUnderline(underline);
     return font;
+}
+
+// The largest font whose ink for `sample` fits within `fill` of the box's width and
+// `fillHeight` of its height.
+QFont fitted(const QString &sample, const QSizeF &box, qreal fill, qreal fillHeight = -1)
+{
+    if (fillHeight < 0)
+        fillHeight = fill;
+    const QFont probe = pixelFont(200);
+    const QRectF ink = QFontMetricsF(probe).tightBoundingRect(sample);
+    qreal pixels = 200 * std::min(box.width() * fill / ink.width(), box.height() * fillHeight / ink.height());
+    QFont font = pixelFont(pixels);
+    // Hinting can make a size's ink a pixel larger than scaling says.
+    while (pixels > 2) {
+        const QRectF real = QFontMetricsF(font).tightBoundingRect(sample);
+        if (real.width() <= box.width() * fill && real.height() <= box.height() * fillHeight)
+            break;
+        pixels -= 1;
+        font = pixelFont(pixels);
+    }
+    return font;
+}
+
+// Text that may wrap, at the largest size at which it fits its box.
+void drawFitted(QPainter &painter, const QRectF &box, const QString &text, qreal largest)
+{
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    for (qreal pixels = largest; pixels > 4; pixels *= 0.92) {
+        const QFont font = pixelFont(pixels);
+        const QRectF needed = QFontMetricsF(font).boundingRect(box, flags, text);
+        if (needed.width() <= box.width() && needed.height() <= box.height()) {
+            painter.setFont(font);
+            painter.drawText(box, flags, text);
+            return;
+        }
+    }
+}
+
+// The places a display can fill: a screen that spans others is left out, and screens
+// that overlap each other (mirrors) are one place, the largest of them.
+QList<QRect> placesOf(const QList<QScreen *> &screens)
+{
+    QList<QRect> rects;
+    for (const QScreen *screen : screens)
+        rects << screen->geometry();
+    QList<QRect> kept;
+    for (const QRect &rect : rects) {
+        const bool spans = std::any_of(rects.begin(), rects.end(), [&rect](const QRect &other) {
+            return other != rect && rect.contains(other);
+        });
+        if (!spans)
+            kept << rect;
+    }
+    QList<QRect> places;
+    for (const QRect &rect : kept) {
+        auto same = std::find_if(places.begin(), places.end(), [&rect](const QRect &place) { return place.intersects(rect); });
+        if (same == places.end())
+            places << rect;
+        else if (rect.width() * rect.height() > same->width() * same->height())
+            *same = rect;
+    }
+    std::sort(places.begin(), places.end(), [](const QRect &a, const QRect &b) {
+        return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y();
+    });
+    return places;
+}
+
+int placeOf(const QList<QRect> &places, const QScreen *screen)
+{
+    if (!screen)
+        return -1;
+    const QPoint centre = screen->geometry().center();
+    for (int i = 0; i < places.size(); ++i) {
+        if (places[i].contains(centre))
+            return i;
+    }
+    return -1;
 }
 } // namespace
 
-HallDisplay::HallDisplay(const GameState &game, std::function<void()> startStop, QWidget *owner)
+HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
+{
+    Layout l;
+    const qreal w = screen.width();
+    const qreal h = screen.height();
+    const qreal m = 0.025 * std::min(w, h);
+    l.wide = w >= 1.5 * h;
+    if (l.wide) {
+        // The board on the right, nine rows in the whole height; the number's column gets
+        // what is left, a third of the width on 16:9.
+        const qreal boardWidth = 0.66 * w - m;
+        l.board = QRectF(w - m - boardWidth, m, boardWidth, h - 2 * m);
+        const QRectF left(m, m, w - boardWidth - 3 * m, h - 2 * m);
+        const qreal y = left.top();
+        const qreal lh = left.height();
+        l.number = QRectF(left.left(), y, left.width(), 0.52 * lh);
+        l.count = QRectF(left.left(), y + 0.53 * lh, left.width(), 0.09 * lh);
+        l.lastFive = QRectF(left.left(), y + 0.63 * lh, left.width(), 0.09 * lh);
+        l.status = QRectF(left.left(), y + 0.74 * lh, left.width(), 0.1 * lh);
+        l.prizes = QRectF(left.left(), y + 0.85 * lh, left.width(), 0.15 * lh);
+    } else {
+        // The board across the whole width below, its rows no taller than the room needs
+        // to read them; the number and the words share the band above.
+        const qreal boardWidth = w - 2 * m;
+        const qreal cellHeight = std::min(0.8 * boardWidth / 10, 0.07 * h);
+        const qreal boardHeight = 9 * cellHeight;
+        l.board = QRectF(m, h - m - boardHeight, boardWidth, boardHeight);
+        const QRectF band(m, m, boardWidth, l.board.top() - 2 * m);
+        if (band.height() > 0.6 * band.width()) {
+            // Tall: the number on top across the width, the words below it.
+            const qreal bh = band.height();
+            l.number = QRectF(band.left(), band.top(), band.width(), 0.58 * bh);
+            l.count = QRectF(band.left(), band.top() + 0.6 * bh, band.width() / 2, 0.12 * bh);
+            l.lastFive = QRectF(band.center().x(), band.top() + 0.6 * bh, band.width() / 2, 0.12 * bh);
+            l.status = QRectF(band.left(), band.top() + 0.74 * bh, band.width(), 0.1 * bh);
+            l.prizes = QRectF(band.left(), band.top() + 0.85 * bh, band.width(), 0.15 * bh);
+        } else {
+            const qreal split = 0.45 * band.width();
+            const qreal bh = band.height();
+            const QRectF words(band.left() + split, band.top(), band.width() - split, bh);
+            l.number = QRectF(band.left(), band.top(), split, bh);
+            l.count = QRectF(words.left(), words.top(), words.width(), 0.2 * bh);
+            l.lastFive = QRectF(words.left(), words.top() + 0.22 * bh, words.width(), 0.2 * bh);
+            l.status = QRectF(words.left(), words.top() + 0.44 * bh, words.width(), 0.22 * bh);
+            l.prizes = QRectF(words.left(), words.top() + 0.68 * bh, words.width(), 0.32 * bh);
+        }
+    }
+    l.cell = QSizeF(l.board.width() / 10, l.board.height() / 9);
+    l.numberFont = fitted(QStringLiteral("88"), l.number.size(), 0.92);
+    l.countFont = fitted(QStringLiteral("Calls: 88"), l.count.size(), 0.9);
+    // The digits fill most of a cell's ground, inside the gaps between the cells.
+    const qreal gap = CellGap * std::min(l.cell.width(), l.cell.height());
+    l.boardFont = fitted(QStringLiteral("88"), l.cell - QSizeF(gap, gap), 0.92, 0.86);
+    return l;
+}
+
+HallDisplay::HallDisplay(const Game &game, std::function<void()> startStop, QWidget *owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
     , game(game)
     , startStop(std::move(startStop))
@@ -36,33 +179,79 @@ HallDisplay::HallDisplay(const GameState &game, std::function<void()> startStop,
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::BlankCursor);
+    bannerTimer.setSingleShot(true);
+    connect(&bannerTimer, &QTimer::timeout, this, [this] {
+        banner.clear();
+        update();
+    });
+    auto redraw = [this] { update(); };
+    connect(&game, &Game::numberCalled, this, redraw);
+    connect(&game, &Game::news, this, redraw);
+    connect(&game, &Game::callingChanged, this, redraw);
+    connect(&game, &Game::prizesChanged, this, redraw);
+    connect(&game, &Game::claimChanged, this, redraw);
+    connect(&game, &Game::prizeWon, this, &HallDisplay::showWin);
+}
+
+void HallDisplay::showWin(const Win &win)
+{
+    const QString ticket = win.ticket.startsWith(QLatin1String("typed:")) ? tr("a ticket") : win.ticket;
+    banner = tr("%1 won: %2").arg(prizes::name(win.prize), ticket);
+    bannerTimer.start(BannerMs);
+    update();
 }
 
 void HallDisplay::place(const QScreen *hostScreen)
 {
-    const QScreen *best = nullptr;
-    for (QScreen *candidate : QGuiApplication::screens()) {
-        if (candidate == hostScreen)
+    const QList<QRect> places = placesOf(QGuiApplication::screens());
+    const int host = placeOf(places, hostScreen);
+    int best = -1;
+    for (int i = 0; i < places.size(); ++i) {
+        if (i == host)
             continue;
-        const QSize size = candidate->geometry().size();
-        if (!best || size.width() * size.height() > best->geometry().width() * best->geometry().height())
-            best = candidate;
+        if (best < 0 || places[i].width() * places[i].height() > places[best].width() * places[best].height())
+            best = i;
     }
-    const bool shared = best == nullptr;
-    if (shared)
-        best = hostScreen ? hostScreen : QGuiApplication::primaryScreen();
+    if (best < 0)
+        best = host >= 0 ? host : 0;
+    chosen = best;
+    if (!places.isEmpty())
+        fillPlace(places[best], best == host || host < 0);
+}
+
+void HallDisplay::placeNext(const QScreen *hostScreen)
+{
+    const QList<QRect> places = placesOf(QGuiApplication::screens());
+    if (places.isEmpty())
+        return;
+    const int current = std::max(0, int(std::find(places.begin(), places.end(), geometry()) - places.begin()));
+    chosen = (current + 1) % int(places.size());
+    fillPlace(places[chosen], chosen == placeOf(places, hostScreen));
+}
+
+void HallDisplay::fillPlace(const QRect &where, bool withHost)
+{
+    shared = withHost;
     // On a screen of its own the host's window keeps the keys; on the host's screen the
     // display covers that window, so it takes them.
     setAttribute(Qt::WA_ShowWithoutActivating, !shared);
     setWindowFlag(Qt::WindowDoesNotAcceptFocus, !shared);
-    setGeometry(best->geometry());
+    // A full-screen window keeps its screen through a move; it is made normal first.
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
+    setGeometry(where);
     // Not showFullScreen(), which would also take the focus.
     setWindowState(windowState() | Qt::WindowFullScreen);
     show();
-    if (shared) {
-        raise();
-        activateWindow();
-    }
+    if (shared)
+        comeForward();
+}
+
+void HallDisplay::comeForward()
+{
+    if (!shared || !isVisible())
+        return;
+    raise();
+    activateWindow();
 }
 
 void HallDisplay::keyPressEvent(QKeyEvent *event)
@@ -79,51 +268,81 @@ void HallDisplay::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(rect(), look::Peach);
-    const qreal h = height();
-    const qreal w = width();
-    const int called = std::clamp(game.callcount, 0, GameState::Numbers);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect(), Backdrop);
+    const Layout l = Layout::of(size());
+    const std::vector<Call> &calls = game.calls();
 
-    // Left: the number just called, the count, the last five.
-    const QRectF left(0.02 * w, 0.04 * h, 0.36 * w, 0.92 * h);
-    painter.setPen(look::Purple);
-    if (called > 0) {
-        painter.setFont(sized(0.5 * h));
-        painter.drawText(QRectF(left.left(), left.top(), left.width(), 0.56 * h), Qt::AlignCenter,
-                         QString::number(game.callorder[called]));
+    if (!calls.empty()) {
+        painter.setPen(LitCell);
+        painter.setFont(l.numberFont);
+        painter.drawText(l.number, Qt::AlignCenter, QString::number(calls.back().number));
+        painter.setPen(Words);
+        painter.setFont(l.countFont);
+        painter.drawText(l.count, Qt::AlignCenter, tr("Calls: %1").arg(calls.size()));
+        QStringList last;
+        const std::vector<std::int16_t> five = game.lastFive();
+        for (std::size_t k = 1; k < five.size(); ++k) // the newest is the big number
+            last << QString::number(five[k]);
+        if (!last.isEmpty()) {
+            painter.setFont(fitted(QStringLiteral("88  88  88  88"), l.lastFive.size(), 0.9));
+            painter.drawText(l.lastFive, Qt::AlignCenter, last.join(QStringLiteral("  ")));
+        }
     }
-    painter.setFont(sized(0.07 * h));
-    painter.drawText(QRectF(left.left(), 0.62 * h, left.width(), 0.1 * h), Qt::AlignCenter,
-                     tr("Calls: %1").arg(called));
-    QStringList last;
-    for (int k = called; k >= 1 && k > called - 5; --k)
-        last << QString::number(game.callorder[k]);
-    painter.setFont(sized(0.065 * h));
-    painter.drawText(QRectF(left.left(), 0.76 * h, left.width(), 0.1 * h), Qt::AlignCenter, last.join(QStringLiteral("  ")));
 
-    // Right: the board, nine rows of ten.
-    std::array<bool, GameState::Numbers + 1> marked{};
-    for (int k = 1; k <= called; ++k)
-        marked[std::size_t(game.callorder[k])] = true;
-    const qreal cell = std::min(0.58 * w / 10, 0.92 * h / 9);
-    const QPointF origin(0.4 * w + (0.58 * w - 10 * cell) / 2, (h - 9 * cell) / 2);
-    const QFont plain = sized(0.5 * cell);
-    const QFont mark = sized(0.5 * cell, true);
-    for (int n = 1; n <= GameState::Numbers; ++n) {
-        if (marked[std::size_t(n)])
-            painter.fillRect(QRectF(origin + QPointF((n - 1) % 10 * cell, (n - 1) / 10 * cell), QSizeF(cell, cell)),
-                             CalledGround);
+    // The state of the game, in a few words; a prize just won takes its place for a while.
+    QString state;
+    if (!banner.isEmpty()) {
+        state = banner;
+    } else if (game.checkingClaim()) {
+        state = tr("Checking a claim");
+    } else {
+        switch (game.run()) {
+        case Game::Run::Waiting:
+            state = tr("New game: waiting for the first call");
+            break;
+        case Game::Run::Calling:
+            break;
+        case Game::Run::Stopped:
+            state = tr("Stopped");
+            break;
+        case Game::Run::Paused:
+            state = tr("Paused");
+            break;
+        }
+        if (game.state().soundflag != 1)
+            state = state.isEmpty() ? tr("Sound off") : tr("%1 · Sound off").arg(state);
     }
-    painter.setPen(QPen(look::GridLine, std::max(1.0, cell / 40)));
-    for (int i = 0; i <= 9; ++i)
-        painter.drawLine(origin + QPointF(0, i * cell), origin + QPointF(10 * cell, i * cell));
-    for (int j = 0; j <= 10; ++j)
-        painter.drawLine(origin + QPointF(j * cell, 0), origin + QPointF(j * cell, 9 * cell));
+    painter.setPen(banner.isEmpty() ? Words : JustCalled);
+    if (!state.isEmpty())
+        drawFitted(painter, l.status, state, l.status.height() * 0.6);
+    QStringList left;
+    for (int i = 0; i < PrizeCount; ++i) {
+        if (game.prizesLeft() & prizes::bit(Prize(i)))
+            left << prizes::name(Prize(i));
+    }
+    if (!left.isEmpty()) {
+        painter.setPen(Words);
+        drawFitted(painter, l.prizes, tr("To win: %1").arg(left.join(QStringLiteral(" · "))), l.prizes.height() * 0.4);
+    }
+
+    // The board: nine rows of ten, lit where called.
+    std::array<bool, GameState::Numbers + 1> lit{};
+    for (const Call &call : calls)
+        lit[std::size_t(call.number)] = true;
+    const int newest = calls.empty() ? 0 : calls.back().number;
+    const qreal gap = CellGap * std::min(l.cell.width(), l.cell.height());
+    painter.setFont(l.boardFont);
+    painter.setPen(Qt::NoPen);
     for (int n = 1; n <= GameState::Numbers; ++n) {
-        const QRectF at(origin + QPointF((n - 1) % 10 * cell, (n - 1) / 10 * cell), QSizeF(cell, cell));
-        const bool isCalled = marked[std::size_t(n)];
-        painter.setFont(isCalled ? mark : plain);
-        painter.setPen(isCalled ? look::Purple : Uncalled);
-        painter.drawText(at, Qt::AlignCenter, QString::number(n));
+        const QRectF cell(l.board.left() + (n - 1) % 10 * l.cell.width(), l.board.top() + (n - 1) / 10 * l.cell.height(),
+                          l.cell.width(), l.cell.height());
+        const QRectF ground = cell.adjusted(gap / 2, gap / 2, -gap / 2, -gap / 2);
+        const QColor back = n == newest ? JustCalled : lit[std::size_t(n)] ? LitCell : DarkCell;
+        painter.setBrush(back);
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(ground, gap, gap);
+        painter.setPen(n == newest ? JustCalledDigit : lit[std::size_t(n)] ? LitDigit : DimDigit);
+        painter.drawText(cell, Qt::AlignCenter, QString::number(n));
     }
 }

@@ -1,34 +1,62 @@
 #pragma once
 
-#include "gamestate.h"
-
+#include <QFont>
+#include <QRectF>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 
+class Game;
+struct Win;
+
 // The game for the room, on the hall's big screen: the number just called as large as the
-// screen allows, the count of calls, the last five numbers (newest first) and the whole
-// board with the called numbers marked. It holds nothing of its own: every paint reads the
-// game. On a second screen it fills that screen and leaves the focus with the host's
-// window; with one screen it fills it and takes the keys (Space starts and stops the
-// calling, Escape closes it).
+// screen allows, the count, the last five, the state of the game in a few words, the
+// prizes still to win, and the whole board lit where numbers were called. It holds
+// nothing of its own: every paint reads the game. On a screen of its own it fills that
+// screen and leaves the keys with the host's window; alone with the host it fills the
+// host's screen and takes the keys (Space starts and stops, Escape closes).
 class HallDisplay : public QWidget
 {
     Q_OBJECT
 
 public:
-    // startStop presses the main window's Start/Stop button.
-    HallDisplay(const GameState &game, std::function<void()> startStop, QWidget *owner);
+    // Where everything goes on a screen of a given size, every text sized to its room.
+    struct Layout
+    {
+        bool wide = false; // the number beside the board; otherwise above it
+        QRectF number, count, lastFive, status, prizes;
+        QRectF board;      // ten columns by nine rows of cells
+        QSizeF cell;
+        QFont numberFont, countFont, boardFont;
+        static Layout of(QSize screen);
+    };
 
-    // Fills the screen that is not the main window's (the largest, if several), or the
-    // main window's own when there is no other.
+    // startStop presses the main window's Start/Stop button.
+    HallDisplay(const Game &game, std::function<void()> startStop, QWidget *owner);
+
+    // Fills a screen that is not the host's, the largest if several; the host's own when
+    // there is no other. Screens that overlap (mirrors, a monitor spanning the others) count
+    // as one place.
     void place(const QScreen *hostScreen);
+    // Moves to the next place, the host's own included.
+    void placeNext(const QScreen *hostScreen);
+    // Alone with the host on one screen: in front again, with the keys.
+    void comeForward();
+    bool sharesHostScreen() const { return shared; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    const GameState &game;
+    void showWin(const Win &win);
+    void fillPlace(const QRect &where, bool withHost);
+
+    const Game &game;
     std::function<void()> startStop;
+    bool shared = false;
+    int chosen = -1; // the place chosen with Shift+F11, or the automatic choice
+    QString banner;  // a prize just won, for a few seconds
+    QTimer bannerTimer;
 };

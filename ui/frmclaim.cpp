@@ -1,0 +1,240 @@
+#include "frmclaim.h"
+
+#include "accessibility.h"
+#include "game.h"
+#include "icons.h"
+#include "look.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+// Behind a called number on the ticket: the board's marks, lit.
+const QColor CalledGround{238, 204, 238};
+}
+
+frmClaim::frmClaim(Game &game, QWidget *owner)
+    : QWidget(owner, Qt::Window)
+    , game(game)
+{
+    setObjectName(QStringLiteral("frmClaim"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Check a Claim"));
+    setWindowIcon(programIcon(QStringLiteral("notepad")));
+    setFont(look::windowFont());
+
+    auto *prompt = new QLabel(tr("&Ticket code, or its numbers (rows split by /):"), this);
+    txtTicket = new QLineEdit(this);
+    txtTicket->setObjectName(QStringLiteral("txtTicket"));
+    txtTicket->setPlaceholderText(tr("K7Q-2A4F-X   or   4 17 23 45 60 / ..."));
+    prompt->setBuddy(txtTicket);
+    cmdCheck = new QPushButton(tr("C&heck"), this);
+    cmdCheck->setObjectName(QStringLiteral("cmdCheck"));
+
+    tblTicket = new QTableWidget(this);
+    tblTicket->setObjectName(QStringLiteral("tblTicket"));
+    tblTicket->setAccessibleName(tr("The ticket, called numbers marked"));
+    tblTicket->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblTicket->setFocusPolicy(Qt::NoFocus);
+    tblTicket->setSelectionMode(QAbstractItemView::NoSelection);
+    tblTicket->horizontalHeader()->hide();
+    tblTicket->verticalHeader()->hide();
+    tblTicket->setFont(look::arialBold(12));
+    const int cell = tblTicket->fontMetrics().horizontalAdvance(QStringLiteral("888"));
+    tblTicket->horizontalHeader()->setDefaultSectionSize(cell);
+    tblTicket->verticalHeader()->setDefaultSectionSize(cell * 3 / 4);
+    tblTicket->setFixedSize(cell * 15 + 4, cell * 3 * 3 / 4 + 4);
+    tblTicket->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tblTicket->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto *verdictsLabel = new QLabel(tr("&Verdicts:"), this);
+    lstVerdicts = new QListWidget(this);
+    lstVerdicts->setObjectName(QStringLiteral("lstVerdicts"));
+    lstVerdicts->setAccessibleName(tr("Verdicts"));
+    verdictsLabel->setBuddy(lstVerdicts);
+    lblMessage = new QLabel(this);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setWordWrap(true);
+
+    cmdAccept = new QPushButton(tr("&Accept"), this);
+    cmdAccept->setObjectName(QStringLiteral("cmdAccept"));
+    cmdAccept->setEnabled(false);
+    cmdReject = new QPushButton(tr("&Reject"), this);
+    cmdReject->setObjectName(QStringLiteral("cmdReject"));
+    cmdClose = new QPushButton(tr("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    readerNews = new ReaderNews(this);
+
+    auto *entry = new QHBoxLayout;
+    entry->addWidget(txtTicket, 1);
+    entry->addWidget(cmdCheck);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdAccept);
+    buttons->addWidget(cmdReject);
+    buttons->addWidget(cmdClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(prompt);
+    layout->addLayout(entry);
+    layout->addWidget(tblTicket, 0, Qt::AlignHCenter);
+    layout->addWidget(verdictsLabel);
+    layout->addWidget(lstVerdicts, 1);
+    layout->addWidget(lblMessage);
+    layout->addLayout(buttons);
+    resize(cell * 15 + 40, cell * 12);
+
+    connect(txtTicket, &QLineEdit::returnPressed, this, &frmClaim::cmdCheck_Click);
+    connect(cmdCheck, &QPushButton::clicked, this, &frmClaim::cmdCheck_Click);
+    connect(cmdAccept, &QPushButton::clicked, this, &frmClaim::cmdAccept_Click);
+    connect(cmdReject, &QPushButton::clicked, this, &frmClaim::cmdReject_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    // A ticket typed anew waits for Check; what was shown belongs to the old one.
+    connect(txtTicket, &QLineEdit::textEdited, this, [this] {
+        checked = false;
+        cmdAccept->setEnabled(false);
+    });
+    txtTicket->setFocus();
+}
+
+void frmClaim::cmdCheck_Click()
+{
+    QString why;
+    ClaimTicket read;
+    if (!ClaimTicket::read(txtTicket->text(), read, why)) {
+        checked = false;
+        tblTicket->clear();
+        lstVerdicts->clear();
+        cmdAccept->setEnabled(false);
+        say(why);
+        return;
+    }
+    ticket = std::move(read);
+    checked = true;
+    showTicket();
+    showVerdicts(game.checkClaim(ticket));
+}
+
+void frmClaim::cmdAccept_Click()
+{
+    if (!checked)
+        return;
+    const std::vector<Win> accepted = game.acceptClaim(ticket);
+    QStringList names;
+    for (const Win &win : accepted)
+        names << prizes::name(win.prize);
+    showVerdicts(game.checkClaim(ticket));
+    cmdAccept->setEnabled(false);
+    if (!names.isEmpty())
+        say(tr("Accepted: %1 for %2, at call %3.")
+                .arg(names.join(QStringLiteral(", ")), ticket.label)
+                .arg(accepted.front().position));
+    txtTicket->setFocus();
+    txtTicket->selectAll();
+}
+
+void frmClaim::cmdReject_Click()
+{
+    if (checked)
+        say(tr("Rejected: nothing recorded for %1.").arg(ticket.label));
+    checked = false;
+    cmdAccept->setEnabled(false);
+    txtTicket->clear();
+    tblTicket->clear();
+    lstVerdicts->clear();
+    txtTicket->setFocus();
+}
+
+void frmClaim::showTicket()
+{
+    std::array<bool, 91> called{};
+    for (const Call &call : game.calls())
+        called[call.number] = true;
+    tblTicket->clear();
+    // Rows known: the ticket as printed. Only its numbers: one line of them, in order.
+    std::vector<std::vector<std::int16_t>> cells;
+    if (!ticket.rows.empty()) {
+        tblTicket->setRowCount(Ticket::Rows);
+        tblTicket->setColumnCount(Ticket::Columns);
+        for (const auto &row : ticket.rows) {
+            std::vector<std::int16_t> line(Ticket::Columns, 0);
+            for (std::int16_t n : row)
+                line[std::size_t(Ticket::columnOf(n))] = n;
+            cells.push_back(line);
+        }
+    } else {
+        std::vector<std::int16_t> line = ticket.numbers;
+        std::sort(line.begin(), line.end());
+        tblTicket->setRowCount(1);
+        tblTicket->setColumnCount(int(line.size()));
+        cells.push_back(line);
+    }
+    for (std::size_t r = 0; r < cells.size(); ++r) {
+        for (std::size_t c = 0; c < cells[r].size(); ++c) {
+            const int n = cells[r][c];
+            auto *item = new QTableWidgetItem(n ? QString::number(n) : QString());
+            item->setTextAlignment(Qt::AlignCenter);
+            if (n && called[std::size_t(n)]) {
+                item->setBackground(CalledGround);
+                item->setForeground(look::Purple);
+                QFont font = tblTicket->font();
+                font.setUnderline(true);
+                item->setFont(font);
+                item->setData(Qt::AccessibleDescriptionRole, tr("called"));
+            } else if (n) {
+                item->setForeground(look::Ink);
+            }
+            tblTicket->setItem(int(r), int(c), item);
+        }
+    }
+}
+
+void frmClaim::showVerdicts(const std::vector<Verdict> &verdicts)
+{
+    lstVerdicts->clear();
+    bool valid = false;
+    QStringList spoken;
+    for (const Verdict &verdict : verdicts) {
+        lstVerdicts->addItem(verdict.text());
+        spoken << verdict.text();
+        valid = valid || verdict.kind == Verdict::Valid;
+    }
+    if (verdicts.empty())
+        lstVerdicts->addItem(tr("No prizes are in play: choose them under Game, Prizes."));
+    cmdAccept->setEnabled(valid);
+    const QString note = ticket.rows.empty() || ticket.numbers.size() < std::size_t(Ticket::Numbers)
+        ? tr("Checked on the %1 numbers typed.").arg(ticket.numbers.size())
+        : tr("Ticket %1, checked against %2 calls.").arg(ticket.label.startsWith(QLatin1String("typed:"))
+                                                              ? tr("as typed")
+                                                              : ticket.label)
+              .arg(game.calls().size());
+    lblMessage->setText(note);
+    readerNews->tell(spoken.join(QStringLiteral(". ")) + QLatin1Char('.'));
+}
+
+void frmClaim::say(const QString &message)
+{
+    lblMessage->setText(message);
+    readerNews->tell(message);
+}
+
+void frmClaim::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void frmClaim::closeEvent(QCloseEvent *event)
+{
+    game.claimEnded();
+    QWidget::closeEvent(event);
+}

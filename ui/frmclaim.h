@@ -1,0 +1,52 @@
+#pragma once
+
+#include "claims.h"
+
+#include <QWidget>
+
+class Game;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+class ReaderNews;
+
+// Check a Claim: the ticket's code, or its numbers typed in, checked against the calls
+// so far; the ticket with the called numbers marked and one verdict for each prize in
+// play. Accept records the valid prizes as won. Opening it stops the calling; Start goes
+// on. All of it works from the keyboard: Enter checks, Alt+A accepts, Alt+R rejects,
+// Escape closes.
+class frmClaim : public QWidget
+{
+    Q_OBJECT
+
+public:
+    frmClaim(Game &game, QWidget *owner);
+
+    void cmdCheck_Click();
+    void cmdAccept_Click();
+    void cmdReject_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showTicket();
+    void showVerdicts(const std::vector<Verdict> &verdicts);
+    void say(const QString &message);
+
+    Game &game;
+    ClaimTicket ticket;
+    bool checked = false;
+    QLineEdit *txtTicket;
+    QPushButton *cmdCheck;
+    QTableWidget *tblTicket;
+    QListWidget *lstVerdicts;
+    QLabel *lblMessage;
+    QPushButton *cmdAccept;
+    QPushButton *cmdReject;
+    QPushButton *cmdClose;
+    ReaderNews *readerNews;
+};
