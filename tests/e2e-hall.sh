@@ -44,6 +44,30 @@ differs "$work/number-0.png" "$work/number-1.png" || fail "the display's number 
 differs "$work/board-0.png" "$work/board-1.png" || fail "the display's board did not mark the call"
 cp "$work/hall-1.png" "$artifacts/hall-display.png"
 echo "two monitors: the display filled the other one and followed the calls; the caller kept the keys"
+
+# The projector unplugged and plugged back in, ten quick bursts: once the screens settle
+# the display is on it again, and the keys stay with the host.
+for i in $(seq 10); do
+    xrandr --delmonitor HALL
+    sleep "0.0$((RANDOM % 9 + 1))"
+    xrandr --setmonitor HALL 1920/508x1080/285+1280+0 none
+    sleep "0.0$((RANDOM % 9 + 1))"
+done
+sleep 1.5
+[ "$(geometry "$hall")" = "1280 0 1920 1080" ] || fail "after ten bursts of the projector the display is at $(geometry "$hall")"
+[ "$(xdotool getactivewindow)" = "$main_window" ] || fail "after the bursts the keys are not with the caller's window"
+echo "ten bursts of the projector: the display is back on it, the keys with the caller"
+# Shift+F11: the next place, the host's own screen, where the display takes the keys; again:
+# back on the projector.
+keys shift+F11
+sleep 0.7
+[ "$(geometry "$hall")" = "0 0 1280 1080" ] || fail "Shift+F11 did not move the display to the host's screen: $(geometry "$hall")"
+[ "$(xdotool getactivewindow)" = "$hall" ] || fail "on the host's screen the display did not take the keys"
+keys shift+F11
+sleep 0.7
+[ "$(geometry "$hall")" = "1280 0 1920 1080" ] || fail "Shift+F11 did not move the display back: $(geometry "$hall")"
+echo "Shift+F11 moved the display to the next screen and back"
+xdotool windowfocus --sync "$main_window"
 keys Escape
 sleep 0.5
 xdotool search --onlyvisible --name '^Hall Display$' >/dev/null && fail "Escape did not close the display"
@@ -69,4 +93,23 @@ sleep 0.5
 xdotool search --onlyvisible --name '^Hall Display$' >/dev/null && fail "Escape did not close the display"
 [ "$(xdotool getactivewindow)" = "$main_window" ] || fail "the caller's window did not get the keys back"
 echo "one monitor: the display took the keys, Space called, Escape gave them back"
+# A question answered, or a window of the host's closed: the display is in front again.
+keys F11
+hall=$(wait_window '^Hall Display$')
+sleep 0.5
+keys F12
+question=$(wait_window '^Quitting Game$')
+xdotool windowfocus --sync "$question"
+keys n
+sleep 0.7
+[ "$(xdotool getactivewindow)" = "$hall" ] || fail "after No to Exit the display is not in front with the keys"
+keys F7
+about=$(wait_window '^About Tabro-Kalvor$')
+xdotool windowfocus --sync "$about"
+keys space # its OK button
+sleep 0.7
+[ "$(xdotool getactivewindow)" = "$hall" ] || fail "after the About window closed the display is not in front with the keys"
+echo "one monitor: after a question and a window the display is in front again"
+keys Escape
+sleep 0.5
 quit_program

@@ -371,8 +371,9 @@ void frmKalvor::mnuClaim_Click()
 bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close) {
+        // After the window manager has handed the focus back to the main window.
         if (watched != hall)
-            QTimer::singleShot(0, this, &frmKalvor::hallForward);
+            QTimer::singleShot(250, this, &frmKalvor::hallForward);
         if (watched == zoom)
             zoom = nullptr;
         else if (watched == setTime)

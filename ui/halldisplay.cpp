@@ -231,6 +231,7 @@ void HallDisplay::placeNext(const QScreen *hostScreen)
 
 void HallDisplay::fillPlace(const QRect &where, bool withHost)
 {
+    const bool hadKeys = shared && isActiveWindow();
     shared = withHost;
     // On a screen of its own the host's window keeps the keys; on the host's screen the
     // display covers that window, so it takes them.
@@ -242,8 +243,12 @@ void HallDisplay::fillPlace(const QRect &where, bool withHost)
     // Not showFullScreen(), which would also take the focus.
     setWindowState(windowState() | Qt::WindowFullScreen);
     show();
-    if (shared)
+    if (shared) {
         comeForward();
+    } else if (hadKeys && parentWidget()) {
+        // Off the host's screen again: the keys go back to the host's window.
+        parentWidget()->activateWindow();
+    }
 }
 
 void HallDisplay::comeForward()

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# A claim in the running caller, checked as a host does it: after some calls F9 stops the
+# calling, a printed ticket's code and Enter give the verdicts (read through AT-SPI, as a
+# screen reader reads them), which must be those worked out here from the same calls. A
+# ticket typed in with five called numbers, the last among them, is a valid Early Five:
+# Alt+A records it in the game's record.
+program=$1
+ticketof=$2
+here=$(dirname "$0")
+source "$here/e2e-lib.sh"
+
+export XDG_STATE_HOME="$work/state"
+record="$XDG_STATE_HOME/tabro-kalvor/game.txt"
+called() { sed -n 's/^called //p' "$record" 2>/dev/null || true; }
+
+"$program" --tickets 1 --output "$work/book.pdf" || fail "no book printed"
+code=$(pdftotext "$work/book.pdf" - | grep -m1 -E '^[2-9A-Z]{3}-[2-9A-Z]{4}-[2-9A-Z]$')
+rows=$("$ticketof" "$code" | cut -d: -f2)
+
+start_display
+start_accessibility_bus
+start_program "$program"
+keys F2
+dialog=$(wait_window '^Setting The Time Interval$')
+xdotool windowfocus --sync "$dialog"
+keys Left Tab Tab space
+xdotool windowfocus --sync "$main_window"
+keys space
+for i in $(seq 300); do
+    [ "$(called)" -ge 12 ] 2>/dev/null && break
+    sleep 0.1
+done
+[ "$(called)" -ge 12 ] 2>/dev/null || fail "the game did not reach 12 calls"
+
+xdotool windowfocus --sync "$main_window"
+keys F9
+claim=$(wait_window '^Check a Claim$')
+stopped_at=$(called)
+xdotool windowfocus --sync "$claim"
+xdotool type --delay 30 "$code"
+keys Return
+sleep 1.5
+[ "$(called)" = "$stopped_at" ] || fail "the calling went on during the claim ($stopped_at, then $(called) calls)"
+/usr/bin/python3 "$here/verdicts.py" read >"$work/shown.txt" || fail "the verdicts could not be read"
+/usr/bin/python3 "$here/verdicts.py" expect "$record" "$rows" >"$work/expected.txt"
+diff "$work/expected.txt" "$work/shown.txt" || fail "ticket $code ($rows) after $(called) calls: the verdicts shown (>) are not those worked out (<)"
+echo "ticket $code after $stopped_at calls: $(tr '\n' ';' <"$work/shown.txt")"
+
+# A ticket from elsewhere, typed in: five numbers called, the last one among them.
+mapfile -t numbers < <(sed -n 's/^call [0-9]* \([0-9]*\) .*/\1/p' "$record")
+last=${numbers[-1]}
+picked=("$last")
+declare -A per_column=([$(( last >= 90 ? 8 : last / 10 ))]=1)
+for n in "${numbers[@]:0:${#numbers[@]}-1}"; do
+    column=$(( n >= 90 ? 8 : n / 10 ))
+    [ "${per_column[$column]:-0}" -lt 3 ] || continue
+    per_column[$column]=$(( ${per_column[$column]:-0} + 1 ))
+    picked+=("$n")
+    [ "${#picked[@]}" -eq 5 ] && break
+done
+keys ctrl+a
+xdotool type --delay 30 "${picked[*]}"
+keys Return
+sleep 1
+/usr/bin/python3 "$here/verdicts.py" read >"$work/typed.txt"
+grep -qx 'Early Five: Valid' "$work/typed.txt" || fail "a typed Early Five completed by the last call is not valid: $(cat "$work/typed.txt")"
+keys alt+a
+sleep 0.5
+grep -q "^won early-five $stopped_at $last .* typed:" "$record" || fail "Accept did not record the prize: $(grep '^won' "$record")"
+keys Escape
+sleep 0.5
+xdotool search --onlyvisible --name '^Check a Claim$' >/dev/null && fail "Escape did not close the claim window"
+echo "typed ticket ${picked[*]}: Early Five valid, accepted and on record"
+quit_program

@@ -1,0 +1,65 @@
+#!/usr/bin/python3
+"""Two halves of the claim test. "read": the verdicts the running caller shows in its Check
+a Claim window, read through AT-SPI as a screen reader reads them, one a line. "expect
+RECORD ROWS": the verdicts worked out here, independently of the program, from the calls
+in its game record and a ticket's rows ("1 12 23 34 45 | 2 50 ..."), for the tambola set."""
+import sys
+import time
+
+
+def read():
+    import pyatspi
+
+    def find(node, role, name=None, depth=0):
+        if node is None or depth > 14:
+            return None
+        if node.getRoleName() == role and (name is None or node.name == name):
+            return node
+        for child in node:
+            hit = find(child, role, name, depth + 1)
+            if hit is not None:
+                return hit
+        return None
+
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == "tabro-kalvor":
+                verdicts = find(app, "list", "Verdicts")
+                if verdicts is not None and verdicts.childCount > 0:
+                    for item in verdicts:
+                        print(item.name)
+                    return 0
+        time.sleep(0.2)
+    sys.exit("FAIL: no verdicts on the accessibility bus")
+
+
+def expect(record, rows_text):
+    calls = [int(line.split()[2]) for line in open(record) if line.startswith("call ")]
+    at = {n: i + 1 for i, n in enumerate(calls)}
+    last = len(calls)
+    rows = [[int(n) for n in row.split()] for row in rows_text.split("|")]
+    numbers = [n for row in rows for n in row]
+
+    def verdict(name, needed, count=None):
+        called = sorted(at[n] for n in needed if n in at)
+        count = count or len(needed)
+        if len(called) < count:
+            if count != len(needed):
+                return f"{name}: Not complete, {count - len(called)} more of its numbers to come"
+            return f"{name}: Not complete, missing " + ", ".join(str(n) for n in needed if n not in at)
+        done = called[count - 1]
+        if done == last:
+            return f"{name}: Valid"
+        return f"{name}: Late, complete since call {done} (number {calls[done - 1]})"
+
+    print(verdict("Early Five", numbers, 5))
+    for name, row in zip(["Top Line", "Middle Line", "Bottom Line"], rows):
+        print(verdict(name, row))
+    print(verdict("Four Corners", [rows[0][0], rows[0][-1], rows[2][0], rows[2][-1]]))
+    print(verdict("Full House", numbers))
+
+
+if sys.argv[1] == "read":
+    sys.exit(read())
+expect(sys.argv[2], sys.argv[3])
