@@ -31,5 +31,14 @@ wait_for_change "$main_window" "$(number_box "$work/a.png")" 3 >/dev/null || fai
 kill -9 "$program_pid"
 wait "$program_pid" 2>/dev/null || true
 start_program "$program"
+# The crash left a game in progress, which the new caller offers first.
+question=$(wait_window '^Game In Progress$')
+xdotool windowfocus --sync "$question"
+keys alt+n
+for i in $(seq 50); do
+    xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1 && fail "No did not answer the resume question"
 echo "after a crash the next launch starts a caller of its own"
 quit_program
