@@ -53,26 +53,45 @@ ClipStore::Entry ClipStore::load(const QString &path, int rate)
             entry.clip.reset();
     }
     entry.silent = !entry.clip && !entry.longer;
+    if (entry.silent)
+        nameOnce(path, why);
     const std::lock_guard<std::mutex> locked(lock);
-    if (entry.silent && !named.contains(path)) {
-        named.insert(path);
-        std::fprintf(stderr, "%s: %s: %s\n", version::Command, qPrintable(path), qPrintable(why));
-    }
     clips.insert(path, entry);
     return entry;
+}
+
+void ClipStore::nameOnce(const QString &path, const QString &why)
+{
+    const std::lock_guard<std::mutex> locked(lock);
+    if (named.contains(path))
+        return;
+    named.insert(path);
+    std::fprintf(stderr, "%s: %s: %s\n", version::Command, qPrintable(path), qPrintable(why));
 }
 
 ClipPtr ClipStore::clip(const QString &path, int rate)
 {
     const Entry entry = load(path, rate);
-    return entry.longer ? WaveDecoder::decodeFile(path, rate) : entry.clip;
+    if (!entry.longer)
+        return entry.clip;
+    QString why;
+    ClipPtr decoded = WaveDecoder::decodeFile(path, rate, &why);
+    if (!decoded)
+        nameOnce(path, why); // too long to play, or gone since it was first read
+    return decoded;
 }
 
 ClipPtr ClipStore::kept(const QString &path, int rate, bool *later)
 {
-    const Entry entry = load(path, rate);
-    *later = entry.longer;
-    return entry.clip;
+    // Never reads a file here: what is not in memory yet is read in the background.
+    const std::lock_guard<std::mutex> locked(lock);
+    const auto found = clips.constFind(path);
+    if (found == clips.constEnd() || (!found->silent && !found->longer && found->rate != rate && rate != 0)) {
+        *later = true;
+        return nullptr;
+    }
+    *later = found->longer;
+    return found->clip;
 }
 
 void ClipStore::fetch(const QString &path, std::function<int()> rate, std::function<void(const ClipPtr &)> done)

@@ -30,7 +30,8 @@ public:
     // The clip at the given rate (0: the file's own), decoded now unless it is kept.
     ClipPtr clip(const QString &path, int rate);
     // What a call may play without waiting: the kept clip, or nothing with later set when
-    // the recording is long and must be decoded in the background first (see fetch).
+    // the recording is long or not read yet and must be decoded in the background first
+    // (see fetch). Never opens a file.
     ClipPtr kept(const QString &path, int rate, bool *later);
     // Decodes in the background at the rate the output has by then, and hands the clip to
     // done on the store's thread.
@@ -51,6 +52,8 @@ private:
         bool longer = false;
     };
     Entry load(const QString &path, int rate);
+    // Says on the error output, once a file, why it cannot be played.
+    void nameOnce(const QString &path, const QString &why);
     void work();
     void post(std::function<void()> job);
 

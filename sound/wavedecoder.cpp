@@ -210,20 +210,33 @@ ClipPtr WaveDecoder::decode(const QByteArray &bytes, int rate)
 
 int WaveDecoder::openFile(const QString &path, QString *why)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (why)
-            *why = QString::fromLocal8Bit(std::strerror(errno)).toLower();
-        return -1;
-    }
+    // Only a regular file is opened: opening a named pipe, a device or a socket can wait
+    // for ever, or do something other than reading.
+    const QByteArray name = QFile::encodeName(path);
     struct stat info{};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+    auto refuse = [why](const QString &reason) {
         if (why)
-            *why = S_ISDIR(info.st_mode) ? QStringLiteral("a folder, not a file")
-                 : info.st_size == 0 && S_ISREG(info.st_mode) ? QStringLiteral("an empty file")
-                                                              : QStringLiteral("not a file");
-        ::close(fd);
+            *why = reason;
         return -1;
+    };
+    if (::stat(name.constData(), &info) != 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)).toLower());
+    if (S_ISDIR(info.st_mode))
+        return refuse(QStringLiteral("a folder, not a file"));
+    if (S_ISFIFO(info.st_mode))
+        return refuse(QStringLiteral("a named pipe, not a file"));
+    if (S_ISSOCK(info.st_mode))
+        return refuse(QStringLiteral("a socket, not a file"));
+    if (!S_ISREG(info.st_mode))
+        return refuse(QStringLiteral("a device, not a file"));
+    // Non-blocking, should it have become a pipe since: a regular file reads the same.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)).toLower());
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+        ::close(fd);
+        return refuse(S_ISREG(info.st_mode) && info.st_size == 0 ? QStringLiteral("an empty file")
+                                                                : QStringLiteral("not a file"));
     }
     return fd;
 }

@@ -28,6 +28,45 @@ xwininfo -id "$main_window" | grep -q 'IsViewable' || fail "the running caller's
 shot "$main_window" "$work/a.png"
 wait_for_change "$main_window" "$(number_box "$work/a.png")" 3 >/dev/null || fail "the first caller stopped calling"
 
+# Outside input on the bus: an Activate with a 17 MB startup id is ignored; the game goes on.
+/usr/bin/python3 - <<'PY' || fail "the oversized Activate was not answered"
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+data = {"desktop-startup-id": GLib.Variant("s", "x" * 17_000_000)}
+bus.call_sync("example.tabro_kalvor.TabroKalvor", "/example/tabro_kalvor/TabroKalvor", "org.freedesktop.Application",
+              "Activate", GLib.Variant("(a{sv})", (data,)), None, Gio.DBusCallFlags.NONE, 20000, None)
+PY
+kill -0 "$program_pid" 2>/dev/null || fail "an oversized startup id ended the program"
+shot "$main_window" "$work/b.png"
+wait_for_change "$main_window" "$(number_box "$work/b.png")" 3 >/dev/null || fail "after an oversized startup id the caller stopped calling"
+echo "a 17 MB startup id on the bus: ignored, the game goes on"
+
+# A first caller that does not answer (stopped): the next launch asks the host within about
+# two seconds instead of waiting in silence, and No starts nothing.
+kill -STOP "$program_pid"
+started=$(date +%s%N)
+"$program" >"$work/third.log" 2>&1 &
+third=$!
+pids+=("$third")
+asked=""
+for i in $(seq 40); do
+    asked=$(xdotool search --onlyvisible --name '^The Tabro-Kalvor$' 2>/dev/null | grep -v "^$main_window$" | head -n 1 || true)
+    [ -n "$asked" ] && xwininfo -id "$asked" | grep -q 'Width: *[1-5][0-9][0-9]$' && break
+    asked=""
+    sleep 0.1
+done
+elapsed=$(( ($(date +%s%N) - started) / 1000000 ))
+[ -n "$asked" ] || fail "a launch beside a stopped caller did not ask the host"
+[ "$elapsed" -le 2500 ] || fail "the host was asked only after $elapsed ms"
+xdotool windowfocus --sync "$asked"
+keys n
+status=0
+wait "$third" || status=$?
+[ "$status" -eq 1 ] || fail "No to a second caller ended with status $status, not 1"
+grep -q "does not answer" "$work/third.log" || fail "the error output did not say why: $(cat "$work/third.log")"
+kill -CONT "$program_pid"
+echo "a stopped first caller: the host was asked after $elapsed ms, No started nothing"
+
 kill -9 "$program_pid"
 wait "$program_pid" 2>/dev/null || true
 start_program "$program"

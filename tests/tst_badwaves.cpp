@@ -8,6 +8,10 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using wavefiles::wave;
@@ -33,6 +37,7 @@ Played playGame(const QString &directory, bool muted)
     ClipStore clips;
     FakeOutput output;
     clips.preload(directory, output.rate);
+    clips.waitForPreload(); // calls find every recording read, so what plays comes in order
     Announcements voice(clips, output, directory);
     FakeQuestion question;
     FakeQuitter quitter;
@@ -70,21 +75,24 @@ void TestBadWaves::callingGoesOnOverAnyFile_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("plays");
+    QTest::addColumn<QString>("reason"); // what the error output says of 45.wav, once
     const QString plain = QStringLiteral("caller");
-    QTest::newRow("no file") << QStringLiteral("missing") << plain << false;
-    QTest::newRow("zero bytes") << QStringLiteral("empty") << plain << false;
-    QTest::newRow("header with no data") << QStringLiteral("header") << plain << false;
-    QTest::newRow("truncated data plays what is there") << QStringLiteral("truncated") << plain << true;
-    QTest::newRow("random bytes") << QStringLiteral("random") << plain << false;
-    QTest::newRow("text named like a wave") << QStringLiteral("text") << plain << false;
-    QTest::newRow("a folder named 45.wav") << QStringLiteral("folder") << plain << false;
-    QTest::newRow("unreadable file") << QStringLiteral("unreadable") << plain << false;
-    QTest::newRow("100 MB file") << QStringLiteral("huge") << plain << false;
-    QTest::newRow("8-bit plays") << QStringLiteral("8bit") << plain << true;
-    QTest::newRow("48 kHz plays") << QStringLiteral("48k") << plain << true;
-    QTest::newRow("stereo plays") << QStringLiteral("stereo") << plain << true;
-    QTest::newRow("float plays") << QStringLiteral("float") << plain << true;
-    QTest::newRow("folder with spaces and accents") << QStringLiteral("good") << QStringLiteral("Bingo Hall – Café Ünïcode") << true;
+    const QString none;
+    QTest::newRow("no file") << QStringLiteral("missing") << plain << false << QStringLiteral("no such file");
+    QTest::newRow("zero bytes") << QStringLiteral("empty") << plain << false << QStringLiteral("an empty file");
+    QTest::newRow("header with no data") << QStringLiteral("header") << plain << false << QStringLiteral("not a sound file");
+    QTest::newRow("truncated data plays what is there") << QStringLiteral("truncated") << plain << true << none;
+    QTest::newRow("random bytes") << QStringLiteral("random") << plain << false << QStringLiteral("not a sound file");
+    QTest::newRow("text named like a wave") << QStringLiteral("text") << plain << false << QStringLiteral("not a sound file");
+    QTest::newRow("a folder named 45.wav") << QStringLiteral("folder") << plain << false << QStringLiteral("a folder");
+    QTest::newRow("a named pipe named 45.wav") << QStringLiteral("fifo") << plain << false << QStringLiteral("a named pipe");
+    QTest::newRow("unreadable file") << QStringLiteral("unreadable") << plain << false << QStringLiteral("permission denied");
+    QTest::newRow("100 MB file, 40 minutes") << QStringLiteral("huge") << plain << false << QStringLiteral("longer than 10 minutes");
+    QTest::newRow("8-bit plays") << QStringLiteral("8bit") << plain << true << none;
+    QTest::newRow("48 kHz plays") << QStringLiteral("48k") << plain << true << none;
+    QTest::newRow("stereo plays") << QStringLiteral("stereo") << plain << true << none;
+    QTest::newRow("float plays") << QStringLiteral("float") << plain << true << none;
+    QTest::newRow("folder with spaces and accents") << QStringLiteral("good") << QStringLiteral("Bingo Hall – Café Ünïcode") << true << none;
 }
 
 void TestBadWaves::callingGoesOnOverAnyFile()
@@ -92,6 +100,7 @@ void TestBadWaves::callingGoesOnOverAnyFile()
     QFETCH(QString, kind);
     QFETCH(QString, folder);
     QFETCH(bool, plays);
+    QFETCH(QString, reason);
     QTemporaryDir temporary;
     QVERIFY(QDir(temporary.path()).mkpath(folder));
     const QString directory = temporary.filePath(folder);
@@ -113,10 +122,14 @@ void TestBadWaves::callingGoesOnOverAnyFile()
         QVERIFY(wavefiles::writeFile(path, QByteArray("forty-five\n")));
     } else if (kind == QStringLiteral("folder")) {
         QVERIFY(QDir(directory).mkdir(QStringLiteral("45.wav")));
+    } else if (kind == QStringLiteral("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else if (kind == QStringLiteral("unreadable")) {
         QVERIFY(wavefiles::writeFile(path, good));
         QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
         plays = ::access(QFile::encodeName(path).constData(), R_OK) == 0; // root reads anything
+        if (plays)
+            reason.clear();
     } else if (kind == QStringLiteral("huge")) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -136,7 +149,22 @@ void TestBadWaves::callingGoesOnOverAnyFile()
         QVERIFY(wavefiles::writeFile(path, good));
     }
 
+    // What the program says on the error output while it plays the game.
+    QTemporaryFile said;
+    QVERIFY(said.open());
+    std::fflush(stderr);
+    const int savedError = ::dup(2);
+    ::dup2(said.handle(), 2);
     const Played heard = playGame(directory, false);
+    std::fflush(stderr);
+    ::dup2(savedError, 2);
+    ::close(savedError);
+    said.seek(0);
+    const QString errors = QString::fromLocal8Bit(said.readAll());
+    const int named = int(errors.count(QStringLiteral("45.wav: ")));
+    QCOMPARE(named, reason.isEmpty() ? 0 : 1);
+    if (!reason.isEmpty())
+        QVERIFY2(errors.contains(QStringLiteral("45.wav: ") + reason), qPrintable(errors));
     const Played silent = playGame(directory, true);
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 

@@ -114,19 +114,27 @@ bool OneInstance::isSecond()
     return second;
 }
 
+namespace {
+// Startup ids and activation tokens are a few dozen bytes; anything longer than this is not
+// one, and is not written into the window's properties.
+constexpr int LongestId = 512;
+} // namespace
+
 bool OneInstance::activateFirst()
 {
     QVariantMap platformData;
     // The launcher's startup notification travels to the caller that shows the window.
     const QByteArray startup = qgetenv("DESKTOP_STARTUP_ID");
-    if (!startup.isEmpty())
+    if (!startup.isEmpty() && startup.size() <= LongestId)
         platformData.insert(QStringLiteral("desktop-startup-id"), QString::fromUtf8(startup));
     const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
-    if (!token.isEmpty())
+    if (!token.isEmpty() && token.size() <= LongestId)
         platformData.insert(QStringLiteral("activation-token"), QString::fromUtf8(token));
     QDBusMessage call = QDBusMessage::createMethodCall(name, path, Interface, QStringLiteral("Activate"));
     call << platformData;
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+    // A caller that answers does so at once; one that does not within a second is stopped
+    // or hung, and the host is asked rather than kept waiting.
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerMs).type() == QDBusMessage::ReplyMessage;
 }
 
 void OneInstance::serve(QWidget *shown)
@@ -140,11 +148,12 @@ void OneInstance::bringToFront(const QVariantMap &platformData)
 {
     if (!window)
         return;
+    // What arrives on the bus is outside input: an id longer than any real one is ignored.
     const QString startup = platformData.value(QStringLiteral("desktop-startup-id")).toString();
-    if (!startup.isEmpty())
+    if (!startup.isEmpty() && startup.size() <= LongestId)
         endStartup(window, startup.toUtf8());
     const QString token = platformData.value(QStringLiteral("activation-token")).toString();
-    if (!token.isEmpty())
+    if (!token.isEmpty() && token.size() <= LongestId)
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->show();

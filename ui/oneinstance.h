@@ -17,12 +17,14 @@ class OneInstance : public QObject
     Q_OBJECT
 
 public:
+    static constexpr int AnswerMs = 1000; // how long a running caller has to answer
+
     // Asks the bus for the name on a thread of its own, while the window is being built.
     explicit OneInstance(const QString &applicationId);
     ~OneInstance() override;
 
     // Another caller owns the name (waits for the bus's answer); ask it to come to the
-    // front. True once it answered.
+    // front. True once it answered, false when it did not within AnswerMs.
     bool isSecond();
     bool activateFirst();
     // The first caller: from now on, Activate brings this window to the front.

@@ -14,6 +14,7 @@
 #include "version.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -183,7 +184,6 @@ int runProgram(int argc, char *argv[])
     RecordFile keeper(RecordFile::defaultFolder());
 
     frmKalvor window(voice, voice, question, quitter, random);
-    window.game().setKeeper(&keeper);
     question.setParentWindow(&window);
     // The sound libraries are loaded and the sound server asked for its device once the
     // window is on screen, long before the first call can come; the recordings follow in
@@ -191,9 +191,27 @@ int runProgram(int argc, char *argv[])
     new AfterFirstPaint(&window, [&voice] { voice.load(); });
     ScreenKeeper screen;
     QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
-    if (instance.isSecond() && instance.activateFirst()) {
-        std::printf("%s: already running; its window was brought to the front\n", version::Command);
-        return 0;
+    if (instance.isSecond()) {
+        if (instance.activateFirst()) {
+            std::printf("%s: already running; its window was brought to the front\n", version::Command);
+            return 0;
+        }
+        // A caller holds the desktop's name but does not answer: stopped, or hung. Two
+        // callers in one hall would call two games, so the host decides.
+        std::fprintf(stderr, "%s: a caller is already running on this desktop but does not answer\n",
+                     version::Command);
+        QMessageBox box(QMessageBox::Question, QLatin1String(version::DisplayName),
+                        QObject::tr("A caller is already running on this desktop, but it does not answer.\n\n"
+                                    "Start another caller anyway?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        box.setObjectName(QStringLiteral("notAnswering"));
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return 1;
+    } else {
+        // The record is the one caller's: a second caller started anyway keeps nothing,
+        // and offers nothing, so the first one's game is never overwritten or doubled.
+        window.game().setKeeper(&keeper);
     }
     window.show();
     instance.serve(&window);
