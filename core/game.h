@@ -67,6 +67,11 @@ public:
     // stopped by the host, or paused by a menu or a question.
     enum class Run { Waiting, Calling, Stopped, Paused };
     Run run() const;
+    // While the sound is off the reader is the host's voice for the numbers: the number
+    // alone, once per call. While it is on, the program's own voice speaks it and the
+    // reader is told nothing: readers speak everything in turn, and a second voice would
+    // only keep the reader behind the game.
+    bool readerSpeaksNumbers() const { return game.soundflag != 1; }
     // Every call of this game so far, in order.
     const std::vector<Call> &calls() const { return called; }
     // The last five numbers called, the newest first.

@@ -17,6 +17,7 @@ void Announcements::prepare()
 
 void Announcements::announce(std::int16_t n)
 {
+    greeting = false;
     playwave(mmplayer, wavePath(directory, numberFileName(n)));
 }
 
@@ -25,14 +26,18 @@ void Announcements::setCalling(bool calling)
     output.setReady(calling);
 }
 
+// The sound switch governs the numbers only: the greeting, when it is what sounds, plays on.
 void Announcements::hush()
 {
+    if (greeting)
+        return;
     ++requests; // a long recording still being read stays silent too
     output.stop();
 }
 
 void Announcements::greet()
 {
+    greeting = true;
     MMPlayWav.setDeviceType(WavePlayer::WaveAudio);
     playwave(MMPlayWav, wavePath(directory, QStringLiteral("program.wav")), true);
 }

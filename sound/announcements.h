@@ -9,7 +9,8 @@
 
 // The caller's voice: the main window's player mmplayer speaks the numbers, the
 // information window's player MMPlayWav the greeting, both from the program's directory
-// and through one sound output.
+// and through one sound output. Switching the sound off cuts a number being spoken, never
+// the greeting.
 class Announcements : public Announcer, public Greeter
 {
 public:
@@ -25,6 +26,7 @@ private:
     AudioOutput &output;
     const QString directory;
     std::atomic<unsigned> requests{0};
+    bool greeting = false; // the greeting was the last sound started, so Mute leaves it
     WavePlayer mmplayer;
     WavePlayer MMPlayWav;
 };

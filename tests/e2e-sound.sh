@@ -90,6 +90,23 @@ grep -c 'program.wav: not a sound file libsndfile reads' "$work/program.log" | g
     || fail "the unplayable greeting was not named once: $(cat "$work/program.log")"
 echo "unplayable: $(grep program.wav "$work/program.log")"
 
+# The sound switch governs the numbers only: a long greeting plays on through Mute.
+ln -f "$copy/1.wav" "$copy/program.wav"
+start_program "$copy/tabro-kalvor"
+keys F7
+about=$(wait_window '^About Tabro-Kalvor$')
+eval "$(xdotool getwindowgeometry --shell "$about")"
+xdotool mousemove --sync $((X + 200)) $((Y + 112)) click 1 # the contact line
+sleep 0.8
+keys F8
+sleep 0.05
+start_recording "$work/greeting-muted.raw"
+sleep 1
+stop_recording
+"$onsets" "$work/greeting-muted.raw" --silent >/dev/null && fail "Mute cut the greeting"
+echo "the greeting played on through Mute"
+quit_program
+
 # While the window waits the sink goes to sleep; after calling stops it sleeps again.
 start_program "$program"
 sleep 4

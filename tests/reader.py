@@ -66,10 +66,17 @@ if not any(e[0].endswith("accessible-name") and e[1] == "push button" and e[2] =
 # the host's changes in words, in the order they happened.
 said = [e[2] for e in events if e[0] == "object:state-changed:showing" and e[1] == "notification" and e[3] == 1]
 numbers = [int(name) for name in said if name.isdigit()]
-words = [name for name in said if not name.isdigit()]
+words = [re.sub(r"^Stopped after \d+$", "Stopped", name) for name in said if not name.isdigit()]
+# Stop says the number the game stopped on: the last number told before it.
+for i, name in enumerate(said):
+    stopped = re.fullmatch(r"Stopped after (\d+)", name)
+    if stopped:
+        before = [n for n in said[:i] if n.isdigit()]
+        if not before or before[-1] != stopped.group(1):
+            faults.append("%r does not name the last number told (%s)" % (name, before[-1:] or "none"))
 if len(numbers) < 3 or len(set(numbers)) != len(numbers):
     faults.append("the calls did not reach the reader once each: %s" % said)
-if words != ["Calling", "Stopped", "Calling", "Stopped", "Sound on", "Sound off"] or said[0] != "Calling" or said.index("Stopped") < 3:
+if words != ["Calling", "Stopped", "Calling", "Stopped", "Sound on", "Sound off"] or said[0] != "Calling" or next(i for i, n in enumerate(said) if n.startswith("Stopped")) < 3:
     faults.append("the host's changes were not told in order: %s" % said)
 table = find(app(), "table")
 if table is None:

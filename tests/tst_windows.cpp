@@ -1,6 +1,8 @@
 #include "windowrig.h"
 
 #include <QComboBox>
+
+#include <cmath>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -44,6 +46,7 @@ private Q_SLOTS:
     void aboutComesToTheFrontInsteadOfTwice();
     void windowsOpenCentredOnTheMainWindow();
     void printTicketsMakesTheChosenBook();
+    void contactLineReadableOnADarkDesktop();
 };
 
 void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
@@ -290,6 +293,26 @@ void TestWindows::printTicketsMakesTheChosenBook()
     const QString text = QString::fromLatin1(pdf.readAll());
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type /Page\\b(?!s)"))), 3);
     QVERIFY(text.contains(QStringLiteral("/MediaBox [0 0 612.000000 792.000000]")));
+}
+
+// The contact line's blue is 1.3:1 on a dark desktop's window: there it takes the text colour.
+void TestWindows::contactLineReadableOnADarkDesktop()
+{
+    WindowRig rig;
+    rig.action("mnuAbout")->trigger();
+    frmAbout *about = rig.aboutWindow();
+    QPalette dark = about->palette();
+    dark.setColor(QPalette::Window, QColor(45, 45, 45));
+    dark.setColor(QPalette::WindowText, QColor(224, 224, 224));
+    about->setPalette(dark);
+    auto luminance = [](const QColor &c) {
+        auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const QColor ink = about->findChild<QLabel *>(QStringLiteral("lblMail"))->palette().color(QPalette::WindowText);
+    const double ratio = (std::max(luminance(ink), luminance(dark.color(QPalette::Window))) + 0.05)
+        / (std::min(luminance(ink), luminance(dark.color(QPalette::Window))) + 0.05);
+    QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
 }
 
 QTEST_MAIN(TestWindows)

@@ -87,9 +87,7 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     lblMail->setCursor(Qt::PointingHandCursor);
     lblMail->setAccessibleName(lblMail->text());
     lblMail->setToolTip(tr("Click to hear our greeting"));
-    QPalette colours = lblMail->palette();
-    colours.setColor(QPalette::WindowText, look::ContactBlue);
-    lblMail->setPalette(colours);
+    colourContact();
 
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -99,6 +97,25 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(lblMail, &ClickLabel::clicked, this, &frmAbout::lblMail_Click);
+}
+
+// The contact line is blue on the desktop's own window colour; on a dark desktop, where
+// that blue cannot be read, it takes the desktop's text colour, as the main window's
+// captions do.
+void frmAbout::colourContact()
+{
+    const QPalette desktop = palette();
+    QPalette colours = lblMail->palette();
+    colours.setColor(QPalette::WindowText, look::readable(look::ContactBlue, desktop.color(QPalette::Window),
+                                                          desktop.color(QPalette::WindowText)));
+    lblMail->setPalette(colours);
+}
+
+void frmAbout::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && lblMail)
+        colourContact();
 }
 
 void frmAbout::cmdOK_Click()

@@ -40,11 +40,16 @@ public:
     void cmdOK_Click();
     void lblMail_Click();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void colourContact();
+
     Greeter &greeter;
     QFrame *Shape1;
     QLabel *Image1;
     QLabel *Label1;
-    ClickLabel *lblMail;
+    ClickLabel *lblMail = nullptr;
     QPushButton *cmdOK;
 };

@@ -394,13 +394,9 @@ bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-// While the sound is off the reader is the host's voice for the numbers: the number alone,
-// once per call, wherever the focus is. While it is on, the program's own voice speaks the
-// number and the reader is told nothing: readers speak everything they are given in turn,
-// and a second voice saying each number would only keep the reader behind the game.
 void frmKalvor::tellReader(int n)
 {
-    if (caller->state().soundflag != 1)
+    if (caller->readerSpeaksNumbers())
         readerNews->tell(QString::number(n));
 }
 
@@ -410,7 +406,11 @@ void frmKalvor::tellNews(Game::News what)
     static const char *const words[] = {QT_TR_NOOP("Calling"), QT_TR_NOOP("Stopped"), QT_TR_NOOP("Paused"),
                                         QT_TR_NOOP("Sound off"), QT_TR_NOOP("Sound on"), QT_TR_NOOP("New game"),
                                         QT_TR_NOOP("Game resumed"), QT_TR_NOOP("Checking a claim")};
-    readerNews->tell(tr(words[int(what)]));
+    // A key press empties a reader's queue, so the number the game stopped on is said again.
+    if (what == Game::News::Stopped && !caller->calls().empty())
+        readerNews->tell(tr("Stopped after %1").arg(caller->calls().back().number));
+    else
+        readerNews->tell(tr(words[int(what)]));
 }
 
 void frmKalvor::showEvent(QShowEvent *event)
