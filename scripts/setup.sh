@@ -40,13 +40,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Every run names all of the project's options, so none is left over in a folder's cache
+# from an earlier run (a benchmark build, say, that the next plain run would still make).
 configure_and_build() { # folder, extra cmake arguments...
     local folder=$1
     shift
+    local options=(-DTK_WERROR=OFF -DTK_BENCH=OFF -DTK_SANITIZE=OFF "$@")
     if [ ! -f "$folder/build.ninja" ]; then
-        cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    elif [ $# -gt 0 ]; then
-        cmake "$folder" "$@" >/dev/null # options asked for now, on a folder made before
+        cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
+    else
+        cmake "$folder" "${options[@]}" >/dev/null
     fi
     cmake --build "$folder" --parallel "$(nproc)"
 }
@@ -70,7 +73,7 @@ case "$mode" in
         configure_and_build "$root/build-package" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
             -DCMAKE_INSTALL_BINDIR=games -DBUILD_TESTING=OFF
         (cd "$root/build-package" && cpack -G DEB >/dev/null)
-        deb=$(ls "$root"/build-package/tabro-kalvor_*.deb)
+        deb="$root/build-package/$(cat "$root/build-package/package-file-name")"
         echo "Built $deb"
         lintian --fail-on error,warning "$deb"
         echo "lintian: no errors, no warnings"

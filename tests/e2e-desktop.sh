@@ -49,3 +49,9 @@ status=0
 env -u DISPLAY -u WAYLAND_DISPLAY "$program" >"$work/nodisplay.log" 2>&1 || status=$?
 [ "$status" -eq 1 ] && [ "$(wc -l <"$work/nodisplay.log")" -eq 1 ] || fail "without a display: status $status, $(cat "$work/nodisplay.log")"
 echo "no display: $(cat "$work/nodisplay.log")"
+# A Wayland socket that is not there names the compositor, not a package.
+status=0
+env -u DISPLAY WAYLAND_DISPLAY=wayland-gone "$program" >"$work/nowayland.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <"$work/nowayland.log")" -eq 1 ] && grep -q "compositor" "$work/nowayland.log" ||
+    fail "with a Wayland socket that is not there: status $status, $(cat "$work/nowayland.log")"
+echo "no compositor: $(cat "$work/nowayland.log")"

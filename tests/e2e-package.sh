@@ -7,7 +7,7 @@ onsets=$2
 source "$(dirname "$0")/e2e-lib.sh"
 
 (cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
-deb=$(ls "$work"/package/tabro-kalvor_*.deb)
+deb="$work/package/$(cat "$build/package-file-name")"
 root="$work/unpacked"
 dpkg-deb -x "$deb" "$root"
 

@@ -14,6 +14,9 @@
 #include "version.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -71,8 +74,19 @@ QByteArray whyNoDisplay()
     const bool x11 = qEnvironmentVariableIsSet("DISPLAY");
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         return "the display named by QT_QPA_PLATFORM (" + qgetenv("QT_QPA_PLATFORM") + ") cannot be used";
-    if (wayland && !x11)
-        return "this Wayland desktop needs Qt's Wayland support: install the package qt6-wayland";
+    if (wayland && !x11) {
+        // The compositor's socket first: with none there, no package would help.
+        QString socket = qEnvironmentVariable("WAYLAND_DISPLAY");
+        if (!QDir::isAbsolutePath(socket))
+            socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + socket;
+        if (!QFileInfo(socket).exists())
+            return "the Wayland compositor named by WAYLAND_DISPLAY is not running (no socket " + QFile::encodeName(socket)
+                + ")";
+        const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+        if (QDir(plugins).entryList({QStringLiteral("libqwayland*")}).isEmpty())
+            return "this Wayland desktop needs Qt's Wayland support: install the package qt6-wayland";
+        return "cannot open the Wayland display " + qgetenv("WAYLAND_DISPLAY");
+    }
     if (x11)
         return "cannot open the display " + qgetenv("DISPLAY");
     return "there is no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
