@@ -11,7 +11,7 @@ source "$here/e2e-lib.sh"
 
 export XDG_STATE_HOME="$work/state"
 record="$XDG_STATE_HOME/tabro-kalvor/game.txt"
-called() { sed -n 's/^called //p' "$record" 2>/dev/null || true; }
+called() { record_calls; }
 
 "$program" --tickets 1 --output "$work/book.pdf" || fail "no book printed"
 code=$(pdftotext "$work/book.pdf" - | grep -m1 -E '^[2-9A-Z]{3}-[2-9A-Z]{4}-[2-9A-Z]$')
@@ -20,17 +20,8 @@ rows=$("$ticketof" "$code" | cut -d: -f2)
 start_display
 start_accessibility_bus
 start_program "$program"
-keys F2
-dialog=$(wait_window '^Setting The Time Interval$')
-xdotool windowfocus --sync "$dialog"
-keys Left Tab Tab space
-xdotool windowfocus --sync "$main_window"
-keys space
-for i in $(seq 300); do
-    [ "$(called)" -ge 12 ] 2>/dev/null && break
-    sleep 0.1
-done
-[ "$(called)" -ge 12 ] 2>/dev/null || fail "the game did not reach 12 calls"
+calling_every_second
+wait_calls 12
 
 xdotool windowfocus --sync "$main_window"
 keys F9

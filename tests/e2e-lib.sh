@@ -158,6 +158,29 @@ keys() {
     xdotool key --delay 50 "$@"
 }
 
+# calling_every_second: in the started program, Set Time to 1 second, then Start.
+calling_every_second() {
+    keys F2
+    local dialog
+    dialog=$(wait_window '^Setting The Time Interval$')
+    xdotool windowfocus --sync "$dialog"
+    keys Left Tab Tab space # the slider has the focus: one step left, then OK
+    xdotool windowfocus --sync "$main_window"
+    keys space
+}
+
+# The game's record, for a program run with XDG_STATE_HOME set: how many calls it holds,
+# and wait_calls N: until it holds N, at most 30 s.
+record_calls() { sed -n 's/^called //p' "$XDG_STATE_HOME/tabro-kalvor/game.txt" 2>/dev/null || true; }
+wait_calls() {
+    local i
+    for i in $(seq 300); do
+        [ "$(record_calls)" -ge "$1" ] 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "the record did not reach $1 calls (it holds: $(record_calls))"
+}
+
 # shot WINDOW FILE: the window as it is on screen.
 shot() {
     import -window "$1" "$2"

@@ -7,18 +7,8 @@ source "$(dirname "$0")/e2e-lib.sh"
 
 export XDG_STATE_HOME="$work/state"
 record="$XDG_STATE_HOME/tabro-kalvor/game.txt"
-called() { sed -n 's/^called //p' "$record" 2>/dev/null || true; }
+called() { record_calls; }
 field() { grep "^$1 " "$record"; }
-
-# wait_calls N: until the record holds N calls, at most 30 s.
-wait_calls() {
-    local i
-    for i in $(seq 300); do
-        [ "$(called)" -ge "$1" ] 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "the record did not reach $1 calls (it holds: $(called))"
-}
 
 # answer_resume KEYS: the question at start-up, answered with the keys given.
 answer_resume() {
@@ -37,12 +27,7 @@ start_display
 
 # 1. Ten calls at one a second, then the program is killed outright.
 start_program "$program"
-keys F2
-dialog=$(wait_window '^Setting The Time Interval$')
-xdotool windowfocus --sync "$dialog"
-keys Left Tab Tab space
-xdotool windowfocus --sync "$main_window"
-keys space
+calling_every_second
 wait_calls 10
 kill -9 "$program_pid"
 wait "$program_pid" 2>/dev/null || true

@@ -11,27 +11,10 @@ import time
 import pyatspi
 from gi.repository import GLib
 
+from atspitree import app, find
+
 ready_file, seconds = sys.argv[1], float(sys.argv[2])
 events = []
-
-
-def find(node, role, name=None, depth=0):
-    if node is None or depth > 12:
-        return None
-    if node.getRoleName() == role and (name is None or node.name == name):
-        return node
-    for child in node:
-        hit = find(child, role, name, depth + 1)
-        if hit is not None:
-            return hit
-    return None
-
-
-def app():
-    for candidate in pyatspi.Registry.getDesktop(0):
-        if candidate is not None and candidate.name == "tabro-kalvor":
-            return candidate
-    return None
 
 
 def record(event):

@@ -6,20 +6,6 @@
 #include <cmath>
 
 namespace {
-double luminance(QRgb rgb)
-{
-    auto linear = [](int c) {
-        const double v = c / 255.0;
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(qRed(rgb)) + 0.7152 * linear(qGreen(rgb)) + 0.0722 * linear(qBlue(rgb));
-}
-
-double contrast(double a, double b)
-{
-    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
-}
-
 // The rows of a box that hold ink: pixels that differ from the box's corner colour.
 struct Ink
 {

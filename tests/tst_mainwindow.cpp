@@ -323,15 +323,6 @@ void TestMainWindow::looksAsDesignedAfterAFewCalls()
 }
 
 namespace {
-double luminance(QRgb rgb)
-{
-    auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-}
-
 // The strongest contrast between an area's ground (its corner pixel) and any pixel of it.
 double contrastIn(const QImage &shot, const QRect &area)
 {

@@ -1,8 +1,6 @@
 #include "windowrig.h"
 
 #include <QComboBox>
-
-#include <cmath>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -305,13 +303,8 @@ void TestWindows::contactLineReadableOnADarkDesktop()
     dark.setColor(QPalette::Window, QColor(45, 45, 45));
     dark.setColor(QPalette::WindowText, QColor(224, 224, 224));
     about->setPalette(dark);
-    auto luminance = [](const QColor &c) {
-        auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
     const QColor ink = about->findChild<QLabel *>(QStringLiteral("lblMail"))->palette().color(QPalette::WindowText);
-    const double ratio = (std::max(luminance(ink), luminance(dark.color(QPalette::Window))) + 0.05)
-        / (std::min(luminance(ink), luminance(dark.color(QPalette::Window))) + 0.05);
+    const double ratio = contrast(luminance(ink.rgb()), luminance(dark.color(QPalette::Window).rgb()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
 }
 

@@ -8,28 +8,15 @@ import time
 
 
 def read():
-    import pyatspi
-
-    def find(node, role, name=None, depth=0):
-        if node is None or depth > 14:
-            return None
-        if node.getRoleName() == role and (name is None or node.name == name):
-            return node
-        for child in node:
-            hit = find(child, role, name, depth + 1)
-            if hit is not None:
-                return hit
-        return None
+    from atspitree import app, find
 
     deadline = time.monotonic() + 10
     while time.monotonic() < deadline:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == "tabro-kalvor":
-                verdicts = find(app, "list", "Verdicts")
-                if verdicts is not None and verdicts.childCount > 0:
-                    for item in verdicts:
-                        print(item.name)
-                    return 0
+        verdicts = find(app(), "list", "Verdicts")
+        if verdicts is not None and verdicts.childCount > 0:
+            for item in verdicts:
+                print(item.name)
+            return 0
         time.sleep(0.2)
     sys.exit("FAIL: no verdicts on the accessibility bus")
 
