@@ -47,7 +47,7 @@ RecordFile::~RecordFile()
 QString RecordFile::defaultFolder()
 {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification: a relative path is invalid and is ignored.
+    // By the XDG base directory rules a relative path is invalid and is ignored.
     if (state.isEmpty() || !QDir::isAbsolutePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
     return state + QLatin1Char('/') + QLatin1String(version::Command);

@@ -24,6 +24,18 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+// A secondary window, made on first use and watched, so that a closed one is forgotten.
+template<typename Window, typename Make> Window *made(QPointer<Window> &window, QObject *watcher, Make make)
+{
+    if (!window) {
+        window = make();
+        window->installEventFilter(watcher);
+    }
+    return window;
+}
+} // namespace
+
 // The icons live in a static library; the resources must be pulled in by name.
 static void loadResources()
 {
@@ -321,49 +333,29 @@ void frmKalvor::mnuHall_Click()
 
 void frmKalvor::mnuAbout_Click()
 {
-    if (!about) {
-        about = new frmAbout(greeter, this);
-        about->installEventFilter(this);
-    }
-    showOnTop(about);
+    showOnTop(made(about, this, [this] { return new frmAbout(greeter, this); }));
 }
 
 void frmKalvor::mnuCalls_Click()
 {
-    if (!callsWindow) {
-        callsWindow = new frmCalls(*caller, this);
-        callsWindow->installEventFilter(this);
-    }
-    showOnTop(callsWindow);
+    showOnTop(made(callsWindow, this, [this] { return new frmCalls(*caller, this); }));
 }
 
 void frmKalvor::mnuTickets_Click()
 {
-    if (!printTickets) {
-        printTickets = new frmPrintTickets(this);
-        printTickets->installEventFilter(this);
-    }
-    showOnTop(printTickets);
+    showOnTop(made(printTickets, this, [this] { return new frmPrintTickets(this); }));
 }
 
 void frmKalvor::mnuPrizes_Click()
 {
-    if (!prizesWindow) {
-        prizesWindow = new frmPrizes(*caller, this);
-        prizesWindow->installEventFilter(this);
-    }
-    showOnTop(prizesWindow);
+    showOnTop(made(prizesWindow, this, [this] { return new frmPrizes(*caller, this); }));
 }
 
 // A claim stops the calling at once, wherever the host's keys are.
 void frmKalvor::mnuClaim_Click()
 {
     caller->claimStarted();
-    if (!claim) {
-        claim = new frmClaim(*caller, this);
-        claim->installEventFilter(this);
-    }
-    showOnTop(claim);
+    showOnTop(made(claim, this, [this] { return new frmClaim(*caller, this); }));
 }
 
 // A closed window is discarded; it is forgotten at once, so the next use makes a new one
