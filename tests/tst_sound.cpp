@@ -41,7 +41,13 @@ struct PlayerRig
     std::atomic<unsigned> requests{0};
     WavePlayer player{store, output, requests};
 
-    PlayerRig() { writeFile(path, wave(1, 22050, 16, 2205)); }
+    // The recordings read ahead, as the program reads them before the first call.
+    PlayerRig()
+    {
+        writeFile(path, wave(1, 22050, 16, 2205));
+        store.preload(dir.path(), output.rate);
+        store.waitForPreload();
+    }
 };
 
 } // namespace
@@ -223,6 +229,8 @@ void TestSound::missingAndCorruptFilesAreSilentAndTheNextPlays()
     writeFile(dir.filePath(QStringLiteral("6.wav")), wave(1, 22050, 16, 2205));
     ClipStore store;
     FakeOutput output;
+    store.preload(dir.path(), output.rate);
+    store.waitForPreload();
     std::atomic<unsigned> requests{0};
     WavePlayer player(store, output, requests);
     for (int n = 1; n <= 6; ++n) {
@@ -269,6 +277,8 @@ void TestSound::announcementsNameTheFilesAndHoldTheOutput()
     writeFile(wavePath(dir.path(), QStringLiteral("program.wav")), wave(1, 22050, 16, 999));
     ClipStore store;
     FakeOutput output;
+    store.preload(dir.path(), output.rate);
+    store.waitForPreload();
     Announcements voice(store, output, dir.path());
     voice.announce(45); // the tick's first step has not set the device
     QVERIFY(output.plays.empty());
@@ -308,6 +318,8 @@ void TestSound::gameGoesOnOverBadFilesAsIfMuted()
         ScriptedRandom random(11);
         ClipStore store;
         FakeOutput output;
+        store.preload(dir.path(), output.rate);
+        store.waitForPreload();
         Announcements voice(store, output, dir.path());
         Game game(board, controls, voice, question, quitter, random);
         game.Form_Load();
