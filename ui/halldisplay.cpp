@@ -1,5 +1,6 @@
 #include "halldisplay.h"
 
+#include "boardcell.h"
 #include "game.h"
 #include "look.h"
 
@@ -340,7 +341,8 @@ void HallDisplay::paintEvent(QPaintEvent *)
     painter.setFont(l.boardFont);
     painter.setPen(Qt::NoPen);
     for (int n = 1; n <= GameState::Numbers; ++n) {
-        const QRectF cell(l.board.left() + (n - 1) % 10 * l.cell.width(), l.board.top() + (n - 1) / 10 * l.cell.height(),
+        const BoardCell at = cellOf(std::int16_t(n)); // the board's own rule
+        const QRectF cell(l.board.left() + at.column * l.cell.width(), l.board.top() + at.row * l.cell.height(),
                           l.cell.width(), l.cell.height());
         const QRectF ground = cell.adjusted(gap / 2, gap / 2, -gap / 2, -gap / 2);
         const QColor back = n == newest ? JustCalled : lit[std::size_t(n)] ? LitCell : DarkCell;
