@@ -29,11 +29,6 @@ ClockRandomSource::ClockRandomSource()
     reseed();
 }
 
-ClockRandomSource::ClockRandomSource(std::uint64_t value)
-{
-    seed(value, 0);
-}
-
 void ClockRandomSource::seed(std::uint64_t value, std::uint64_t stream)
 {
     state = 0;

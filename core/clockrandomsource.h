@@ -11,7 +11,6 @@ class ClockRandomSource : public RandomSource
 {
 public:
     ClockRandomSource();
-    explicit ClockRandomSource(std::uint64_t seed); // a fixed sequence, for measurements
 
     float next() override;
     void reseed() override;

@@ -17,7 +17,7 @@ Game::Game(Board &board, Controls &controls, Announcer &voice, Question &questio
     : QObject(parent)
     , board(board)
     , controls(controls)
-    , voice(voice)
+    , voice(&voice)
     , question(question)
     , quitter(quitter)
     , random(random)
@@ -87,7 +87,7 @@ void Game::mnuMute_Click()
 {
     if (game.soundflag == 1) {
         game.soundflag = 0;
-        voice.hush();
+        voice->hush();
         controls.setMuteChecked(true);
         Q_EMIT news(News::SoundOff);
     } else {
@@ -118,7 +118,7 @@ void Game::mnuExit_Click()
 
 void Game::tmrRand_Timer()
 {
-    voice.prepare();
+    voice->prepare();
     // While a question is open its answer decides what comes next; a tick in between would
     // call the last number again.
     if (asking || ended)
@@ -260,7 +260,7 @@ std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket)
 
 void Game::announce(std::int16_t n)
 {
-    voice.announce(n);
+    voice->announce(n);
 }
 
 void Game::setInterval(int seconds)
@@ -344,7 +344,7 @@ void Game::endProgram()
 {
     ended = true;
     tmrRand.stop();
-    voice.hush();
+    voice->hush();
     updateCalling();
     quitter.endProgram();
 }
@@ -355,7 +355,7 @@ void Game::updateCalling()
     const bool nowSpeaking = nowCalling && game.soundflag == 1;
     if (nowSpeaking != speaking) {
         speaking = nowSpeaking;
-        voice.setCalling(speaking);
+        voice->setCalling(speaking);
     }
     if (nowCalling != calling) {
         calling = nowCalling;

@@ -33,6 +33,9 @@ public:
     Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
          RandomSource &random, QObject *parent = nullptr);
 
+    // The voice that speaks from now on: the sound layer, once loaded, takes over from the
+    // stand-in the game started with.
+    void setVoice(Announcer &voice) { this->voice = &voice; }
     // Where the game is kept after every change that matters; none keeps nothing.
     void setKeeper(Keeper *keeper) { this->keeper = keeper; }
     // Where the time of each call comes from: milliseconds since 1970, UTC.
@@ -125,7 +128,7 @@ private:
     Board &board;
     Controls &controls;
     QTimer tmrRand{this}; // a child named "tmrRand", so it can be found from outside
-    Announcer &voice;
+    Announcer *voice;
     Question &question;
     Quitter &quitter;
     RandomSource &random;

@@ -1,6 +1,7 @@
 #include "announcements.h"
 
 #include "playwave.h"
+#include "recordings.h"
 
 Announcements::Announcements(ClipStore &store, AudioOutput &output, const QString &programDirectory)
     : output(output)
@@ -39,5 +40,5 @@ void Announcements::greet()
 {
     greeting = true;
     MMPlayWav.setDeviceType(WavePlayer::WaveAudio);
-    playwave(MMPlayWav, wavePath(directory, QStringLiteral("program.wav")), true);
+    playwave(MMPlayWav, wavePath(directory, greetingFileName()), true);
 }

@@ -2,7 +2,7 @@
 
 #include "audiooutput.h"
 #include "clipstore.h"
-#include "seams.h"
+#include "soundlayer.h"
 #include "waveplayer.h"
 
 #include <QString>
@@ -10,8 +10,8 @@
 // The caller's voice: the main window's player mmplayer speaks the numbers, the
 // information window's player MMPlayWav the greeting, both from the program's directory
 // and through one sound output. Switching the sound off cuts a number being spoken, never
-// the greeting.
-class Announcements : public Announcer, public Greeter
+// the greeting. Called on the window's thread; nothing here waits (see WavePlayer).
+class Announcements : public SoundLayer
 {
 public:
     Announcements(ClipStore &store, AudioOutput &output, const QString &programDirectory);

@@ -1,7 +1,6 @@
 #include "clipstore.h"
 
-#include "gamestate.h"
-#include "playwave.h"
+#include "recordings.h"
 #include "version.h"
 #include "wavedecoder.h"
 
@@ -99,6 +98,11 @@ void ClipStore::fetch(const QString &path, std::function<int()> rate, std::funct
     post([this, path, rate = std::move(rate), done = std::move(done)] { done(clip(path, rate())); });
 }
 
+void ClipStore::convert(const ClipPtr &clip, int rate, std::function<void(const ClipPtr &)> done)
+{
+    post([clip, rate, done = std::move(done)] { done(WaveDecoder::resampled(clip, rate)); });
+}
+
 void ClipStore::preload(const QString &directory, int rate)
 {
     unsigned mine = 0;
@@ -107,11 +111,7 @@ void ClipStore::preload(const QString &directory, int rate)
         mine = ++preloads;
     }
     post([this, directory, rate, mine] {
-        QStringList files;
-        for (int n = 1; n <= GameState::Numbers; ++n)
-            files << wavePath(directory, numberFileName(n));
-        files << wavePath(directory, QStringLiteral("program.wav"));
-        for (const QString &file : files) {
+        for (const QString &file : allRecordings(directory)) {
             {
                 const std::lock_guard<std::mutex> locked(lock);
                 if (mine != preloads || ending)
@@ -120,12 +120,6 @@ void ClipStore::preload(const QString &directory, int rate)
             load(file, rate);
         }
     });
-}
-
-void ClipStore::waitForPreload()
-{
-    std::unique_lock<std::mutex> locked(lock);
-    changed.wait(locked, [this] { return jobs.empty() && !busy; });
 }
 
 void ClipStore::post(std::function<void()> job)
@@ -146,11 +140,8 @@ void ClipStore::work()
             return;
         std::function<void()> job = std::move(jobs.front());
         jobs.pop_front();
-        busy = true;
         locked.unlock();
         job();
         locked.lock();
-        busy = false;
-        changed.notify_all();
     }
 }

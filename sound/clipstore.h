@@ -16,7 +16,9 @@
 // the output's rate (at most LongSeconds each, so ninety of them stay within tens of
 // megabytes); a longer one is decoded anew in the background each time it is asked for.
 // A file that cannot be played is silent and named once on the error output, with the
-// reason. Safe to use from any thread; the work runs on one thread of its own.
+// reason. Safe to use from any thread, and no member waits for a file or a conversion:
+// the reading, decoding and resampling run on one thread of the store's own
+// (the recordings' thread), which also runs the done handlers.
 class ClipStore
 {
 public:
@@ -27,8 +29,6 @@ public:
     ClipStore(const ClipStore &) = delete;
     ClipStore &operator=(const ClipStore &) = delete;
 
-    // The clip at the given rate (0: the file's own), decoded now unless it is kept.
-    ClipPtr clip(const QString &path, int rate);
     // What a call may play without waiting: the kept clip, or nothing with later set when
     // the recording is long or not read yet and must be decoded in the background first
     // (see fetch). Never opens a file.
@@ -36,10 +36,11 @@ public:
     // Decodes in the background at the rate the output has by then, and hands the clip to
     // done on the store's thread.
     void fetch(const QString &path, std::function<int()> rate, std::function<void(const ClipPtr &)> done);
+    // Converts the clip to the rate in the background and hands it to done on the store's
+    // thread.
+    void convert(const ClipPtr &clip, int rate, std::function<void(const ClipPtr &)> done);
     // Queues reading the ninety announcements and the greeting for the rate; returns at once.
     void preload(const QString &directory, int rate);
-    // Waits until all queued work is done.
-    void waitForPreload();
     // Drops the queued work and ends the store's thread; before the players go.
     void stop();
 
@@ -52,6 +53,8 @@ private:
         bool longer = false;
     };
     Entry load(const QString &path, int rate);
+    // The clip at the given rate (0: the file's own), decoded now unless it is kept.
+    ClipPtr clip(const QString &path, int rate);
     // Says on the error output, once a file, why it cannot be played.
     void nameOnce(const QString &path, const QString &why);
     void work();
@@ -62,7 +65,6 @@ private:
     QHash<QString, Entry> clips;
     QSet<QString> named; // files already reported as unplayable
     std::deque<std::function<void()>> jobs;
-    bool busy = false;
     bool ending = false;
     unsigned preloads = 0; // a newer preload makes an older one stop
     std::thread worker;

@@ -1,7 +1,6 @@
 #include "pulseoutput.h"
 
 #include "version.h"
-#include "wavedecoder.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -104,6 +103,18 @@ void PulseOutput::play(const ClipPtr &clip)
         startClip();
     else
         openStream();
+}
+
+void PulseOutput::converted(const ClipPtr &from, const ClipPtr &clip)
+{
+    const Locked locked(loop);
+    if (current != from || !starting)
+        return; // stopped, or another sound asked for, in the meantime
+    current = clip;
+    if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
+        startClip();
+    else
+        openStream(); // once ready, the stream starts the clip itself
 }
 
 void PulseOutput::setReady(bool ready)
@@ -295,7 +306,15 @@ void PulseOutput::streamState(pa_stream *stream, void *self)
 
 void PulseOutput::startClip()
 {
-    current = WaveDecoder::resampled(current, int(device.rate));
+    if (current && current->rate != int(device.rate)) {
+        // The device changed since the clip was made for it. Converting takes milliseconds,
+        // too long to hold the lock: it is done elsewhere and comes back through converted.
+        if (convert)
+            convert(current, int(device.rate));
+        else
+            current.reset();
+        return;
+    }
     if (!current || current->samples.empty()) {
         current.reset();
         return;

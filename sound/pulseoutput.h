@@ -17,10 +17,11 @@
 //
 // Threads and the lock: libpulse runs its main loop on a thread of its own ("sound") and
 // calls every callback below (contextState, contextEvent, serverInfo, sinkInfo,
-// streamState, streamWants, releaseDue) on it with the loop locked; play, setReady, stop
-// and start take the same lock on the caller's thread. So rateChanged runs on the sound
-// thread under the lock: it must only hand on what happened (the recordings' store queues
-// its work), never wait for anything.
+// streamState, streamWants, releaseDue) on it with the loop locked; play, converted,
+// setReady, stop and start take the same lock on the caller's thread (the window's, or
+// the recordings' for a clip read in the background). Nothing slow runs under the lock:
+// clips come decoded, and rateChanged and convert run on the sound thread under the lock,
+// so they must only hand work on to the recordings' thread, never do it or wait for it.
 class PulseOutput : public AudioOutput
 {
 public:
@@ -43,6 +44,13 @@ public:
     // Run on the sound thread, under the lock: the default device's rate became known or
     // changed.
     std::function<void(int rate)> rateChanged;
+
+    // Run on the sound thread, under the lock: the clip about to start is not at the
+    // device's rate. Its conversion to rate is to be handed back through converted.
+    std::function<void(const ClipPtr &clip, int rate)> convert;
+    // The clip from, converted: it starts unless silence or another sound was asked for
+    // in the meantime. Any thread but the sound thread.
+    void converted(const ClipPtr &from, const ClipPtr &clip);
 
     // How long the stream stays after calling stops and the last sound has ended.
     static constexpr int ReleaseMilliseconds = 2000;

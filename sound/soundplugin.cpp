@@ -2,34 +2,32 @@
 // loads it.
 #include "announcements.h"
 #include "clipstore.h"
-#include "playwave.h"
 #include "pulseoutput.h"
-#include "soundlayer.h"
+#include "recordings.h"
 
 namespace {
-class PulseSoundLayer : public SoundLayer
+// Made before the voice that speaks through them, and gone after it.
+struct PulseParts
+{
+    ClipStore clips;
+    PulseOutput pulse;
+};
+
+class PulseSoundLayer : private PulseParts, public Announcements
 {
 public:
     explicit PulseSoundLayer(const QString &directory)
-        : voice(clips, output, directory)
+        : Announcements(clips, pulse, directory)
     {
         // Each time the device's rate becomes known, the recordings are made ready for it.
-        output.rateChanged = [this, directory](int rate) { clips.preload(directory, rate); };
-        output.start();
+        pulse.rateChanged = [this, directory](int rate) { clips.preload(directory, rate); };
+        pulse.convert = [this](const ClipPtr &clip, int rate) {
+            clips.convert(clip, rate, [this, clip](const ClipPtr &done) { pulse.converted(clip, done); });
+        };
+        pulse.start();
     }
 
     ~PulseSoundLayer() override { clips.stop(); } // no background work outlives the voice
-
-    void prepare() override { voice.prepare(); }
-    void announce(std::int16_t n) override { voice.announce(n); }
-    void setCalling(bool calling) override { voice.setCalling(calling); }
-    void hush() override { voice.hush(); }
-    void greet() override { voice.greet(); }
-
-private:
-    ClipStore clips;
-    PulseOutput output;
-    Announcements voice;
 };
 } // namespace
 

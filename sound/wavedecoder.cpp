@@ -18,48 +18,6 @@
 
 namespace {
 
-// libsndfile reads from the bytes in memory, so no file is opened twice.
-struct Memory
-{
-    const QByteArray &bytes;
-    sf_count_t at = 0;
-};
-
-sf_count_t memoryLength(void *user)
-{
-    return static_cast<Memory *>(user)->bytes.size();
-}
-
-sf_count_t memorySeek(sf_count_t offset, int whence, void *user)
-{
-    auto *m = static_cast<Memory *>(user);
-    const sf_count_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->bytes.size() : 0;
-    const sf_count_t to = base + offset;
-    if (to < 0 || to > m->bytes.size())
-        return -1;
-    m->at = to;
-    return m->at;
-}
-
-sf_count_t memoryRead(void *into, sf_count_t count, void *user)
-{
-    auto *m = static_cast<Memory *>(user);
-    const sf_count_t n = std::clamp<sf_count_t>(m->bytes.size() - m->at, 0, count);
-    std::memcpy(into, m->bytes.constData() + m->at, std::size_t(n));
-    m->at += n;
-    return n;
-}
-
-sf_count_t memoryWrite(const void *, sf_count_t, void *)
-{
-    return 0;
-}
-
-sf_count_t memoryTell(void *user)
-{
-    return static_cast<Memory *>(user)->at;
-}
-
 constexpr std::size_t ReadFrames = 4096;
 
 std::size_t longestFrames(const SF_INFO &info)
@@ -198,15 +156,6 @@ ClipPtr readOpened(SNDFILE *file, const SF_INFO &info, int rate, QString *why)
 }
 
 } // namespace
-
-ClipPtr WaveDecoder::decode(const QByteArray &bytes, int rate)
-{
-    Memory memory{bytes};
-    SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
-    SF_INFO info{};
-    SNDFILE *file = sf_open_virtual(&io, SFM_READ, &info, &memory);
-    return readOpened(file, info, rate, nullptr);
-}
 
 int WaveDecoder::openFile(const QString &path, QString *why)
 {

@@ -12,7 +12,8 @@
 // device plays. The sound goes on after "Close" until the recording ends. A missing or
 // unplayable file is silent; the store names it once on the error output. A long
 // recording is decoded in the background and starts once it is ready, unless another
-// sound was asked for, or silence, in the meantime.
+// sound was asked for, or silence, in the meantime. Used on the window's thread, where it
+// never waits: it plays what the store holds and leaves any reading to the store's thread.
 class WavePlayer
 {
 public:

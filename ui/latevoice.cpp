@@ -27,6 +27,8 @@ void LateVoice::load()
         // The pointer's type is the declaration's own, so the compiler checks the call.
         if (auto create = reinterpret_cast<CreateSoundLayer>(plugin.resolve(CreateSoundLayerSymbol))) {
             layer.reset(create(directory));
+            if (arrived)
+                arrived(*layer);
             return;
         }
     }

@@ -5,13 +5,15 @@
 #include <QLibrary>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class SoundLayer;
 
-// The caller's voice, loaded from the sound plugin once the window is on screen (or at
-// the first use, if that comes sooner). Without the plugin the calls go on in silence,
-// and that is said once.
+// Stands in for the caller's voice until the sound plugin is loaded, once the window is
+// on screen (or at the first use, if that comes sooner); then arrived hands the plugin's
+// voice to whoever speaks through it, so no call passes through here afterwards. Without
+// the plugin the calls go on in silence, and that is said once.
 class LateVoice : public Announcer, public Greeter
 {
 public:
@@ -19,6 +21,8 @@ public:
     ~LateVoice() override;
 
     void load();
+    // Run once, as soon as the plugin's voice exists.
+    std::function<void(Announcer &voice)> arrived;
 
     void prepare() override;
     void announce(std::int16_t n) override;

@@ -199,6 +199,7 @@ int runProgram(int argc, char *argv[])
 
     frmKalvor window(voice, voice, question, quitter, random);
     question.setParentWindow(&window);
+    voice.arrived = [&window](Announcer &layer) { window.game().setVoice(layer); };
     // The sound libraries are loaded and the sound server asked for its device once the
     // window is on screen, long before the first call can come; the recordings follow in
     // the background.
