@@ -24,11 +24,11 @@ if [ "$quick" = "--quick" ]; then
     echo
     "$build/bin/tk-soak" 1000
     echo
-    bash "$here/tests/fuzz.sh" 20 "$build/fuzz-long" "$build"
+    bash "$here/tests/fuzz.sh" 20 "$build/fuzz-long"
 else
     "$build/bin/tk-bench"
     echo
     "$build/bin/tk-soak" 10000
     echo
-    bash "$here/tests/fuzz.sh" 300 "$build/fuzz-long" "$build"
+    bash "$here/tests/fuzz.sh" 300 "$build/fuzz-long"
 fi

@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Builds the player's fuzz target with clang's libFuzzer and runs it for SECONDS.
-# Usage: fuzz.sh SECONDS WORK-FOLDER BUILD-FOLDER (where CMake made the program's version
-# header). A crash leaves its input in WORK-FOLDER/crash-*.
+# Builds the player's fuzz target (the CMake target fuzz_player, on the shipped sound
+# library) with clang++ and libFuzzer in WORK-FOLDER/build, and runs it for SECONDS.
+# Usage: fuzz.sh SECONDS WORK-FOLDER. A crash leaves its input in WORK-FOLDER/crash-*.
 set -euo pipefail
 seconds=${1:-5}
 out=${2:-$(mktemp -d)}
-build=${3:?the build folder, for its generated headers}
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/corpus"
 
-clang++ -std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -DQT_NO_KEYWORDS -DTK_INSTALLED_RECORDINGS=\"../share/tabro-kalvor/sounds\" -I"$here/core" -I"$build/generated" -I"$here/sound" $(pkg-config --cflags Qt6Core sndfile soxr) \
-    "$here/tests/fuzz_player.cpp" "$here/sound/playwave.cpp" "$here/sound/wavedecoder.cpp" \
-    "$here/sound/clipstore.cpp" "$here/sound/waveplayer.cpp" \
-    $(pkg-config --libs Qt6Core sndfile soxr) -o "$out/fuzz_player"
+if [ ! -f "$out/build/build.ninja" ]; then
+    cmake -S "$here" -B "$out/build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTK_FUZZ=ON -DTK_SANITIZE=OFF -DTK_BENCH=OFF -DTK_WERROR=OFF >/dev/null
+fi
+cmake --build "$out/build" --target fuzz_player >/dev/null
+fuzzer="$out/build/bin/fuzz_player"
 
 # Start from small wave files of each kind the player knows, and the head of a recording.
 seed() { # name, format tag, channels, rate, byte rate, block align, bits (as printf escapes)
@@ -26,7 +26,7 @@ seed float32 '\x03\x00' '\x01\x00' '\x44\xac\x00\x00' '\x10\xb1\x02\x00' '\x04\x
 head -c 300 "$here/sounds/7.wav" >"$out/corpus/seed-recording.wav"
 
 cd "$out"
-./fuzz_player -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 -timeout=10 \
+"$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 -timeout=10 \
     -artifact_prefix="$out/" -print_final_stats=1 corpus 2>&1 | tee "$out/fuzz.log" | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+ +DONE)|ERROR|crash' || true
 if ls "$out"/crash-* "$out"/leak-* "$out"/timeout-* >/dev/null 2>&1; then
     echo "FAIL: the fuzzer found a crash; the input is in $out" >&2

@@ -1,7 +1,9 @@
 // libFuzzer target: any bytes, saved as a number's wave file, handed to the player layer
 // as a call would hand them. Nothing may crash, hang or leak; whatever plays is bounded.
 #include "clipstore.h"
+#include "fakeoutput.h"
 #include "playwave.h"
+#include "recordings.h"
 #include "waveplayer.h"
 #include "wavedecoder.h"
 
@@ -24,7 +26,7 @@ public:
         const std::size_t longest = std::size_t(WaveDecoder::MaxMinutes) * 60 * OutputRate * 2;
         if (!clip || clip->rate != OutputRate || clip->samples.empty() || clip->samples.size() > longest)
             std::abort();
-        ++plays;
+        ++plays; // on the store's thread, read after it has finished
     }
     void setReady(bool) override {}
     void stop() override {}
@@ -49,7 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::atomic<unsigned> requests{0};
     WavePlayer player(store, output, requests);
     player.setDeviceType(WavePlayer::WaveAudio);
+    // The first call reads the file in the background; the second finds it read, or (when
+    // long) reads it again. Each time the store has done its work before going on.
     playwave(player, path);
+    waitForStore(store);
     playwave(player, path, true);
+    waitForStore(store);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "clipstore.h"
 #include "fakeoutput.h"
 #include "playwave.h"
+#include "recordings.h"
 #include "wavefiles.h"
 #include "announcements.h"
 #include "windowrig.h"
@@ -36,8 +37,7 @@ Played playGame(const QString &directory, bool muted)
 {
     ClipStore clips;
     FakeOutput output;
-    clips.preload(directory, output.rate);
-    clips.waitForPreload(); // calls find every recording read, so what plays comes in order
+    readAhead(clips, directory, output.rate); // calls find every recording read, so what plays comes in order
     Announcements voice(clips, output, directory);
     FakeQuestion question;
     FakeQuitter quitter;

@@ -23,7 +23,7 @@ private Q_SLOTS:
     void clientAreaAndControlsSitAtTheirPlaces();
     void windowIsFixedWithItsCaptionAndIcon();
     void controlsStartAsDesigned();
-    void menuTreeMatchesTheDesign();
+    void everyKeyAndLetterRunsOneCommand();
     void spaceAfterStartUpPressesStart();
     void openingAMenuWhileCallingPauses_data();
     void openingAMenuWhileCallingPauses();
@@ -97,44 +97,30 @@ void TestMainWindow::controlsStartAsDesigned()
             QVERIFY(!isMarked(*rig.board(), row, column));
 }
 
-void TestMainWindow::menuTreeMatchesTheDesign()
+// A key or an underlined letter taken twice does nothing at once in Qt (the letter only
+// moves between the items that share it), so each must belong to one command: in the menu
+// bar, in each menu, and for the keys across the whole window.
+void TestMainWindow::everyKeyAndLetterRunsOneCommand()
 {
     WindowRig rig;
-    const QList<QAction *> bar = rig.window.menuBar()->actions();
-    QCOMPARE(bar.size(), 3);
-    QCOMPARE(bar[0]->text(), QStringLiteral("&Options"));
-    QCOMPARE(bar[1]->text(), QStringLiteral("&Game")); // ours: the game's record, prizes and claims
-    QCOMPARE(bar[2]->text(), QStringLiteral("&Help"));
-
-    struct Item { const char *name; const char *caption; QKeySequence key; };
-    const QList<Item> options = {
-        {"mnuStime", "Set &Time", QKeySequence(Qt::Key_F2)},
-        {"mnuMute", "&Mute Sound", QKeySequence(Qt::Key_F8)},
-        {"mnuScan", "Scan &Results", QKeySequence(Qt::Key_F3)},
-        {"mnuZoom", "&Zoom Number", QKeySequence(Qt::Key_F4)},
-        {"mnuHall", "&Hall Display", QKeySequence(Qt::Key_F11)}, // ours, for the hall's big screen
-        {"mnuSep1", "", QKeySequence()},
-        {"mnuExit", "&Exit ", QKeySequence(Qt::Key_F12)},
+    auto letterOf = [](const QString &caption) {
+        const qsizetype at = caption.indexOf(QLatin1Char('&'));
+        return at >= 0 && at + 1 < caption.size() ? caption.at(at + 1).toLower() : QChar();
     };
-    const QList<Item> help = {
-        {"mnuContents", "&Contents", QKeySequence(Qt::Key_F1)},
-        {"mnuAbout", "&About", QKeySequence(Qt::Key_F7)},
-    };
-    auto check = [](QMenu *menu, const QList<Item> &items) {
-        const QList<QAction *> actions = menu->actions();
-        QCOMPARE(actions.size(), items.size());
-        for (int i = 0; i < items.size(); ++i) {
-            QCOMPARE(actions[i]->objectName(), QLatin1String(items[i].name));
-            QCOMPARE(actions[i]->text(), QLatin1String(items[i].caption));
-            QCOMPARE(actions[i]->shortcut(), items[i].key);
-            QVERIFY(actions[i]->isEnabled());
-            QVERIFY(actions[i]->isVisible());
-            QVERIFY(!actions[i]->isChecked());
+    auto lettersUnique = [&](const QList<QAction *> &actions, const QString &where) {
+        QSet<QChar> letters;
+        for (QAction *action : actions) {
+            if (!action->isVisible() || action->isSeparator())
+                continue;
+            const QChar letter = letterOf(action->text());
+            QVERIFY2(!letter.isNull(), qPrintable(where + QStringLiteral(": no letter in ") + action->text()));
+            QVERIFY2(!letters.contains(letter), qPrintable(where + QStringLiteral(": ") + action->text()));
+            letters.insert(letter);
         }
     };
-    check(rig.menu("mnuOptions"), options);
-    check(rig.menu("mnuHelp"), help);
-    // Every key runs one command only: a key taken twice does nothing at all in Qt.
+    lettersUnique(rig.window.menuBar()->actions(), QStringLiteral("menu bar"));
+    for (QAction *item : rig.window.menuBar()->actions())
+        lettersUnique(item->menu()->actions(), item->text());
     QSet<QKeySequence> keys;
     for (QAction *action : rig.window.findChildren<QAction *>()) {
         if (action->shortcut().isEmpty())
@@ -142,8 +128,7 @@ void TestMainWindow::menuTreeMatchesTheDesign()
         QVERIFY2(!keys.contains(action->shortcut()), qPrintable(action->shortcut().toString()));
         keys.insert(action->shortcut());
     }
-    QVERIFY(rig.action("mnuSep1")->isSeparator());
-    QVERIFY(rig.action("mnuMute")->isCheckable());
+    QVERIFY(keys.size() >= 10);
 }
 
 void TestMainWindow::spaceAfterStartUpPressesStart()

@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "game.h"
 #include "playwave.h"
+#include "recordings.h"
 #include "wavedecoder.h"
 #include "wavefiles.h"
 #include "waveplayer.h"
@@ -31,6 +32,15 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QVERIFY(wavefiles::writeFile(path, bytes));
 }
 
+// The bytes as a recording on disk, read as the program reads one.
+ClipPtr decoded(const QByteArray &bytes, int rate)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("7.wav"));
+    writeFile(path, bytes);
+    return WaveDecoder::decodeFile(path, rate);
+}
+
 // A player over a fresh folder holding 7.wav, a tenth of a second long.
 struct PlayerRig
 {
@@ -45,8 +55,7 @@ struct PlayerRig
     PlayerRig()
     {
         writeFile(path, wave(1, 22050, 16, 2205));
-        store.preload(dir.path(), output.rate);
-        store.waitForPreload();
+        readAhead(store, dir.path(), output.rate);
     }
 };
 
@@ -110,7 +119,7 @@ void TestSound::decodesEveryWaveEncoding()
     QFETCH(QByteArray, bytes);
     QFETCH(double, seconds);
     QFETCH(double, tolerance);
-    const ClipPtr clip = WaveDecoder::decode(bytes, 22050);
+    const ClipPtr clip = decoded(bytes, 22050);
     QVERIFY(clip);
     QCOMPARE(clip->rate, 22050);
     QVERIFY2(std::abs(clip->seconds() - seconds) < 0.03, qPrintable(QString::number(clip->seconds())));
@@ -136,7 +145,7 @@ void TestSound::refusesFilesWithNothingToPlay_data()
 void TestSound::refusesFilesWithNothingToPlay()
 {
     QFETCH(QByteArray, bytes);
-    QVERIFY(!WaveDecoder::decode(bytes, 22050));
+    QVERIFY(!decoded(bytes, 22050));
 }
 
 // A tone above the output's band must vanish, not fold back as another tone; one inside
@@ -159,7 +168,7 @@ void TestSound::resamplesWithoutAliases()
     QFETCH(int, to);
     QFETCH(double, hz);
     QFETCH(double, level);
-    const ClipPtr clip = WaveDecoder::decode(wavefiles::encoded(SF_FORMAT_WAV | SF_FORMAT_FLOAT, from, from, hz), to);
+    const ClipPtr clip = decoded(wavefiles::encoded(SF_FORMAT_WAV | SF_FORMAT_FLOAT, from, from, hz), to);
     QVERIFY(clip);
     QCOMPARE(clip->rate, to);
     if (level > 0) {
@@ -229,8 +238,7 @@ void TestSound::missingAndCorruptFilesAreSilentAndTheNextPlays()
     writeFile(dir.filePath(QStringLiteral("6.wav")), wave(1, 22050, 16, 2205));
     ClipStore store;
     FakeOutput output;
-    store.preload(dir.path(), output.rate);
-    store.waitForPreload();
+    readAhead(store, dir.path(), output.rate);
     std::atomic<unsigned> requests{0};
     WavePlayer player(store, output, requests);
     for (int n = 1; n <= 6; ++n) {
@@ -247,17 +255,25 @@ void TestSound::storeReadsEachFileOncePerRate()
     for (int n = 1; n <= 90; ++n)
         writeFile(wavePath(dir.path(), numberFileName(n)), wave(1, 22050, 16, 100 * n));
     ClipStore store;
-    store.preload(dir.path(), 22050);
-    store.waitForPreload();
+    readAhead(store, dir.path(), 22050);
     // Later changes on disk are not read again: the call never waits for a file.
     const QString path = wavePath(dir.path(), QStringLiteral("45.wav"));
     writeFile(path, wave(1, 22050, 16, 10));
-    QCOMPARE(store.clip(path, 22050)->samples.size(), std::size_t(4500));
-    QVERIFY(!store.clip(wavePath(dir.path(), QStringLiteral("program.wav")), 22050));
-    // A device at another rate gets the recording converted for it, read anew.
-    const ClipPtr at48k = store.clip(path, 48000);
-    QCOMPARE(at48k->rate, 48000);
-    QCOMPARE(at48k->samples.size(), std::size_t(22));
+    bool later = true;
+    QCOMPARE(store.kept(path, 22050, &later)->samples.size(), std::size_t(4500));
+    QVERIFY(!later);
+    QVERIFY(!store.kept(wavePath(dir.path(), QStringLiteral("program.wav")), 22050, &later));
+    QVERIFY(!later); // missing: silent, nothing to wait for
+    // A device at another rate gets the recording read anew and converted for it, in the
+    // background.
+    QVERIFY(!store.kept(path, 48000, &later));
+    QVERIFY(later);
+    std::promise<ClipPtr> fetched;
+    std::future<ClipPtr> at48k = fetched.get_future();
+    store.fetch(path, [] { return 48000; }, [&fetched](const ClipPtr &clip) { fetched.set_value(clip); });
+    const ClipPtr clip = at48k.get();
+    QCOMPARE(clip->rate, 48000);
+    QCOMPARE(clip->samples.size(), std::size_t(22));
 }
 
 void TestSound::pathAlwaysGetsASeparator()
@@ -277,8 +293,7 @@ void TestSound::announcementsNameTheFilesAndHoldTheOutput()
     writeFile(wavePath(dir.path(), QStringLiteral("program.wav")), wave(1, 22050, 16, 999));
     ClipStore store;
     FakeOutput output;
-    store.preload(dir.path(), output.rate);
-    store.waitForPreload();
+    readAhead(store, dir.path(), output.rate);
     Announcements voice(store, output, dir.path());
     voice.announce(45); // the tick's first step has not set the device
     QVERIFY(output.plays.empty());
@@ -318,8 +333,7 @@ void TestSound::gameGoesOnOverBadFilesAsIfMuted()
         ScriptedRandom random(11);
         ClipStore store;
         FakeOutput output;
-        store.preload(dir.path(), output.rate);
-        store.waitForPreload();
+        readAhead(store, dir.path(), output.rate);
         Announcements voice(store, output, dir.path());
         Game game(board, controls, voice, question, quitter, random);
         game.Form_Load();
