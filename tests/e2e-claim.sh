@@ -30,7 +30,7 @@ stopped_at=$(called)
 xdotool windowfocus --sync "$claim"
 xdotool type --delay 30 "$code"
 keys Return
-sleep 1.5
+sleep 1.5 # longer than an interval: no call comes while the claim is checked
 [ "$(called)" = "$stopped_at" ] || fail "the calling went on during the claim ($stopped_at, then $(called) calls)"
 /usr/bin/python3 "$here/verdicts.py" read >"$work/shown.txt" || fail "the verdicts could not be read"
 /usr/bin/python3 "$here/verdicts.py" expect "$record" "$rows" >"$work/expected.txt"
@@ -52,14 +52,11 @@ done
 keys ctrl+a
 xdotool type --delay 30 "${picked[*]}"
 keys Return
-sleep 1
-/usr/bin/python3 "$here/verdicts.py" read >"$work/typed.txt"
-grep -qx 'Early Five: Valid' "$work/typed.txt" || fail "a typed Early Five completed by the last call is not valid: $(cat "$work/typed.txt")"
+shown() { /usr/bin/python3 "$here/verdicts.py" read >"$work/typed.txt" && grep -qx "$1" "$work/typed.txt"; }
+eventually 5 "a typed Early Five completed by the last call is not valid" shown 'Early Five: Valid'
 keys alt+a
-sleep 0.5
-grep -q "^won early-five $stopped_at $last .* typed:" "$record" || fail "Accept did not record the prize: $(grep '^won' "$record")"
+eventually 5 "Accept did not record the prize" grep -q "^won early-five $stopped_at $last .* typed:" "$record"
 keys Escape
-sleep 0.5
-xdotool search --onlyvisible --name '^Check a Claim$' >/dev/null && fail "Escape did not close the claim window"
+eventually 3 "Escape did not close the claim window" gone '^Check a Claim$'
 echo "typed ticket ${picked[*]}: Early Five valid, accepted and on record"
 quit_program

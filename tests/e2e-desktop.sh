@@ -8,6 +8,7 @@ source "$(dirname "$0")/e2e-lib.sh"
 mkdir -p "$artifacts"
 
 start_display
+forget_game
 start_program "$program"
 
 shot "$main_window" "$work/before.png"
@@ -18,7 +19,7 @@ keys space
 first=$(wait_for_change "$main_window" "$before" 2.4) || fail "no number shown within two intervals of Space"
 second=$(wait_for_change "$main_window" "$first" 2.4) || fail "the number did not change within two intervals"
 echo "calling: the number display changed twice"
-sleep 2.5
+wait_calls 4 # a few numbers on the board for the picture
 shot "$main_window" "$artifacts/main-window.png"
 
 keys F4

@@ -20,15 +20,18 @@ geometry() {
         /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
 }
 
+placed() { [ "$(geometry "$1")" = "$2" ]; }
+
+forget_game
 start_program "$program"
 [ "$(geometry "$main_window" | cut -d' ' -f1)" -lt 1280 ] || fail "the caller did not open on the first monitor"
 keys space
-sleep 1.5
+wait_calls 1
 keys F11
 hall=$(wait_window '^Hall Display$')
-sleep 0.5
-[ "$(geometry "$hall")" = "1280 0 1920 1080" ] || fail "the display does not fill the other monitor: $(geometry "$hall")"
-[ "$(xdotool getactivewindow)" = "$main_window" ] || fail "the display took the focus from the caller's window"
+eventually 3 "the display does not fill the other monitor" placed "$hall" "1280 0 1920 1080"
+wait_calls 2 # a call since the display opened: it is drawn
+active_is "$main_window" || fail "the display took the focus from the caller's window"
 import -window root -crop 1920x1080+1280+0 +repage "$work/hall-0.png"
 # The big number and the board both change at the next call.
 for i in $(seq 30); do
@@ -53,63 +56,55 @@ for i in $(seq 10); do
     xrandr --setmonitor HALL 1920/508x1080/285+1280+0 none
     sleep "0.0$((RANDOM % 9 + 1))"
 done
-sleep 1.5
-[ "$(geometry "$hall")" = "1280 0 1920 1080" ] || fail "after ten bursts of the projector the display is at $(geometry "$hall")"
-[ "$(xdotool getactivewindow)" = "$main_window" ] || fail "after the bursts the keys are not with the caller's window"
+eventually 5 "after ten bursts of the projector the display is not on it" placed "$hall" "1280 0 1920 1080"
+active_is "$main_window" || fail "after the bursts the keys are not with the caller's window"
 echo "ten bursts of the projector: the display is back on it, the keys with the caller"
 # Shift+F11: the next place, the host's own screen, where the display takes the keys; again:
 # back on the projector.
 keys shift+F11
-sleep 0.7
-[ "$(geometry "$hall")" = "0 0 1280 1080" ] || fail "Shift+F11 did not move the display to the host's screen: $(geometry "$hall")"
-[ "$(xdotool getactivewindow)" = "$hall" ] || fail "on the host's screen the display did not take the keys"
+eventually 3 "Shift+F11 did not move the display to the host's screen" placed "$hall" "0 0 1280 1080"
+eventually 3 "on the host's screen the display did not take the keys" active_is "$hall"
 keys shift+F11
-sleep 0.7
-[ "$(geometry "$hall")" = "1280 0 1920 1080" ] || fail "Shift+F11 did not move the display back: $(geometry "$hall")"
+eventually 3 "Shift+F11 did not move the display back" placed "$hall" "1280 0 1920 1080"
 echo "Shift+F11 moved the display to the next screen and back"
 xdotool windowfocus --sync "$main_window"
 keys Escape
-sleep 0.5
-xdotool search --onlyvisible --name '^Hall Display$' >/dev/null && fail "Escape did not close the display"
+eventually 3 "Escape did not close the display" gone '^Hall Display$'
 quit_program
 
 # One monitor, a display of its own: the display covers the caller and takes the keys.
 start_display 1280x720
 start_window_manager
+forget_game
 start_program "$program"
 keys F11
 hall=$(wait_window '^Hall Display$')
-sleep 0.5
-[ "$(xdotool getactivewindow)" = "$hall" ] || fail "alone on the screen, the display did not take the keys"
+eventually 3 "alone on the screen, the display did not take the keys" active_is "$hall"
 keys space
-sleep 2.6
+wait_calls 1
+import -window root "$work/single-0.png"
+wait_calls 3
 import -window root "$artifacts/hall-display-720p.png"
-cp "$artifacts/hall-display-720p.png" "$work/single-0.png"
-sleep 2.6
-import -window root "$work/single-1.png"
-differs "$work/single-0.png" "$work/single-1.png" || fail "Space in the display did not start the calling"
+differs "$work/single-0.png" "$artifacts/hall-display-720p.png" || fail "the display did not follow the calls"
 keys Escape
-sleep 0.5
-xdotool search --onlyvisible --name '^Hall Display$' >/dev/null && fail "Escape did not close the display"
-[ "$(xdotool getactivewindow)" = "$main_window" ] || fail "the caller's window did not get the keys back"
+eventually 3 "Escape did not close the display" gone '^Hall Display$'
+eventually 3 "the caller's window did not get the keys back" active_is "$main_window"
 echo "one monitor: the display took the keys, Space called, Escape gave them back"
 # A question answered, or a window of the host's closed: the display is in front again.
 keys F11
 hall=$(wait_window '^Hall Display$')
-sleep 0.5
+eventually 3 "the display did not take the keys" active_is "$hall"
 keys F12
 question=$(wait_window '^Quitting Game$')
 xdotool windowfocus --sync "$question"
 keys n
-sleep 0.7
-[ "$(xdotool getactivewindow)" = "$hall" ] || fail "after No to Exit the display is not in front with the keys"
+eventually 3 "after No to Exit the display is not in front with the keys" active_is "$hall"
 keys F7
 about=$(wait_window '^About Tabro-Kalvor$')
 xdotool windowfocus --sync "$about"
 keys space # its OK button
-sleep 0.7
-[ "$(xdotool getactivewindow)" = "$hall" ] || fail "after the About window closed the display is not in front with the keys"
+eventually 3 "after the About window closed the display is not in front with the keys" active_is "$hall"
 echo "one monitor: after a question and a window the display is in front again"
 keys Escape
-sleep 0.5
+eventually 3 "Escape did not close the display" gone '^Hall Display$'
 quit_program

@@ -9,9 +9,10 @@ source "$(dirname "$0")/e2e-lib.sh"
 start_display
 start_window_manager
 
+forget_game
 start_program "$program"
 keys space
-sleep 1.5
+wait_calls 1
 xdotool windowminimize --sync "$main_window"
 
 status=0
@@ -19,7 +20,6 @@ DESKTOP_STARTUP_ID="second-launch_TIME$(date +%s)" timeout 10 "$program" >"$work
 [ "$status" -eq 0 ] || { cat "$work/second.log" >&2; fail "the second launch ended with status $status"; }
 [ "$(wc -l <"$work/second.log")" -eq 1 ] || fail "the second launch said: $(cat "$work/second.log")"
 echo "second launch: $(cat "$work/second.log")"
-sleep 0.5
 windows=$(xdotool search --onlyvisible --name '^The Tabro-Kalvor$' | wc -l)
 [ "$windows" -eq 1 ] || fail "$windows caller windows are shown"
 [ "$(xdotool getactivewindow)" = "$main_window" ] || fail "the running caller's window is not the active one"

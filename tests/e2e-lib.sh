@@ -171,7 +171,7 @@ calling_every_second() {
 
 # The game's record, for a program run with XDG_STATE_HOME set: how many calls it holds,
 # and wait_calls N: until it holds N, at most 30 s.
-record_calls() { sed -n 's/^called //p' "$XDG_STATE_HOME/tabro-kalvor/game.txt" 2>/dev/null || true; }
+record_calls() { sed -n 's/^called //p' "${XDG_STATE_HOME:-$HOME/.local/state}/tabro-kalvor/game.txt" 2>/dev/null || true; }
 wait_calls() {
     local i
     for i in $(seq 300); do
@@ -179,6 +179,49 @@ wait_calls() {
         sleep 0.1
     done
     fail "the record did not reach $1 calls (it holds: $(record_calls))"
+}
+
+# eventually SECONDS WHAT COMMAND...: waits until the command succeeds, trying every tenth
+# of a second; fails with WHAT when it has not within SECONDS.
+eventually() {
+    local tries=$(($1 * 10)) what=$2 i
+    shift 2
+    for ((i = 0; i < tries; i++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    fail "$what (after $((tries / 10)) s)"
+}
+
+# active_is WINDOW: the window has the keys. gone TITLE-REGEX: no such window is shown.
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+
+# forget_game: no game on record, so the next run starts afresh and counts its own calls.
+forget_game() { rm -f "${XDG_STATE_HOME:-$HOME/.local/state}/tabro-kalvor/game.txt"; }
+
+# wait_sound SECONDS: returns once the speakers (the null sink) carry a sound, at most a
+# hundredth of a second after it starts; fails when nothing is heard within SECONDS.
+wait_sound() {
+    python3 - "$1" <<'PY' || fail "nothing was heard within $1 s"
+import array, os, select, subprocess, sys, time
+deadline = time.monotonic() + float(sys.argv[1])
+rec = subprocess.Popen(["parec", "-d", "null.monitor", "--raw", "--format=s16le", "--rate=22050",
+                        "--channels=1", "--latency-msec=10"], stdout=subprocess.PIPE)
+try:
+    while time.monotonic() < deadline:
+        if not select.select([rec.stdout], [], [], 0.1)[0]:
+            continue
+        chunk = os.read(rec.stdout.fileno(), 441)
+        if not chunk:
+            break
+        samples = array.array("h", chunk[: len(chunk) // 2 * 2])
+        if samples and max(abs(s) for s in samples) > 3000:
+            sys.exit(0)
+    sys.exit(1)
+finally:
+    rec.kill()
+PY
 }
 
 # shot WINDOW FILE: the window as it is on screen.

@@ -26,6 +26,7 @@ echo "validators passed; the command is $command"
 
 start_display
 start_sound_server
+forget_game
 start_program "$command"
 wm_class=$(xprop -id "$main_window" WM_CLASS | sed 's/.*= //')
 grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$desktop")\"" <<<"$wm_class" \
@@ -33,7 +34,7 @@ grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$desktop")\"" <<<"$wm_class" \
 parec -d null.monitor --raw --format=s16le --rate=22050 --channels=1 >"$work/calls.raw" &
 pids+=($!)
 keys space
-sleep 4
+wait_calls 3
 quit_program
 "$onsets" "$work/calls.raw" --expect-at-least 2 --interval 1.2 --tolerance 0.15 \
     || fail "the unpacked program's calls were not heard"

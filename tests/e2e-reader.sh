@@ -11,37 +11,36 @@ start_display
 start_accessibility_bus
 /usr/bin/python3 "$here/screensaver.py" "$work/saver.log" &
 pids+=($!)
-for i in $(seq 50); do grep -q ready "$work/saver.log" 2>/dev/null && break; sleep 0.1; done
+eventually 5 "the screen saver stand-in did not start" grep -q ready "$work/saver.log"
 
+forget_game
 start_program "$program"
 keys F8 # the reader is the host's voice for the numbers while the sound is off
 /usr/bin/python3 "$here/reader.py" "$work/ready" 12 >"$work/reader.log" 2>&1 &
 reader=$!
 pids+=("$reader")
-for i in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.1; done
-[ -e "$work/ready" ] || { cat "$work/reader.log" >&2; fail "the reader did not find the program"; }
+reader_ready() { [ -e "$work/ready" ]; }
+eventually 10 "the reader did not find the program" reader_ready
 
+saver() { grep -q "$1" "$work/saver.log"; }
 keys space
-sleep 4.2
-grep -q '^Inhibit 1 The Tabro-Kalvor' "$work/saver.log" || fail "Start did not keep the screen awake"
-grep -q '^UnInhibit' "$work/saver.log" && fail "the screen was let go while calling"
+eventually 5 "Start did not keep the screen awake" saver '^Inhibit 1 The Tabro-Kalvor'
+wait_calls 3
+saver '^UnInhibit' && fail "the screen was let go while calling"
 keys space
-sleep 1
-grep -q '^UnInhibit 1$' "$work/saver.log" || fail "Stop did not let the screen sleep again"
+eventually 3 "Stop did not let the screen sleep again" saver '^UnInhibit 1$'
 # While a question waits nothing is called and the screen may sleep; No goes on calling.
 keys space
-sleep 1
+eventually 3 "Start did not keep the screen awake again" saver '^Inhibit 2'
 keys F12
 question=$(wait_window '^Quitting Game$')
-sleep 0.5
-grep -q '^UnInhibit 2$' "$work/saver.log" || fail "the screen was held while the Exit question waited"
+eventually 3 "the screen was held while the Exit question waited" saver '^UnInhibit 2$'
 xdotool windowfocus --sync "$question"
 keys n
-sleep 0.5
-grep -q '^Inhibit 3' "$work/saver.log" || fail "No to Exit did not keep the screen awake again"
+eventually 3 "No to Exit did not keep the screen awake again" saver '^Inhibit 3'
 xdotool windowfocus --sync "$main_window"
 keys space
-sleep 0.5
+eventually 3 "Stop did not let the screen go" saver '^UnInhibit 3$'
 keys F8 F8
 keys F7
 wait_window '^About Tabro-Kalvor$' >/dev/null

@@ -38,7 +38,7 @@ echo "killed after $(called) calls"
 # 2. Yes: the same game, waiting for Start; Start goes on with the same order.
 start_program "$program"
 answer_resume Return
-sleep 1.5
+sleep 1.5 # longer than the interval: a game that called on its own would have by now
 cmp -s "$record" "$work/killed.txt" || fail "the resumed game called on its own before Start"
 keys space
 wait_calls $(( $(sed -n 's/^called //p' "$work/killed.txt") + 2 ))
@@ -67,7 +67,7 @@ grep -q '^state ended$' "$record" || fail "Exit did not mark the game as ended"
 
 # 5. An ended game is not offered.
 start_program "$program"
-sleep 1.5
+sleep 1.5 # the question comes at once when there is one
 if xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1; then
     fail "a game the host ended was offered again"
 fi

@@ -10,6 +10,12 @@ artifacts=$3
 source "$(dirname "$0")/e2e-lib.sh"
 mkdir -p "$artifacts"
 
+# Each run starts a game of its own, so the record's count is that run's calls.
+start_fresh() {
+    forget_game
+    start_program "$1"
+}
+
 recorder=""
 start_recording() { # FILE
     parec -d null.monitor --raw --format=s16le --rate=22050 --channels=1 >"$1" &
@@ -28,17 +34,18 @@ heard() {
     [ "${PIPESTATUS[0]}" -eq 0 ] || fail "$1: the announcements were not heard one per call"
 }
 
-# record SECONDS FILE KEYS...: starts the program, types the keys, records for a while, quits.
+# record CALLS FILE KEYS...: starts the program, types the keys, records until the game has
+# made that many calls, quits.
 record() {
-    local seconds=$1 file=$2
+    local calls=$1 file=$2
     shift 2
-    start_program "$program"
+    start_fresh "$program"
     start_recording "$file"
     shot "$main_window" "$work/before.png"
     local before
     before=$(number_box "$work/before.png")
     keys "$@"
-    sleep "$seconds"
+    wait_calls "$calls"
     shot "$main_window" "$work/after.png"
     differs "$before" "$(number_box "$work/after.png")" || fail "no number was called"
     quit_program
@@ -48,10 +55,10 @@ record() {
 start_display
 start_sound_server
 
-record 9 "$work/on.raw" space
+record 8 "$work/on.raw" space
 heard on "$work/on.raw" 6
 
-record 5 "$work/off.raw" F8 space
+record 4 "$work/off.raw" F8 space
 echo "sound off:"
 "$onsets" "$work/off.raw" --silent | tee "$artifacts/sound-off.txt"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "a muted caller made a sound"
@@ -70,18 +77,18 @@ with wave.open(os.path.join(sys.argv[1], "1.wav"), "wb") as out:
 PY
 for n in $(seq 2 90); do ln "$copy/1.wav" "$copy/$n.wav"; done
 echo "this is not a recording" >"$copy/program.wav"
-start_program "$copy/tabro-kalvor"
+start_fresh "$copy/tabro-kalvor"
 keys space
-sleep 2
+wait_sound 5
 keys space
 start_recording "$work/stopped.raw"
-sleep 1
+sleep 1 # a second of what follows Stop
 stop_recording
 "$onsets" "$work/stopped.raw" --silent >/dev/null && fail "Stop cut the announcement of the call just made"
 keys F8
-sleep 0.05
+sleep 0.05 # what Mute may take to cut the sound
 start_recording "$work/muted.raw"
-sleep 1
+sleep 1 # a second of what follows Mute
 stop_recording
 "$onsets" "$work/muted.raw" --silent >/dev/null || fail "the voice went on after the sound was switched off"
 echo "own recordings: Stop let the call finish, Mute cut it"
@@ -92,41 +99,41 @@ echo "unplayable: $(grep program.wav "$work/program.log")"
 
 # The sound switch governs the numbers only: a long greeting plays on through Mute.
 ln -f "$copy/1.wav" "$copy/program.wav"
-start_program "$copy/tabro-kalvor"
+start_fresh "$copy/tabro-kalvor"
 keys F7
 about=$(wait_window '^About Tabro-Kalvor$')
 eval "$(xdotool getwindowgeometry --shell "$about")"
 xdotool mousemove --sync $((X + 200)) $((Y + 112)) click 1 # the contact line
-sleep 0.8
+wait_sound 5
 keys F8
-sleep 0.05
+sleep 0.05 # what Mute may take to cut the sound
 start_recording "$work/greeting-muted.raw"
-sleep 1
+sleep 1 # a second of what follows Mute
 stop_recording
 "$onsets" "$work/greeting-muted.raw" --silent >/dev/null && fail "Mute cut the greeting"
 echo "the greeting played on through Mute"
 quit_program
 
 # While the window waits the sink goes to sleep; after calling stops it sleeps again.
-start_program "$program"
-sleep 4
-[ "$(sink_state)" = SUSPENDED ] || fail "the sink did not suspend while the caller waited: $(sink_state)"
+sink_is() { [ "$(sink_state)" = "$1" ]; }
+start_fresh "$program"
+eventually 6 "the sink did not suspend while the caller waited: $(sink_state)" sink_is SUSPENDED
 keys space
-sleep 3
-[ "$(sink_state)" = RUNNING ] || fail "the sink was not running while calling: $(sink_state)"
+eventually 4 "the sink was not running while calling" sink_is RUNNING
+wait_calls 2
 keys space
-sleep 6
-[ "$(sink_state)" = SUSPENDED ] || fail "the sink did not suspend after calling stopped: $(sink_state)"
+eventually 8 "the sink did not suspend after calling stopped" sink_is SUSPENDED
 echo "the sink slept while the caller waited and woke for the calls"
 
 # The server killed mid-game and started again 8 s later: the calls are heard again.
 keys space
-sleep 2
+wait_sound 5
 stop_sound_server
-sleep 8
+sleep 8 # the outage
 start_sound_server
+wait_sound 5
 start_recording "$work/restarted.raw"
-sleep 5
+sleep 4.5 # long enough for three calls
 stop_recording
 heard "after-restart" "$work/restarted.raw" 3
 lost=$(grep -c "sound server" "$work/program.log" || true)
@@ -135,12 +142,13 @@ quit_program
 
 # A server that comes up 3 s after the program: the calls are heard once it is there.
 stop_sound_server
-start_program "$program"
+start_fresh "$program"
 keys space
-sleep 3
+wait_calls 2 # calling, with no server yet
 start_sound_server
+wait_sound 5
 start_recording "$work/late.raw"
-sleep 5
+sleep 4.5 # long enough for three calls
 stop_recording
 heard "late-server" "$work/late.raw" 3
 quit_program

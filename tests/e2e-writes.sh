@@ -35,7 +35,7 @@ keys F7
 about=$(wait_window '^About Tabro-Kalvor$')
 eval "$(xdotool getwindowgeometry --shell "$about")"
 xdotool mousemove --sync $((X + 200)) $((Y + 112)) click 1 # the contact line: the greeting
-sleep 0.5
+wait_sound 5
 xdotool windowfocus --sync "$main_window"
 keys space
 
