@@ -32,9 +32,11 @@ wm_class=$(xprop -id "$main_window" WM_CLASS | sed 's/.*= //')
 grep -q "\"$(sed -n 's/^StartupWMClass=//p' "$desktop")\"" <<<"$wm_class" \
     || fail "the window's class $wm_class does not match the desktop entry"
 parec -d null.monitor --raw --format=s16le --rate=22050 --channels=1 >"$work/calls.raw" &
-pids+=($!)
+recorder=$!
+pids+=("$recorder")
 keys space
 wait_calls 3
+kill "$recorder" # before the program leaves: see e2e-sound.sh
 quit_program
 "$onsets" "$work/calls.raw" --expect-at-least 2 --interval 1.2 --tolerance 0.15 \
     || fail "the unpacked program's calls were not heard"
