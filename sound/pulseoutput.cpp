@@ -97,12 +97,17 @@ void PulseOutput::play(const ClipPtr &clip)
     position = 0;
     starting = true;
     keepStream();
+    startWhenReady();
+}
+
+void PulseOutput::startWhenReady()
+{
     if (!serverReady())
         connectServer();
     else if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
         startClip();
     else
-        openStream();
+        openStream(); // once ready, the stream starts the clip itself
 }
 
 void PulseOutput::converted(const ClipPtr &from, const ClipPtr &clip)
@@ -111,10 +116,7 @@ void PulseOutput::converted(const ClipPtr &from, const ClipPtr &clip)
     if (current != from || !starting)
         return; // stopped, or another sound asked for, in the meantime
     current = clip;
-    if (stream && pa_stream_get_state(stream) == PA_STREAM_READY)
-        startClip();
-    else
-        openStream(); // once ready, the stream starts the clip itself
+    startWhenReady();
 }
 
 void PulseOutput::setReady(bool ready)

@@ -63,6 +63,7 @@ private:
     void deviceFound(const pa_sink_info &sink);
     void openStream();
     void closeStream();
+    void startWhenReady();
     void startClip();
     void feed(std::size_t bytes);
     void releaseLater();
