@@ -1,7 +1,7 @@
 #include "frmabout.h"
 
 #include "look.h"
-#include "icons.h"
+#include "ownwindow.h"
 #include "twips.h"
 #include "version.h"
 
@@ -55,12 +55,8 @@ frmAbout::frmAbout(Greeter &greeter, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , greeter(greeter)
 {
-    setObjectName(QStringLiteral("frmAbout"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("About Tabro-Kalvor"));
-    setWindowIcon(programIcon(QStringLiteral("question")));
+    dressWindow(*this, QStringLiteral("frmAbout"), QStringLiteral("About Tabro-Kalvor"), QStringLiteral("question"));
     resize(twips(5460), twips(2625));
-    setFont(look::windowFont());
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName(QStringLiteral("Shape1"));

@@ -1,8 +1,7 @@
 #include "frmcalls.h"
 
 #include "game.h"
-#include "icons.h"
-#include "look.h"
+#include "ownwindow.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -28,11 +27,7 @@ frmCalls::frmCalls(const Game &game, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , game(game)
 {
-    setObjectName(QStringLiteral("frmCalls"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Calls So Far"));
-    setWindowIcon(programIcon(QStringLiteral("notepad")));
-    setFont(look::windowFont());
+    dressWindow(*this, QStringLiteral("frmCalls"), tr("Calls So Far"), QStringLiteral("notepad"));
 
     auto *heading = new QLabel(tr("&Numbers called, in order:"), this);
     lstCalls = new QListWidget(this);

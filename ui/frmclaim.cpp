@@ -2,8 +2,8 @@
 
 #include "accessibility.h"
 #include "game.h"
-#include "icons.h"
 #include "look.h"
+#include "ownwindow.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -25,11 +25,7 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , game(game)
 {
-    setObjectName(QStringLiteral("frmClaim"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Check a Claim"));
-    setWindowIcon(programIcon(QStringLiteral("notepad")));
-    setFont(look::windowFont());
+    dressWindow(*this, QStringLiteral("frmClaim"), tr("Check a Claim"), QStringLiteral("notepad"));
 
     auto *prompt = new QLabel(tr("&Ticket code, or its numbers (rows split by /):"), this);
     txtTicket = new QLineEdit(this);

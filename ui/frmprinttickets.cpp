@@ -1,7 +1,6 @@
 #include "frmprinttickets.h"
 
-#include "icons.h"
-#include "look.h"
+#include "ownwindow.h"
 #include "ticket.h"
 
 #include <QComboBox>
@@ -22,11 +21,7 @@
 frmPrintTickets::frmPrintTickets(QWidget *owner)
     : QDialog(owner)
 {
-    setObjectName(QStringLiteral("frmPrintTickets"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Print Tickets"));
-    setWindowIcon(programIcon(QStringLiteral("notepad")));
-    setFont(look::windowFont());
+    dressWindow(*this, QStringLiteral("frmPrintTickets"), tr("Print Tickets"), QStringLiteral("notepad"));
 
     spnStrips = new QSpinBox(this);
     spnStrips->setObjectName(QStringLiteral("spnStrips"));

@@ -1,8 +1,7 @@
 #include "frmprizes.h"
 
 #include "game.h"
-#include "icons.h"
-#include "look.h"
+#include "ownwindow.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -14,11 +13,7 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     : QDialog(owner)
     , game(game)
 {
-    setObjectName(QStringLiteral("frmPrizes"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Prizes"));
-    setWindowIcon(programIcon(QStringLiteral("notepad")));
-    setFont(look::windowFont());
+    dressWindow(*this, QStringLiteral("frmPrizes"), tr("Prizes"), QStringLiteral("notepad"));
 
     prizes::Set won = 0;
     for (const Win &win : game.wins())

@@ -2,6 +2,7 @@
 
 #include "game.h"
 #include "look.h"
+#include "ownwindow.h"
 #include "twips.h"
 
 #include <QLabel>
@@ -11,11 +12,8 @@
 frmSetTime::frmSetTime(QWidget *owner)
     : QWidget(owner, Qt::Window)
 {
-    setObjectName(QStringLiteral("frmSetTime"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Setting The Time Interval"));
+    dressWindow(*this, QStringLiteral("frmSetTime"), QStringLiteral("Setting The Time Interval"));
     resize(twips(5025), twips(1770));
-    setFont(look::windowFont());
 
     lblDisp = new QLabel(QStringLiteral("Set the Time Limit in (Secs) :Default 2 secs"), this);
     lblDisp->setObjectName(QStringLiteral("lblDisp"));

@@ -1,7 +1,7 @@
 #include "frmzoom.h"
 
 #include "look.h"
-#include "icons.h"
+#include "ownwindow.h"
 #include "twips.h"
 
 #include <QPushButton>
@@ -16,12 +16,8 @@ frmZoom::frmZoom(std::function<QString()> calledText, QWidget *owner)
     : QWidget(owner, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
     , calledText(std::move(calledText))
 {
-    setObjectName(QStringLiteral("frmZoom"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("The Zoomed Number"));
-    setWindowIcon(programIcon(QStringLiteral("bolt")));
+    dressWindow(*this, QStringLiteral("frmZoom"), QStringLiteral("The Zoomed Number"), QStringLiteral("bolt"));
     setFixedSize(twips(4680), twips(3180));
-    setFont(look::windowFont());
 
     cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
