@@ -12,7 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfile1-dev libsoxr-dev libpulse-dev
     libxcb1-dev fonts-liberation)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev
-    dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox x11-xserver-utils)
+    dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox x11-xserver-utils
+    poppler-utils)
 package_packages=(dpkg-dev lintian)
 # The reader's pace is measured with a real screen reader and its default voice.
 bench_packages=(libxcb-damage0-dev orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng)
@@ -40,12 +41,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Every run names all of the project's options, so none is left over in a folder's cache
-# from an earlier run (a benchmark build, say, that the next plain run would still make).
+# Every run names the project's options, so none is left over in a folder's cache from an
+# earlier run (a benchmark build, say, that the next plain run would still make). The one
+# exception: "run" leaves warnings-as-errors as the folder has it, since the flag changes
+# every compile line and switching it would rebuild everything after "test".
 configure_and_build() { # folder, extra cmake arguments...
     local folder=$1
     shift
-    local options=(-DTK_WERROR=OFF -DTK_BENCH=OFF -DTK_SANITIZE=OFF "$@")
+    local options=(-DTK_BENCH=OFF -DTK_SANITIZE=OFF "$@")
+    [[ " $* " == *" -DTK_WERROR="* ]] || [ -f "$folder/build.ninja" ] || options=(-DTK_WERROR=OFF "${options[@]}")
     if [ ! -f "$folder/build.ninja" ]; then
         cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
     else

@@ -54,6 +54,8 @@ int main(int argc, char **argv)
     // Loudness in 10 ms frames; a voice sits far above the sink's digital silence.
     const std::size_t frame = std::size_t(rate) / 100;
     const double threshold = 0.01;
+    // A pause inside a spoken number is shorter than this; one between calls is longer.
+    const double joined = 0.25;
     std::vector<Segment> segments;
     bool inside = false;
     for (std::size_t at = 0; at + frame <= count; at += frame) {
@@ -63,8 +65,7 @@ int main(int argc, char **argv)
         const double rms = std::sqrt(sum / double(frame)) / 32768.0;
         const double t = double(at) / rate;
         if (rms > threshold) {
-            // A pause inside a spoken number is short; one between calls is long.
-            if (!inside && !segments.empty() && t - segments.back().end < 0.25)
+            if (!inside && !segments.empty() && t - segments.back().end < joined)
                 segments.back().end = t + 0.01;
             else if (!inside)
                 segments.push_back({t, t + 0.01});
@@ -75,9 +76,11 @@ int main(int argc, char **argv)
             inside = false;
         }
     }
+    // A sound already playing when the recording started has no onset in it: its first
+    // frames (or a syllable after a short pause) would look like one, early or late.
     std::vector<Segment> heard;
     for (const Segment &s : segments)
-        if (s.end - s.start >= 0.08)
+        if (s.end - s.start >= 0.08 && s.start >= joined)
             heard.push_back(s);
     for (const Segment &s : heard)
         std::printf("%.3f %.3f\n", s.start, s.end - s.start);
