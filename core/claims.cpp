@@ -6,13 +6,32 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace {
 constexpr int NotYet = 1 << 20; // a completion that has not happened
+const QLatin1String TypedPrefix("typed:");
 
 bool isFullHouse(Prize prize)
 {
     return prize == Prize::FullHouse || prize == Prize::SecondFullHouse || prize == Prize::ThirdFullHouse;
+}
+
+// "1 to 9", "10 to 19", ..., "80 to 90": the numbers of a ticket's column.
+QString columnRange(int column)
+{
+    return QStringLiteral("%1 to %2").arg(column == 0 ? 1 : column * 10).arg(column == 8 ? 90 : column * 10 + 9);
+}
+
+// What the host typed is a code by its form alone: three characters, four and one, split
+// by dashes or spaces, or the eight together. A run of four characters is never a number
+// from 1 to 90, and neither are eight, so a code made only of digits is still read as one.
+bool looksLikeCode(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(?:[0-9A-Za-z]{3}[-\\s]+[0-9A-Za-z]{4}[-\\s]+[0-9A-Za-z]|"
+                                                        "[0-9A-Za-z]{8})$"));
+    static const QRegularExpression letter(QStringLiteral("[A-Za-z]"));
+    return form.match(text).hasMatch() || text.contains(letter);
 }
 
 // When a set of numbers was all called: the last of their positions, or NotYet.
@@ -65,13 +84,85 @@ QString joined(const std::vector<std::int16_t> &numbers)
         words << QString::number(n);
     return words.join(QStringLiteral(", "));
 }
+
+// "Top Line", "Top Line and Middle Line", "Top Line, Middle Line and Bottom Line".
+QString names(const std::vector<Prize> &list, const QString &last)
+{
+    QStringList words;
+    for (Prize prize : list)
+        words << prizes::name(prize);
+    if (words.size() < 2)
+        return words.join(QString());
+    const QString tail = words.takeLast();
+    return words.join(QStringLiteral(", ")) + QLatin1Char(' ') + last + QLatin1Char(' ') + tail;
+}
+
+QString reasonText(const Verdict &verdict)
+{
+    switch (verdict.reason) {
+    case Verdict::RowsNotTyped:
+        return QStringLiteral("the rows were not typed (type them with / between the rows)");
+    case Verdict::NotWhole:
+        return QStringLiteral("only %1 of the ticket's fifteen numbers were typed").arg(verdict.typed);
+    case Verdict::FewerThanFive:
+        return QStringLiteral("fewer than five numbers were typed");
+    case Verdict::LikeAWinner:
+        return QStringLiteral("every number typed is on %1, which won it at call %2; type the whole ticket")
+            .arg(verdict.winner.ticket)
+            .arg(verdict.winner.position);
+    }
+    return QString();
+}
+
+QString spokenReason(const Verdict &verdict)
+{
+    switch (verdict.reason) {
+    case Verdict::RowsNotTyped:
+        return QStringLiteral("the rows were not typed");
+    case Verdict::NotWhole:
+        return QStringLiteral("only %1 numbers were typed").arg(verdict.typed);
+    case Verdict::FewerThanFive:
+        return QStringLiteral("fewer than five numbers were typed");
+    case Verdict::LikeAWinner:
+        return QStringLiteral("every number typed is on the ticket that won it");
+    }
+    return QString();
+}
+
+// The verdicts in the host's order: by kind, then by prize; stable for equal ones.
+std::vector<Verdict> inHostOrder(std::vector<Verdict> verdicts)
+{
+    std::stable_sort(verdicts.begin(), verdicts.end(),
+                     [](const Verdict &a, const Verdict &b) { return a.kind < b.kind; });
+    return verdicts;
+}
+
+// The "cannot tell" verdicts gathered by what they say, in the order they first come.
+std::vector<std::pair<Verdict, std::vector<Prize>>> cannotTell(const std::vector<Verdict> &verdicts,
+                                                               QString (*says)(const Verdict &))
+{
+    std::vector<std::pair<Verdict, std::vector<Prize>>> groups;
+    for (const Verdict &verdict : verdicts) {
+        if (verdict.kind != Verdict::CannotTell)
+            continue;
+        auto same = std::find_if(groups.begin(), groups.end(),
+                                 [&](const auto &group) { return says(group.first) == says(verdict); });
+        if (same == groups.end())
+            groups.push_back({verdict, {verdict.prize}});
+        else
+            same->second.push_back(verdict.prize);
+    }
+    return groups;
+}
 } // namespace
 
-ClaimTicket ClaimTicket::of(const QString &code, const Ticket &ticket)
+ClaimTicket ClaimTicket::of(const TicketCode &code)
 {
     ClaimTicket claim;
-    claim.label = code;
-    for (const auto &row : ticket.cells) {
+    claim.label = code.text();
+    claim.fromCode = true;
+    claim.book = code.book;
+    for (const auto &row : code.ticket().cells) {
         std::vector<std::int16_t> numbers;
         for (std::int16_t n : row) {
             if (n != 0)
@@ -83,56 +174,112 @@ ClaimTicket ClaimTicket::of(const QString &code, const Ticket &ticket)
     return claim;
 }
 
+QString ClaimTicket::typedLabel(std::vector<std::int16_t> numbers)
+{
+    std::sort(numbers.begin(), numbers.end());
+    QStringList words;
+    for (std::int16_t n : numbers)
+        words << QString::number(n);
+    return TypedPrefix + words.join(QLatin1Char(','));
+}
+
+bool ClaimTicket::isTypedLabel(const QString &label)
+{
+    return label.startsWith(TypedPrefix);
+}
+
+bool ClaimTicket::fromLabel(const QString &label, ClaimTicket &ticket)
+{
+    if (label.size() > MaxTypedLength)
+        return false;
+    if (!isTypedLabel(label)) {
+        TicketCode code;
+        QString why;
+        if (!TicketCode::parse(label, code, why))
+            return false;
+        ticket = of(code);
+        return true;
+    }
+    ClaimTicket read;
+    std::array<bool, 91> seen{};
+    for (const QString &word : label.mid(TypedPrefix.size()).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool number = false;
+        const int n = word.toInt(&number);
+        if (!number || n < 1 || n > 90 || seen[std::size_t(n)] || read.numbers.size() == std::size_t(Ticket::Numbers))
+            return false;
+        seen[std::size_t(n)] = true;
+        read.numbers.push_back(std::int16_t(n));
+    }
+    if (read.numbers.empty())
+        return false;
+    read.label = label;
+    ticket = std::move(read);
+    return true;
+}
+
 bool ClaimTicket::read(const QString &typed, ClaimTicket &ticket, QString &why)
 {
     const QString text = typed.trimmed();
-    if (text.isEmpty()) {
-        why = QStringLiteral("Type the ticket's code, or its numbers.");
+    if (text.size() > MaxTypedLength) {
+        why = QStringLiteral("That is far longer than a ticket: type its code, or its fifteen numbers.");
         return false;
     }
-    if (text.contains(QRegularExpression(QStringLiteral("[A-Za-z]")))) {
+    if (looksLikeCode(text)) {
         TicketCode code;
         QString problem;
         if (!TicketCode::parse(text, code, problem)) {
             why = QStringLiteral("Not one of our ticket codes: %1.").arg(problem);
             return false;
         }
-        ticket = of(code.text(), code.ticket());
+        ticket = of(code);
         return true;
     }
 
+    static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
     ClaimTicket read;
     const QStringList groups = text.split(QLatin1Char('/'));
     std::array<bool, 91> seen{};
     std::array<int, Ticket::Columns> perColumn{};
     for (const QString &group : groups) {
         std::vector<std::int16_t> row;
-        for (const QString &word : group.split(QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts)) {
+        for (const QString &word : group.split(separators, Qt::SkipEmptyParts)) {
             bool number = false;
             const int n = word.toInt(&number);
             if (!number || n < 1 || n > 90) {
-                why = QStringLiteral("'%1' is not a number from 1 to 90.").arg(word);
+                // Quoted short: a message never grows with what was pasted.
+                const QString shown = word.size() > 12 ? word.left(10) + QStringLiteral("...") : word;
+                why = QStringLiteral("'%1' is not a number from 1 to 90.").arg(shown);
                 return false;
             }
-            if (seen[n]) {
+            if (seen[std::size_t(n)]) {
                 why = QStringLiteral("%1 is typed twice.").arg(n);
                 return false;
             }
-            seen[n] = true;
+            seen[std::size_t(n)] = true;
             row.push_back(std::int16_t(n));
-            if (++perColumn[Ticket::columnOf(n)] > Ticket::Rows) {
-                why = QStringLiteral("Not a ticket: more than three numbers from %1 to %2.")
-                          .arg(Ticket::columnOf(n) == 0 ? 1 : Ticket::columnOf(n) * 10)
-                          .arg(Ticket::columnOf(n) == 8 ? 90 : Ticket::columnOf(n) * 10 + 9);
+            if (++perColumn[std::size_t(Ticket::columnOf(n))] > Ticket::Rows) {
+                why = QStringLiteral("Not a ticket: more than three numbers from %1.").arg(columnRange(Ticket::columnOf(n)));
                 return false;
             }
         }
         read.numbers.insert(read.numbers.end(), row.begin(), row.end());
         read.rows.push_back(row);
     }
+    if (read.numbers.empty()) {
+        why = QStringLiteral("Type the ticket's code, or its numbers.");
+        return false;
+    }
     if (read.numbers.size() > std::size_t(Ticket::Numbers)) {
         why = QStringLiteral("A ticket holds fifteen numbers; %1 were typed.").arg(read.numbers.size());
         return false;
+    }
+    if (read.whole()) {
+        for (int column = 0; column < Ticket::Columns; ++column) {
+            if (perColumn[std::size_t(column)] == 0) {
+                why = QStringLiteral("Not a ticket: none of its numbers is from %1.").arg(columnRange(column));
+                return false;
+            }
+        }
     }
     if (groups.size() == 1) {
         read.rows.clear();
@@ -140,7 +287,7 @@ bool ClaimTicket::read(const QString &typed, ClaimTicket &ticket, QString &why)
         Ticket cells;
         for (std::size_t r = 0; r < read.rows.size() && r < std::size_t(Ticket::Rows); ++r) {
             for (std::int16_t n : read.rows[r]) {
-                std::int16_t &cell = cells.cells[r][Ticket::columnOf(n)];
+                std::int16_t &cell = cells.cells[r][std::size_t(Ticket::columnOf(n))];
                 if (cell != 0) {
                     why = QStringLiteral("Not a ticket: %1 and %2 share a column in row %3.").arg(cell).arg(n).arg(r + 1);
                     return false;
@@ -149,7 +296,7 @@ bool ClaimTicket::read(const QString &typed, ClaimTicket &ticket, QString &why)
             }
         }
         QString broken;
-        if (read.rows.size() != std::size_t(Ticket::Rows) || read.numbers.size() != std::size_t(Ticket::Numbers)) {
+        if (read.rows.size() != std::size_t(Ticket::Rows) || !read.whole()) {
             why = QStringLiteral("Row by row, a ticket is three rows of five numbers with / between them.");
             return false;
         }
@@ -160,14 +307,25 @@ bool ClaimTicket::read(const QString &typed, ClaimTicket &ticket, QString &why)
         for (auto &row : read.rows)
             std::sort(row.begin(), row.end());
     }
-    std::vector<std::int16_t> sorted = read.numbers;
-    std::sort(sorted.begin(), sorted.end());
-    QStringList words;
-    for (std::int16_t n : sorted)
-        words << QString::number(n);
-    read.label = QStringLiteral("typed:") + words.join(QLatin1Char(','));
+    read.label = typedLabel(read.numbers);
     ticket = std::move(read);
     return true;
+}
+
+Sameness sameness(const ClaimTicket &a, const ClaimTicket &b)
+{
+    std::vector<std::int16_t> x = a.numbers;
+    std::vector<std::int16_t> y = b.numbers;
+    std::sort(x.begin(), x.end());
+    std::sort(y.begin(), y.end());
+    if (x == y)
+        return Sameness::Same;
+    if (a.whole() && b.whole())
+        return Sameness::Different;
+    if (x.size() > y.size())
+        std::swap(x, y);
+    return std::includes(y.begin(), y.end(), x.begin(), x.end()) ? Sameness::Indistinguishable
+                                                                 : Sameness::Different;
 }
 
 QString Verdict::text() const
@@ -186,11 +344,11 @@ QString Verdict::text() const
         return QStringLiteral("%1: Not complete, missing %2").arg(prize, joined(missing));
     case AlreadyWon:
         return QStringLiteral("%1: Already won by %2 at call %3 (number %4)")
-            .arg(prize, winner.ticket)
+            .arg(prize, byThisTicket ? QStringLiteral("this ticket") : winner.ticket)
             .arg(winner.position)
             .arg(winner.number);
     case CannotTell:
-        return QStringLiteral("%1: Cannot tell, %2").arg(prize, why);
+        return QStringLiteral("%1: Cannot tell, %2").arg(prize, reasonText(*this));
     }
     return prize;
 }
@@ -200,103 +358,90 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
 {
     std::array<int, 91> calledAt{};
     for (const Call &call : calls)
-        calledAt[call.number] = call.position;
+        calledAt[std::size_t(call.number)] = call.position;
     const int last = calls.empty() ? 0 : calls.back().position;
     const bool rowsKnown = ticket.rows.size() == std::size_t(Ticket::Rows);
-    const bool whole = ticket.numbers.size() == std::size_t(Ticket::Numbers);
 
-    auto wonBy = [&wins](Prize prize) -> const Win * {
+    // Which wins were this ticket's, by its numbers, whatever label it won under.
+    std::vector<Sameness> mine;
+    for (const Win &win : wins) {
+        ClaimTicket winner;
+        mine.push_back(ClaimTicket::fromLabel(win.ticket, winner) ? sameness(ticket, winner)
+                       : win.ticket == ticket.label                ? Sameness::Same
+                                                                   : Sameness::Different);
+    }
+    auto firstWin = [&wins](Prize prize) -> const Win * {
         for (const Win &win : wins) {
             if (win.prize == prize)
                 return &win;
         }
         return nullptr;
     };
-    auto complete = [&](Prize prize) -> Completion {
+    // This ticket's own win among those that match, or null.
+    auto ownWin = [&](auto matches) -> std::size_t {
+        for (std::size_t i = 0; i < wins.size(); ++i) {
+            if (mine[i] != Sameness::Different && matches(wins[i].prize))
+                return i;
+        }
+        return wins.size();
+    };
+
+    // The prize judged by the calls alone, as if nobody had won it.
+    auto judge = [&](Prize prize) {
+        Verdict verdict;
+        verdict.prize = prize;
+        verdict.typed = int(ticket.numbers.size());
+        const bool needsRows = prize != Prize::EarlyFive && !isFullHouse(prize);
+        if (needsRows && !rowsKnown) {
+            verdict.kind = Verdict::CannotTell;
+            verdict.reason = Verdict::RowsNotTyped;
+            return verdict;
+        }
+        if (isFullHouse(prize) && !ticket.whole()) {
+            verdict.kind = Verdict::CannotTell;
+            verdict.reason = Verdict::NotWhole;
+            return verdict;
+        }
+        if (prize == Prize::EarlyFive && ticket.numbers.size() < 5) {
+            verdict.kind = Verdict::CannotTell;
+            verdict.reason = Verdict::FewerThanFive;
+            return verdict;
+        }
+        Completion done;
         switch (prize) {
         case Prize::EarlyFive: {
             std::vector<int> at;
             for (std::int16_t n : ticket.numbers) {
-                if (calledAt[n] != 0)
-                    at.push_back(calledAt[n]);
+                if (calledAt[std::size_t(n)] != 0)
+                    at.push_back(calledAt[std::size_t(n)]);
             }
             std::sort(at.begin(), at.end());
-            Completion done;
             if (at.size() >= 5)
                 done.at = at[4];
             else
                 done.missing.resize(5 - at.size());
-            return done;
+            break;
         }
         case Prize::TopLine:
         case Prize::MiddleLine:
         case Prize::BottomLine:
-            return allOf(ticket.rows[std::size_t(int(prize) - int(Prize::TopLine))], calledAt);
+            done = allOf(ticket.rows[std::size_t(int(prize) - int(Prize::TopLine))], calledAt);
+            break;
         case Prize::FourCorners:
-            return allOf({ticket.rows[0].front(), ticket.rows[0].back(), ticket.rows[2].front(), ticket.rows[2].back()},
+            done = allOf({ticket.rows[0].front(), ticket.rows[0].back(), ticket.rows[2].front(), ticket.rows[2].back()},
                          calledAt);
+            break;
         case Prize::OneLine:
-            return rowsOf(ticket.rows, 1, calledAt);
+            done = rowsOf(ticket.rows, 1, calledAt);
+            break;
         case Prize::TwoLines:
-            return rowsOf(ticket.rows, 2, calledAt);
+            done = rowsOf(ticket.rows, 2, calledAt);
+            break;
         default:
-            return allOf(ticket.numbers, calledAt);
+            done = allOf(ticket.numbers, calledAt);
+            break;
         }
-    };
-
-    std::vector<Verdict> verdicts;
-    bool fullHouseDone = false;
-    for (int i = 0; i < PrizeCount; ++i) {
-        const Prize prize = Prize(i);
-        if (!(inPlay & prizes::bit(prize)))
-            continue;
-        Verdict verdict;
-        verdict.prize = prize;
-        const bool needsRows = prize != Prize::EarlyFive && !isFullHouse(prize);
-        if (isFullHouse(prize) && fullHouseDone)
-            continue; // the full houses are judged as one: the first still to win
-        if (needsRows && !rowsKnown) {
-            verdict.kind = Verdict::CannotTell;
-            verdict.why = QStringLiteral("the rows were not typed (type them with / between the rows)");
-            verdicts.push_back(verdict);
-            continue;
-        }
-        if (isFullHouse(prize) && !whole) {
-            verdict.kind = Verdict::CannotTell;
-            verdict.why = QStringLiteral("only %1 of the ticket's fifteen numbers were typed").arg(ticket.numbers.size());
-            verdicts.push_back(verdict);
-            fullHouseDone = true;
-            continue;
-        }
-        if (prize == Prize::EarlyFive && ticket.numbers.size() < 5) {
-            verdict.kind = Verdict::CannotTell;
-            verdict.why = QStringLiteral("fewer than five numbers were typed");
-            verdicts.push_back(verdict);
-            continue;
-        }
-        const Completion done = complete(prize);
-        const Win *win = wonBy(prize);
-        if (win && isFullHouse(prize)) {
-            // A later full house in play that is still to win takes this claim.
-            bool later = false;
-            for (int j = i + 1; j <= int(Prize::ThirdFullHouse); ++j)
-                later = later || ((inPlay & prizes::bit(Prize(j))) && !wonBy(Prize(j)));
-            const bool sharing = win->position == last && done.at == last && win->ticket != ticket.label;
-            if (later && !sharing)
-                continue;
-        }
-        fullHouseDone = fullHouseDone || isFullHouse(prize);
-        if (win) {
-            if (win->position == last && done.at == last && win->ticket != ticket.label) {
-                verdict.kind = Verdict::Valid;
-                verdict.shared = true;
-                verdict.completedAt = last;
-                verdict.completedBy = calls.back().number;
-            } else {
-                verdict.kind = Verdict::AlreadyWon;
-            }
-            verdict.winner = *win;
-        } else if (done.at == NotYet) {
+        if (done.at == NotYet) {
             verdict.kind = Verdict::NotComplete;
             verdict.missing = done.missing;
         } else {
@@ -304,7 +449,131 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
             verdict.completedAt = done.at;
             verdict.completedBy = calls[std::size_t(done.at - 1)].number;
         }
-        verdicts.push_back(verdict);
+        return verdict;
+    };
+    // A prize somebody else won: shared when they won it at this call and so did this
+    // ticket; not to be told without what the typing left out; otherwise already won.
+    auto againstWinner = [&](Prize prize, const Win &win) {
+        Verdict verdict = judge(prize);
+        const bool sharing = win.position == last && verdict.kind == Verdict::Valid;
+        if (sharing) {
+            verdict.shared = true;
+        } else if (win.position != last || verdict.kind != Verdict::CannotTell) {
+            verdict = Verdict();
+            verdict.prize = prize;
+            verdict.kind = Verdict::AlreadyWon;
+        }
+        verdict.winner = win;
+        return verdict;
+    };
+    // A prize this ticket has won itself, or may have: its numbers are all on the winner's.
+    auto ownVerdict = [&](std::size_t i) {
+        Verdict verdict;
+        verdict.prize = wins[i].prize;
+        verdict.winner = wins[i];
+        verdict.typed = int(ticket.numbers.size());
+        if (mine[i] == Sameness::Same) {
+            verdict.kind = Verdict::AlreadyWon;
+            verdict.byThisTicket = true;
+        } else {
+            verdict.kind = Verdict::CannotTell;
+            verdict.reason = Verdict::LikeAWinner;
+        }
+        return verdict;
+    };
+
+    std::vector<Verdict> verdicts;
+    bool fullHousesDone = false;
+    for (int i = 0; i < PrizeCount; ++i) {
+        const Prize prize = Prize(i);
+        if (!(inPlay & prizes::bit(prize)))
+            continue;
+        if (!isFullHouse(prize)) {
+            const std::size_t own = ownWin([prize](Prize won) { return won == prize; });
+            const Win *win = firstWin(prize);
+            verdicts.push_back(own < wins.size() ? ownVerdict(own) : win ? againstWinner(prize, *win) : judge(prize));
+            continue;
+        }
+        if (fullHousesDone)
+            continue;
+        fullHousesDone = true;
+        // The full houses as one: a ticket that won one has no claim on the others; any
+        // other claim goes to the first still to win, or shares the one won at this call.
+        const std::size_t own = ownWin(isFullHouse);
+        if (own < wins.size()) {
+            verdicts.push_back(ownVerdict(own));
+            continue;
+        }
+        for (int j = i; j <= int(Prize::ThirdFullHouse); ++j) {
+            const Prize house = Prize(j);
+            if (!(inPlay & prizes::bit(house)))
+                continue;
+            const Win *win = firstWin(house);
+            if (!win) {
+                verdicts.push_back(judge(house));
+                break;
+            }
+            const Verdict verdict = againstWinner(house, *win);
+            bool later = false;
+            for (int k = j + 1; k <= int(Prize::ThirdFullHouse); ++k)
+                later = later || (inPlay & prizes::bit(Prize(k)));
+            if (verdict.kind != Verdict::AlreadyWon || !later) {
+                verdicts.push_back(verdict);
+                break;
+            }
+        }
     }
     return verdicts;
+}
+
+bool acceptable(const std::vector<Verdict> &verdicts)
+{
+    return std::any_of(verdicts.begin(), verdicts.end(), [](const Verdict &v) { return v.kind == Verdict::Valid; });
+}
+
+QStringList verdictLines(const std::vector<Verdict> &verdicts)
+{
+    QStringList lines;
+    const std::vector<Verdict> ordered = inHostOrder(verdicts);
+    for (const Verdict &verdict : ordered) {
+        if (verdict.kind != Verdict::CannotTell)
+            lines << verdict.text();
+    }
+    for (const auto &group : cannotTell(ordered, reasonText))
+        lines << QStringLiteral("%1: Cannot tell, %2").arg(names(group.second, QStringLiteral("and")), reasonText(group.first));
+    return lines;
+}
+
+QString spokenVerdicts(const std::vector<Verdict> &verdicts)
+{
+    const std::vector<Verdict> ordered = inHostOrder(verdicts);
+    QStringList sentences;
+    std::map<Verdict::Kind, std::vector<Prize>> alike;
+    for (const Verdict &verdict : ordered) {
+        const QString prize = prizes::name(verdict.prize);
+        switch (verdict.kind) {
+        case Verdict::Valid:
+            sentences << (verdict.shared ? QStringLiteral("%1 valid, shared").arg(prize)
+                                         : QStringLiteral("%1 valid").arg(prize));
+            break;
+        case Verdict::Late:
+            sentences << QStringLiteral("%1 late, complete since call %2").arg(prize).arg(verdict.completedAt);
+            break;
+        case Verdict::AlreadyWon:
+        case Verdict::NotComplete:
+            alike[verdict.kind].push_back(verdict.prize);
+            break;
+        case Verdict::CannotTell:
+            break;
+        }
+    }
+    if (!alike[Verdict::AlreadyWon].empty())
+        sentences << QStringLiteral("%1 already won").arg(names(alike[Verdict::AlreadyWon], QStringLiteral("and")));
+    if (!alike[Verdict::NotComplete].empty())
+        sentences << QStringLiteral("%1 not complete").arg(names(alike[Verdict::NotComplete], QStringLiteral("and")));
+    for (const auto &group : cannotTell(ordered, spokenReason))
+        sentences << QStringLiteral("Cannot tell %1, %2").arg(names(group.second, QStringLiteral("or")), spokenReason(group.first));
+    if (sentences.isEmpty())
+        return QStringLiteral("No prizes are in play.");
+    return sentences.join(QStringLiteral(". ")) + QLatin1Char('.');
 }

@@ -10,41 +10,74 @@
 #include <cstdint>
 #include <vector>
 
+struct TicketCode;
+
 // The ticket a player claims with: one of ours, rebuilt from its code, or the numbers a
 // host typed in from a ticket printed elsewhere (rows known only when typed row by row).
+// Two claims are the same ticket when they hold the same numbers, however they were typed.
 struct ClaimTicket
 {
-    QString label;              // the code, or "typed:..." as a win records it
+    // Longer input is refused at once: a ticket's code or its fifteen numbers fit in far less.
+    static constexpr int MaxTypedLength = 300;
+
+    QString label;              // the code, or typedLabel() of its numbers, as a win records it
     std::vector<std::int16_t> numbers;
     std::vector<std::vector<std::int16_t>> rows; // top to bottom, each left to right; empty when not known
+    bool fromCode = false;      // read from one of our codes
+    std::uint32_t book = 0;     // fromCode: the book it was printed in
+    bool unlistedBook = false;  // fromCode: a book this caller has not printed, checked anyway
 
-    // Reads what the host typed: a ticket code, or up to fifteen numbers separated by
-    // spaces or commas, optionally row by row with "/" between the rows. On bad input,
-    // false and why, in words for the host.
+    // Reads what the host typed: a ticket code (three characters, four and one, with or
+    // without the dashes), or else up to fifteen numbers separated by spaces, commas or
+    // semicolons, optionally row by row with "/" between the rows. On bad input, false and
+    // why, in words for the host.
     static bool read(const QString &typed, ClaimTicket &ticket, QString &why);
-    static ClaimTicket of(const QString &code, const Ticket &ticket);
+    static ClaimTicket of(const TicketCode &code);
+    // The ticket a win's label names, rebuilt; false for a label that names none.
+    static bool fromLabel(const QString &label, ClaimTicket &ticket);
+    // "typed:4,17,23": the label of a ticket known only by the numbers typed.
+    static QString typedLabel(std::vector<std::int16_t> numbers);
+    static bool isTypedLabel(const QString &label);
+    bool whole() const { return numbers.size() == std::size_t(Ticket::Numbers); }
 };
+
+// Whether two claims hold the same ticket. Two whole tickets are the same when their numbers
+// are; a ticket known only in part is indistinguishable from one that holds all its numbers.
+enum class Sameness { Different, Same, Indistinguishable };
+Sameness sameness(const ClaimTicket &a, const ClaimTicket &b);
 
 // One prize's verdict on one ticket, given the calls so far.
 struct Verdict
 {
-    enum Kind { Valid, Late, NotComplete, AlreadyWon, CannotTell };
+    enum Kind { Valid, Late, AlreadyWon, NotComplete, CannotTell }; // the order a host reads them
+    enum Reason { RowsNotTyped, NotWhole, FewerThanFive, LikeAWinner };
 
     Prize prize = Prize::FullHouse;
     Kind kind = NotComplete;
     int completedAt = 0;         // Valid, Late: the call that completed it
     std::int16_t completedBy = 0; // ... and its number
     std::vector<std::int16_t> missing; // NotComplete: the numbers still to come
-    Win winner;                  // AlreadyWon: the first win; Valid: a share, when shared
+    Win winner;                  // AlreadyWon: the win that took it; Valid: a share, when shared
     bool shared = false;         // Valid: another ticket won it at this same call
-    QString why;                 // CannotTell: what was not typed
+    bool byThisTicket = false;   // AlreadyWon: by this very ticket
+    Reason reason = RowsNotTyped; // CannotTell: what was not typed
+    int typed = 0;               // CannotTell, NotWhole: how many numbers were
 
     // In the host's words: "Full House: Valid", "Top Line: Late, complete since call 31 (number 45)".
     QString text() const;
 };
 
-// The verdict of every prize in play, in prize order. A Full House already won is
-// checked as the next one in play (second, then third). A prize won at the last call is
-// shared by every ticket that completed it with that same call.
+// The verdict of every prize in play, in prize order. The full houses are judged as one:
+// a claim takes the first still to win, a ticket that won one takes none of the others. A
+// prize won at the last call is shared by every other ticket that completed it with that
+// same call; a ticket that has won a prize has it already, however it is typed again.
 std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, const std::vector<Call> &calls,
                                 const std::vector<Win> &wins);
+
+// Accepting the claim would record a win: some verdict is Valid.
+bool acceptable(const std::vector<Verdict> &verdicts);
+// The verdicts as the window lists them: those that decide the claim first (valid, late,
+// already won, not complete, cannot tell), and one line for each reason it cannot tell.
+QStringList verdictLines(const std::vector<Verdict> &verdicts);
+// The same in few words for a screen reader: no brackets or colons, like verdicts together.
+QString spokenVerdicts(const std::vector<Verdict> &verdicts);

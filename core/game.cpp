@@ -242,11 +242,14 @@ std::vector<Verdict> Game::checkClaim(const ClaimTicket &ticket) const
 
 std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket)
 {
+    // Judged again here, never taken from the window: only what is valid now is won, and
+    // once won the ticket has it already, so a second Accept records nothing.
     std::vector<Win> accepted;
     for (const Verdict &verdict : checkClaim(ticket)) {
         if (verdict.kind != Verdict::Valid)
             continue;
-        accepted.push_back({verdict.prize, ticket.label, verdict.completedAt, verdict.completedBy, clock()});
+        accepted.push_back({verdict.prize, ticket.label, verdict.completedAt, verdict.completedBy, clock(),
+                            ticket.fromCode && ticket.unlistedBook});
     }
     if (accepted.empty())
         return accepted;

@@ -18,7 +18,8 @@
 //   won top-line 31 45 2026-12-09T20:16:03.000Z 8QB-2222-V
 //                                  (one line a prize won: the prize, the call's position and
 //                                   number, when it was accepted, the ticket's code or
-//                                   "typed:" and its numbers)
+//                                   "typed:" and its numbers, then "unlisted-book" when
+//                                   the code was from a book this caller had not printed)
 //   end
 //
 // A record is read only whole: a missing "end" line is a torn or truncated file.
@@ -70,7 +71,8 @@ QByteArray GameRecord::text() const
             + timeText(call.time) + '\n';
     for (const Win &win : wins)
         out += "won " + prizes::key(win.prize).toLatin1() + ' ' + QByteArray::number(win.position) + ' '
-            + QByteArray::number(win.number) + ' ' + timeText(win.time) + ' ' + win.ticket.toLatin1() + '\n';
+            + QByteArray::number(win.number) + ' ' + timeText(win.time) + ' ' + win.ticket.toLatin1()
+            + (win.unlistedBook ? " unlisted-book\n" : "\n");
     out += "end\n";
     return out;
 }
@@ -184,7 +186,8 @@ GameRecord::Reading GameRecord::read(const QByteArray &text, GameRecord &record,
         Win win;
         int p = 0;
         int n = 0;
-        if (parts.size() != 5 || !prizes::fromKey(parts[0], win.prize) || !(r.prizes & prizes::bit(win.prize))
+        const bool unlisted = parts.size() == 6 && parts[5] == "unlisted-book";
+        if ((parts.size() != 5 && !unlisted) || !prizes::fromKey(parts[0], win.prize) || !(r.prizes & prizes::bit(win.prize))
             || !wholeNumber(parts[1], p) || p < 1 || p > r.callcount || !wholeNumber(parts[2], n)
             || n != r.callorder[p] || parts[4].isEmpty())
             return damaged(QStringLiteral("a prize won that does not match the game"));
@@ -195,6 +198,7 @@ GameRecord::Reading GameRecord::read(const QByteArray &text, GameRecord &record,
         win.number = std::int16_t(n);
         win.time = when.toMSecsSinceEpoch();
         win.ticket = QString::fromLatin1(parts[4]);
+        win.unlistedBook = unlisted;
         r.wins.push_back(win);
     }
     if (at != lines.size())

@@ -41,11 +41,12 @@ struct Win
     int position = 0;
     std::int16_t number = 0;
     qint64 time = 0;
+    bool unlistedBook = false; // a code from a book this caller had not printed, accepted anyway
 
     bool operator==(const Win &other) const
     {
         return prize == other.prize && ticket == other.ticket && position == other.position
-            && number == other.number && time == other.time;
+            && number == other.number && time == other.time && unlistedBook == other.unlistedBook;
     }
 };
 

@@ -3,7 +3,8 @@
 # calling, a printed ticket's code and Enter give the verdicts (read through AT-SPI, as a
 # screen reader reads them), which must be those worked out here from the same calls. A
 # ticket typed in with five called numbers, the last among them, is a valid Early Five:
-# Alt+A records it in the game's record.
+# Alt+A records it in the game's record. A ticket of a book printed by another caller (here:
+# another state folder) is judged only after Check Anyway.
 program=$1
 ticketof=$2
 here=$(dirname "$0")
@@ -36,6 +37,18 @@ sleep 1.5 # longer than an interval: no call comes while the claim is checked
 /usr/bin/python3 "$here/verdicts.py" expect "$record" "$rows" >"$work/expected.txt"
 diff "$work/expected.txt" "$work/shown.txt" || fail "ticket $code ($rows) after $(called) calls: the verdicts shown (>) are not those worked out (<)"
 echo "ticket $code after $stopped_at calls: $(tr '\n' ';' <"$work/shown.txt")"
+
+XDG_STATE_HOME="$work/elsewhere" "$program" --tickets 1 --output "$work/other.pdf" || fail "no other book printed"
+other=$(pdftotext "$work/other.pdf" - | grep -m1 -E '^[2-9A-Z]{3}-[2-9A-Z]{4}-[2-9A-Z]$')
+keys ctrl+a
+xdotool type --delay 30 "$other"
+keys Return
+anyway() { /usr/bin/python3 "$here/verdicts.py" button "Check Anyway"; }
+eventually 5 "a ticket of a book printed elsewhere was not held back" anyway
+keys alt+n
+/usr/bin/python3 "$here/verdicts.py" read >"$work/other.txt" || fail "Check Anyway gave no verdicts"
+anyway && fail "Check Anyway was still offered after it was pressed"
+echo "ticket $other of a book printed elsewhere: held back, then judged on Check Anyway"
 
 # A ticket from elsewhere, typed in: five numbers called, the last one among them.
 mapfile -t numbers < <(sed -n 's/^call [0-9]* \([0-9]*\) .*/\1/p' "$record")

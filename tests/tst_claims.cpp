@@ -1,6 +1,13 @@
+#include "books.h"
 #include "claims.h"
+#include "ticketcode.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <random>
+#include <set>
 
 namespace {
 // A ticket typed row by row: the four corners are 1, 45, 3 and 90.
@@ -38,6 +45,127 @@ std::vector<Win> winsOf(const QStringList &lines, const std::vector<Call> &calls
     }
     return wins;
 }
+
+// A judge written apart from the program's, for checking it: it replays the calls one by
+// one and asks at each whether the prize's numbers are all out, instead of working out
+// when they came. Its verdicts: "kind prize [call] [shared|mine]".
+namespace reference {
+bool done(Prize p, const ClaimTicket &t, const std::set<int> &out)
+{
+    auto all = [&](std::vector<std::int16_t> ns) { return std::all_of(ns.begin(), ns.end(), [&](int n) { return out.count(n) > 0; }); };
+    auto rowsDone = [&] { return std::count_if(t.rows.begin(), t.rows.end(), [&](const auto &r) { return all(r); }); };
+    switch (p) {
+    case Prize::EarlyFive: return std::count_if(t.numbers.begin(), t.numbers.end(), [&](int n) { return out.count(n) > 0; }) >= 5;
+    case Prize::TopLine: case Prize::MiddleLine: case Prize::BottomLine: return all(t.rows[std::size_t(int(p) - 1)]);
+    case Prize::FourCorners: return all({t.rows[0].front(), t.rows[0].back(), t.rows[2].front(), t.rows[2].back()});
+    case Prize::OneLine: return rowsDone() >= 1;
+    case Prize::TwoLines: return rowsDone() >= 2;
+    default: return all(t.numbers);
+    }
+}
+bool house(Prize p) { return p >= Prize::FullHouse; }
+QString byCalls(Prize p, const ClaimTicket &t, const std::vector<Call> &calls)
+{
+    if ((!house(p) && p != Prize::EarlyFive && t.rows.size() != 3) || (house(p) && t.numbers.size() != 15)
+        || t.numbers.size() < 5)
+        return QStringLiteral("cannot");
+    std::set<int> out;
+    for (const Call &call : calls) {
+        out.insert(call.number);
+        if (done(p, t, out))
+            return QStringLiteral("%1 %2").arg(QLatin1String(call.position == int(calls.size()) ? "valid" : "late")).arg(call.position);
+    }
+    return QStringLiteral("incomplete");
+}
+int like(const ClaimTicket &a, const QString &label) // 0 different, 1 same, 2 cannot tell apart
+{
+    ClaimTicket b;
+    if (!ClaimTicket::fromLabel(label, b))
+        return 0;
+    const std::set<int> x(a.numbers.begin(), a.numbers.end()), y(b.numbers.begin(), b.numbers.end());
+    if (x == y) return 1;
+    if (x.size() == 15 && y.size() == 15) return 0;
+    const auto &small = x.size() < y.size() ? x : y;
+    const auto &large = x.size() < y.size() ? y : x;
+    return std::includes(large.begin(), large.end(), small.begin(), small.end()) ? 2 : 0;
+}
+QStringList judge(const ClaimTicket &t, prizes::Set inPlay, const std::vector<Call> &calls, const std::vector<Win> &wins)
+{
+    const int last = int(calls.size());
+    QStringList out;
+    auto own = [&](auto which) -> QString {
+        for (const Win &w : wins)
+            if (which(w.prize) && like(t, w.ticket))
+                return QStringLiteral("%1 %2").arg(QLatin1String(like(t, w.ticket) == 1 ? "won mine" : "cannot"), prizes::key(w.prize));
+        return QString();
+    };
+    auto against = [&](Prize p) -> QString {
+        const QString mine = byCalls(p, t, calls);
+        for (const Win &w : wins) {
+            if (w.prize != p) continue;
+            if (w.position == last && mine.startsWith(QLatin1String("valid"))) return mine + QStringLiteral(" shared");
+            if (w.position == last && mine == QLatin1String("cannot")) return mine;
+            return QStringLiteral("won");
+        }
+        return mine;
+    };
+    bool housesDone = false;
+    for (int i = 0; i < PrizeCount; ++i) {
+        const Prize p = Prize(i);
+        if (!(inPlay & prizes::bit(p)) || (house(p) && housesDone)) continue;
+        if (!house(p)) {
+            const QString o = own([p](Prize w) { return w == p; });
+            out << (o.isEmpty() ? against(p) + QLatin1Char(' ') + prizes::key(p) : o);
+            continue;
+        }
+        housesDone = true;
+        const QString o = own(house);
+        if (!o.isEmpty()) { out << o; continue; }
+        for (int j = i; j < PrizeCount; ++j) {
+            if (!(inPlay & prizes::bit(Prize(j)))) continue;
+            bool later = false;
+            for (int k = j + 1; k < PrizeCount; ++k) later = later || (inPlay & prizes::bit(Prize(k)));
+            const QString v = against(Prize(j));
+            if (v != QLatin1String("won") || !later) { out << v + QLatin1Char(' ') + prizes::key(Prize(j)); break; }
+        }
+    }
+    return out;
+}
+// The program's verdicts in the judge's words.
+QStringList said(const std::vector<Verdict> &verdicts)
+{
+    QStringList out;
+    for (const Verdict &v : verdicts) {
+        const QString key = prizes::key(v.prize);
+        switch (v.kind) {
+        case Verdict::Valid: out << QStringLiteral("valid %1%2 %3").arg(v.completedAt).arg(QLatin1String(v.shared ? " shared" : "")).arg(key); break;
+        case Verdict::Late: out << QStringLiteral("late %1 %2").arg(v.completedAt).arg(key); break;
+        case Verdict::NotComplete: out << QStringLiteral("incomplete ") + key; break;
+        case Verdict::AlreadyWon: out << (v.byThisTicket ? QStringLiteral("won mine ") + key : QStringLiteral("won ") + key); break;
+        case Verdict::CannotTell: out << (v.reason == Verdict::LikeAWinner ? QStringLiteral("cannot ") + key : QStringLiteral("cannot ") + key); break;
+        }
+    }
+    return out;
+}
+} // namespace reference
+
+ClaimTicket byCode(std::uint32_t book, std::uint32_t serial)
+{
+    return ClaimTicket::of(TicketCode{book, serial});
+}
+
+// The ticket's rows as a host types them: "1 12 23 34 45 / 2 50 61 72 83 / ...".
+QString typedRows(const ClaimTicket &ticket)
+{
+    QStringList rows;
+    for (const auto &row : ticket.rows) {
+        QStringList words;
+        for (std::int16_t n : row)
+            words << QString::number(n);
+        rows << words.join(QLatin1Char(' '));
+    }
+    return rows.join(QStringLiteral(" / "));
+}
 } // namespace
 
 class TestClaims : public QObject
@@ -49,6 +177,12 @@ private Q_SLOTS:
     void verdicts();
     void badTicketsAreRefusedWithAWord_data();
     void badTicketsAreRefusedWithAWord();
+    void aTicketIsPaidOnce_data();
+    void aTicketIsPaidOnce();
+    void agreesWithAReferenceJudge();
+    void everyPrintableCodeReadsAsACode();
+    void verdictsInTheHostsOrderAndWords();
+    void booksInPlay();
 };
 
 void TestClaims::verdicts_data()
@@ -142,6 +276,13 @@ void TestClaims::badTicketsAreRefusedWithAWord_data()
                                             << QStringLiteral("column 1 does not ascend");
     QTest::newRow("two in one cell") << QStringLiteral("1 2 23 34 45 / 50 61 72 83 84 / 3 14 25 36 90")
                                      << QStringLiteral("share a column in row 1");
+    QTest::newRow("fifteen with columns left empty") << QStringLiteral("3 5 6 10 13 17 22 24 26 30 31 39 42 44 49")
+                                                     << QStringLiteral("Not a ticket: none of its numbers is from 50 to 59");
+    QTest::newRow("no numbers at all") << QStringLiteral(",,, ;;") << QStringLiteral("Type the ticket's code");
+    QTest::newRow("an all-digit code mistyped") << QStringLiteral("388-2222-8") << QStringLiteral("check character");
+    QTest::newRow("a page pasted") << QString(10000, QLatin1Char('/')) << QStringLiteral("far longer than a ticket");
+    QTest::newRow("a long word quoted short") << (QStringLiteral("4 ") + QString(200, QLatin1Char('9')))
+                                              << QStringLiteral("'9999999999...' is not");
 }
 
 void TestClaims::badTicketsAreRefusedWithAWord()
@@ -152,6 +293,258 @@ void TestClaims::badTicketsAreRefusedWithAWord()
     QString why;
     QVERIFY(!ClaimTicket::read(typed, ticket, why));
     QVERIFY2(why.contains(reason), qPrintable(why));
+}
+
+
+// The cases where a ticket could be paid twice, one verdict each: what the claim gets for
+// the prize named, given the wins already recorded ("prize call ticket"; "T" for the
+// claiming ticket's own code, "U" for another ticket of the same strip).
+void TestClaims::aTicketIsPaidOnce_data()
+{
+    const ClaimTicket t = byCode(1234, 60);
+    const ClaimTicket u = byCode(1234, 61);
+    QList<int> all; // every number of both tickets, t's last
+    for (std::int16_t n : u.numbers) all << n;
+    for (std::int16_t n : t.numbers) all << n;
+    const prizes::Set houses = prizes::bit(Prize::FullHouse) | prizes::bit(Prize::SecondFullHouse) | prizes::bit(Prize::ThirdFullHouse);
+    const prizes::Set bottom = prizes::bit(Prize::BottomLine);
+    QList<int> bottoms; // both bottom rows complete with the same last call
+    for (std::int16_t n : t.rows[2]) bottoms << n;
+    for (std::int16_t n : u.rows[2]) if (!bottoms.contains(n)) bottoms << n;
+    std::swap(bottoms.last(), bottoms[4]); // t's last bottom number called last
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("inPlay");
+    QTest::addColumn<QList<int>>("called");
+    QTest::addColumn<QStringList>("won");
+    QTest::addColumn<QString>("expected");
+    const int end = int(all.size());
+    QTest::newRow("full house, then the second for the same ticket") << t.label << int(houses) << all
+        << QStringList{QStringLiteral("full-house %1 T").arg(end)} << QStringLiteral("won mine full-house");
+    QTest::newRow("second full house, then the third for the same ticket") << t.label << int(houses) << all
+        << QStringList{QStringLiteral("full-house 20 U"), QStringLiteral("second-full-house %1 T").arg(end)}
+        << QStringLiteral("won mine second-full-house");
+    QTest::newRow("the next full house goes to another ticket") << t.label << int(houses) << all
+        << QStringList{QStringLiteral("full-house 20 U")} << QStringLiteral("valid %1 second-full-house").arg(end);
+    QTest::newRow("a shared prize accepted, checked again") << t.label << int(bottom) << bottoms
+        << QStringList{QStringLiteral("bottom-line 10 U"), QStringLiteral("bottom-line 10 T")} << QStringLiteral("won mine bottom-line");
+    QTest::newRow("a shared prize, the first winner again") << u.label << int(bottom) << bottoms
+        << QStringList{QStringLiteral("bottom-line 10 U")} << QStringLiteral("won mine bottom-line");
+    QTest::newRow("a shared prize, another ticket") << t.label << int(bottom) << bottoms
+        << QStringList{QStringLiteral("bottom-line 10 U")} << QStringLiteral("valid 10 shared bottom-line");
+    QTest::newRow("the winning ticket typed in rows") << typedRows(t) << int(bottom) << bottoms
+        << QStringList{QStringLiteral("bottom-line 10 T")} << QStringLiteral("won mine bottom-line");
+    QTest::newRow("the winning ticket typed without rows") << ClaimTicket::typedLabel(t.numbers).mid(6) << int(houses) << all
+        << QStringList{QStringLiteral("full-house %1 T").arg(end)} << QStringLiteral("won mine full-house");
+    QTest::newRow("a part of the winner typed") << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(t.numbers[0]).arg(t.numbers[1]).arg(t.numbers[2]).arg(t.numbers[3]).arg(t.numbers[4]).arg(t.numbers[5])
+        << int(prizes::bit(Prize::EarlyFive)) << all << QStringList{QStringLiteral("early-five 9 T")} << QStringLiteral("cannot early-five");
+    QTest::newRow("won before this call: not shared") << t.label << int(bottom) << (bottoms + QList<int>{all.first() == bottoms.first() ? all.last() : all.first()})
+        << QStringList{QStringLiteral("bottom-line 10 U")} << QStringLiteral("won bottom-line");
+}
+
+void TestClaims::aTicketIsPaidOnce()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, inPlay);
+    QFETCH(QList<int>, called);
+    QFETCH(QStringList, won);
+    QFETCH(QString, expected);
+    ClaimTicket ticket;
+    QString why;
+    QVERIFY2(ClaimTicket::read(typed, ticket, why), qPrintable(why));
+    const std::vector<Call> calls = callsOf(called);
+    for (QString &line : won) {
+        line.replace(QRegularExpression(QStringLiteral(" T$")), QLatin1Char(' ') + byCode(1234, 60).label);
+        line.replace(QRegularExpression(QStringLiteral(" U$")), QLatin1Char(' ') + byCode(1234, 61).label);
+    }
+    const std::vector<Win> wins = winsOf(won, calls);
+    const std::vector<Verdict> verdicts = checkClaim(ticket, prizes::Set(inPlay), calls, wins);
+    QCOMPARE(reference::said(verdicts), QStringList{expected});
+    QCOMPARE(reference::judge(ticket, prizes::Set(inPlay), calls, wins), QStringList{expected});
+    QCOMPARE(acceptable(verdicts), expected.startsWith(QLatin1String("valid")));
+}
+
+// Random games, tickets, prizes in play and wins accepted on the way: the program's verdicts
+// and the reference judge's agree on every claim.
+void TestClaims::agreesWithAReferenceJudge()
+{
+    std::mt19937_64 random(20261209);
+    auto below = [&random](int n) { return int(random() % std::uint64_t(n)); };
+    int claims = 0;
+    int valid = 0;
+    int shared = 0;
+    int mine = 0;
+    for (int game = 0; game < 400; ++game) {
+        std::vector<std::int16_t> order(90);
+        std::iota(order.begin(), order.end(), std::int16_t(1));
+        std::shuffle(order.begin(), order.end(), random);
+        prizes::Set inPlay = prizes::Set(random() & 0x3ff);
+        if (below(2))
+            inPlay = prizes::Set(inPlay | prizes::bit(Prize::FullHouse) | prizes::bit(Prize::SecondFullHouse));
+        // Three tickets of each of two strips by code (tickets of one strip never share a
+        // number, of two often do), the first typed again without rows, the second in part.
+        const std::uint32_t book = std::uint32_t(below(int(TicketCode::Books)));
+        const std::uint32_t strip = std::uint32_t(below(1000));
+        std::vector<ClaimTicket> tickets;
+        for (std::uint32_t i = 0; i < 6; ++i)
+            tickets.push_back(byCode(book, (strip + i / 3) * 6 + i % 3));
+        ClaimTicket flat = tickets[0];
+        flat.rows.clear();
+        flat.label = ClaimTicket::typedLabel(flat.numbers);
+        tickets.push_back(flat);
+        ClaimTicket part = tickets[1];
+        part.rows.clear();
+        part.numbers.resize(std::size_t(5 + below(9)));
+        part.label = ClaimTicket::typedLabel(part.numbers);
+        tickets.push_back(part);
+
+        std::vector<Call> calls;
+        std::vector<Win> wins;
+        const int length = 60 + below(31);
+        for (int k = 0; k < length; ++k) {
+            calls.push_back({k + 1, order[std::size_t(k)], 0});
+            if (below(8) != 0 && k + 1 != length)
+                continue;
+            std::vector<std::size_t> who(tickets.size());
+            std::iota(who.begin(), who.end(), std::size_t(0));
+            std::shuffle(who.begin(), who.end(), random);
+            for (std::size_t t : who) {
+                const std::vector<Verdict> verdicts = checkClaim(tickets[t], inPlay, calls, wins);
+                const QStringList expected = reference::judge(tickets[t], inPlay, calls, wins);
+                if (reference::said(verdicts) != expected)
+                    QFAIL(qPrintable(QStringLiteral("game %1, call %2, ticket %3: the program said %4, the judge %5")
+                                         .arg(game).arg(k + 1).arg(tickets[t].label,
+                                                                   reference::said(verdicts).join(QStringLiteral("; ")),
+                                                                   expected.join(QStringLiteral("; ")))));
+                ++claims;
+                // Accepted as the game does: every valid prize, and nothing else.
+                for (const Verdict &v : verdicts) {
+                    mine += v.byThisTicket;
+                    if (v.kind != Verdict::Valid)
+                        continue;
+                    ++valid;
+                    shared += v.shared;
+                    wins.push_back({v.prize, tickets[t].label, v.completedAt, v.completedBy, 0});
+                }
+            }
+        }
+    }
+    qInfo("%d claims judged alike; %d valid verdicts, %d of them shared; %d already won by the claiming ticket",
+          claims, valid, shared, mine);
+    QVERIFY(claims >= 20000);
+    QVERIFY(shared > 20);
+    QVERIFY(mine > 500);
+}
+
+// Every code the printer can make is read as a code, whatever its characters: every book
+// (all-digit ones among them) with serials that put every character at every place.
+void TestClaims::everyPrintableCodeReadsAsACode()
+{
+    int read = 0;
+    // As printed, without the dashes in lower case, or with spaces for the dashes: in turn.
+    auto reads = [&read](std::uint32_t book, std::uint32_t serial) {
+        const TicketCode code{book, serial};
+        const QString forms[] = {code.text(), code.text().remove(QLatin1Char('-')).toLower(),
+                                 code.text().replace(QLatin1Char('-'), QLatin1Char(' '))};
+        ClaimTicket ticket;
+        QString why;
+        return ClaimTicket::read(forms[read++ % 3], ticket, why) && ticket.fromCode && ticket.book == book
+            && ticket.label == code.text();
+    };
+    for (std::uint32_t book = 0; book < TicketCode::Books; ++book) {
+        if (!reads(book, (book * 7919u) % TicketCode::Serials))
+            QFAIL(qPrintable((TicketCode{book, 0}.text())));
+    }
+    for (std::uint32_t serial = 0; serial < 29u * 29u; ++serial) {
+        // Every pair of characters in the serial's first two places and in its last two.
+        if (!reads(0, serial) || !reads(TicketCode::Books - 1, serial * 29u * 29u))
+            QFAIL(qPrintable((TicketCode{0, serial}.text())));
+    }
+    QVERIFY(reads(TicketCode::Books - 1, TicketCode::Serials - 1));
+    QVERIFY(read > 26000);
+}
+
+void TestClaims::verdictsInTheHostsOrderAndWords()
+{
+    // A late ticket typed without rows, all six tambola prizes in play.
+    ClaimTicket ticket;
+    QString why;
+    QVERIFY(ClaimTicket::read(Flat, ticket, why));
+    const std::vector<Call> calls = callsOf({1, 12, 23, 34, 45, 2, 50, 61, 72, 83, 3, 14, 25, 36, 90, 77});
+    const std::vector<Verdict> verdicts = checkClaim(ticket, prizes::Tambola, calls, {});
+    QCOMPARE(verdictLines(verdicts),
+             list({"Early Five: Late, complete since call 5 (number 45)",
+                   "Full House: Late, complete since call 15 (number 90)",
+                   "Top Line, Middle Line, Bottom Line and Four Corners: Cannot tell, the rows were not typed (type "
+                   "them with / between the rows)"}));
+    const QString spoken = spokenVerdicts(verdicts);
+    QCOMPARE(spoken, QStringLiteral("Early Five late, complete since call 5. Full House late, complete since call 15. "
+                                    "Cannot tell Top Line, Middle Line, Bottom Line or Four Corners, the rows were not typed."));
+
+    // The deciding verdict first, the rest in few words.
+    QVERIFY(ClaimTicket::read(Rows, ticket, why));
+    const std::vector<Call> someCalled = callsOf({1, 12, 23, 34, 45, 2, 50});
+    const std::vector<Win> wins = winsOf(list({"early-five 5 AAA-BBBB-C"}), someCalled);
+    const QString words = spokenVerdicts(checkClaim(ticket, prizes::Tambola, someCalled, wins));
+    QCOMPARE(words, QStringLiteral("Top Line late, complete since call 5. Early Five already won. "
+                                   "Middle Line, Bottom Line, Four Corners and Full House not complete."));
+    QVERIFY(!words.contains(QLatin1Char('(')) && !words.contains(QLatin1Char(':')));
+}
+
+// The books this caller printed, kept beside the game: a new book never repeats one, the
+// list reads back as written, a damaged one is moved aside and read as empty.
+void TestClaims::booksInPlay()
+{
+    QTemporaryDir folder;
+    BookList books(folder.path() + QStringLiteral("/state"));
+    QString why;
+    QVERIFY(books.load(why));
+    QVERIFY(books.books().empty());
+
+    const BookList::Book first{TicketCode::Books - 1, 50, Paper::Letter, 1765300503120};
+    QVERIFY2(books.add(first, why), qPrintable(why));
+    QVERIFY2(books.add({0, 1, Paper::A4, 1765300600000}, why), qPrintable(why));
+    QFile file(books.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArrayLiteral("tabro-kalvor books 1\n"
+                                               "book ZZZ 50 letter 2025-12-09T17:15:03.120Z\n"
+                                               "book 222 1 a4 2025-12-09T17:16:40.000Z\n"
+                                               "end\n"));
+    file.close();
+    BookList again(folder.path() + QStringLiteral("/state"));
+    QVERIFY(again.load(why));
+    QVERIFY(again.contains(0) && again.contains(TicketCode::Books - 1) && !again.contains(1));
+    QCOMPARE(again.books().front(), first);
+
+    // A random source that keeps proposing the first free number still gets a free one.
+    std::uint32_t book = 0;
+    QVERIFY(again.newBook(book, [](std::uint32_t) { return 0u; }));
+    QCOMPARE(book, 1u);
+    QVERIFY(again.newBook(book, [](std::uint32_t n) { return n - 1; }));
+    QCOMPARE(book, TicketCode::Books - 2);
+
+    // Printing that fails lists nothing; printing that works lists its book.
+    QString note;
+    QVERIFY(!again.printNew(3, Paper::A4, [](std::uint32_t, QString &problem) { problem = QStringLiteral("disk full"); return false; }, why, note));
+    QCOMPARE(why, QStringLiteral("disk full"));
+    std::uint32_t printed = 0;
+    QVERIFY(again.printNew(3, Paper::A4, [&](std::uint32_t b, QString &) { printed = b; return true; }, why, note));
+    QVERIFY(note.isEmpty());
+    QVERIFY(!books.contains(printed));
+    QVERIFY(books.load(why) && books.contains(printed) && books.books().size() == 3);
+
+    // Damaged: moved aside, read as empty, said.
+    for (const QByteArray &bad : {QByteArrayLiteral("tabro-kalvor books 1\nbook 2O2 1 a4 2025-12-09T17:16:40.000Z\nend\n"),
+                                  QByteArrayLiteral("tabro-kalvor books 1\nbook 222 501 a4 2025-12-09T17:16:40.000Z\nend\n"),
+                                  QByteArrayLiteral("tabro-kalvor books 1\nbook 222 1 a4 2025-12-09T17:16:40.000Z\n"),
+                                  QByteArrayLiteral("tabro-kalvor books 2\nend\n")}) {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bad);
+        file.close();
+        QVERIFY(!books.load(why));
+        QVERIFY2(why.contains(QLatin1String("moved aside")), qPrintable(why));
+        QVERIFY(books.books().empty());
+        QVERIFY(!QFile::exists(books.path()) && QFile::exists(books.path() + QStringLiteral(".bad")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestClaims)

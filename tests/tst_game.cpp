@@ -65,6 +65,7 @@ private Q_SLOTS:
     void exitAsksAndEndsOnlyOnYes();
     void nothingRunsAfterTheProgramEnds();
     void intervalIsWholeSecondsAndKeepsTheTimerState();
+    void aClaimStopsTheCallingAndIsRecordedOnce();
 };
 
 void TestGame::startUpPreparesAndWaits()
@@ -417,6 +418,69 @@ void TestGame::intervalIsWholeSecondsAndKeepsTheTimerState()
     rig.game.setInterval(5);
     QCOMPARE(timerOf(rig.game).interval(), 5000);
     QVERIFY(!timerOf(rig.game).isActive());
+}
+
+
+namespace {
+// The numbers at these positions of the game's order, typed as a host would.
+ClaimTicket typedFrom(const GameState &state, std::initializer_list<int> positions)
+{
+    QStringList words;
+    for (int position : positions)
+        words << QString::number(state.callorder[position]);
+    ClaimTicket ticket;
+    QString why;
+    if (!ClaimTicket::read(words.join(QLatin1Char(' ')), ticket, why))
+        qFatal("%s", qPrintable(why));
+    return ticket;
+}
+} // namespace
+
+void TestGame::aClaimStopsTheCallingAndIsRecordedOnce()
+{
+    Rig rig;
+    rig.game.setPrizes(prizes::bit(Prize::EarlyFive) | prizes::bit(Prize::FullHouse));
+    QSignalSpy news(&rig.game, &Game::news);
+    QSignalSpy won(&rig.game, &Game::prizeWon);
+    rig.game.cmdStart_Click();
+    rig.tick(6);
+
+    // The calling stops at once, the room is told once, and nothing is called meanwhile.
+    news.clear();
+    rig.game.claimStarted();
+    rig.game.claimStarted();
+    QCOMPARE(rig.controls.caption, Start);
+    QVERIFY(rig.game.checkingClaim());
+    QCOMPARE(news.count(), 1);
+    QCOMPARE(news.first().first().value<Game::News>(), Game::News::Claim);
+    rig.tick(3);
+    QCOMPARE(rig.state().callcount, 6);
+
+    // Complete at call 5, claimed at call 6: late, never recorded.
+    QVERIFY(rig.game.acceptClaim(typedFrom(rig.state(), {1, 2, 3, 4, 5, 60})).empty());
+    QVERIFY(rig.game.wins().empty());
+
+    // Complete at call 6: recorded once, however often Accept is pressed or the ticket typed.
+    const ClaimTicket six = typedFrom(rig.state(), {2, 3, 4, 5, 6});
+    const std::vector<Win> accepted = rig.game.acceptClaim(six);
+    QCOMPARE(accepted.size(), std::size_t(1));
+    QCOMPARE(accepted.front().prize, Prize::EarlyFive);
+    QCOMPARE(accepted.front().position, 6);
+    QCOMPARE(accepted.front().ticket, six.label);
+    QVERIFY(rig.game.acceptClaim(six).empty());
+    QVERIFY(rig.game.acceptClaim(typedFrom(rig.state(), {6, 5, 4, 3, 2})).empty());
+    QCOMPARE(rig.game.wins().size(), std::size_t(1));
+    QCOMPARE(won.count(), 1);
+
+    // A won prize stays in play, whatever the host switches off.
+    rig.game.setPrizes(prizes::bit(Prize::FullHouse));
+    QCOMPARE(rig.game.prizes(), prizes::Set(prizes::bit(Prize::EarlyFive) | prizes::bit(Prize::FullHouse)));
+    rig.game.setPrizes(0);
+    QCOMPARE(rig.game.prizes(), prizes::bit(Prize::EarlyFive));
+    QCOMPARE(rig.game.prizesLeft(), prizes::Set(0));
+
+    rig.game.claimEnded();
+    QVERIFY(!rig.game.checkingClaim());
 }
 
 QTEST_GUILESS_MAIN(TestGame)

@@ -25,7 +25,8 @@ GameRecord threeCalls()
     const qint64 t0 = 1796847303120; // 2026-12-09T20:15:03.120Z
     record.calls = {{1, 90, t0}, {2, 89, t0 + 2000}, {3, 88, t0 + 4001}};
     record.prizes = prizes::bit(Prize::EarlyFive) | prizes::bit(Prize::FullHouse);
-    record.wins = {{Prize::EarlyFive, QStringLiteral("8QB-2222-V"), 3, 88, t0 + 9000}};
+    record.wins = {{Prize::EarlyFive, QStringLiteral("8QB-2222-V"), 3, 88, t0 + 9000},
+                   {Prize::FullHouse, QStringLiteral("39T-2222-3"), 3, 88, t0 + 9500, true}};
     return record;
 }
 
@@ -90,6 +91,7 @@ void TestRecord::recordReadsBackAsWrittenInAFixedForm()
                   "call 2 89 2026-12-09T20:15:05.120Z\n"
                   "call 3 88 2026-12-09T20:15:07.121Z\n"
                   "won early-five 3 88 2026-12-09T20:15:12.120Z 8QB-2222-V\n"
+                  "won full-house 3 88 2026-12-09T20:15:12.620Z 39T-2222-3 unlisted-book\n"
                   "end\n";
     QCOMPARE(record.text(), expected);
 

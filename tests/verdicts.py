@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Two halves of the claim test. "read": the verdicts the running caller shows in its Check
-a Claim window, read through AT-SPI as a screen reader reads them, one a line. "expect
+"""Halves of the claim test. "read": the verdicts the running caller shows in its Check a
+Claim window, read through AT-SPI as a screen reader reads them, one a line. "expect
 RECORD ROWS": the verdicts worked out here, independently of the program, from the calls
-in its game record and a ticket's rows ("1 12 23 34 45 | 2 50 ..."), for the tambola set."""
+in its game record and a ticket's rows ("1 12 23 34 45 | 2 50 ..."), for the tambola set,
+in the order a host reads them (valid, late, then not complete). "button NAME": whether the
+window shows a button of that name."""
 import sys
 import time
 
@@ -26,6 +28,16 @@ def read():
     sys.exit(f"FAIL: no verdicts on the accessibility bus ({seen})")
 
 
+def button(name):
+    import pyatspi
+    from atspitree import app, find
+
+    caller = app()
+    window = next((w for w in caller if w is not None and w.name == "Check a Claim"), None) if caller else None
+    found = find(window, "push button", name)
+    return 0 if found is not None and found.getState().contains(pyatspi.STATE_SHOWING) else 1
+
+
 def expect(record, rows_text):
     calls = [int(line.split()[2]) for line in open(record) if line.startswith("call ")]
     at = {n: i + 1 for i, n in enumerate(calls)}
@@ -45,13 +57,18 @@ def expect(record, rows_text):
             return f"{name}: Valid"
         return f"{name}: Late, complete since call {done} (number {calls[done - 1]})"
 
-    print(verdict("Early Five", numbers, 5))
+    lines = [verdict("Early Five", numbers, 5)]
     for name, row in zip(["Top Line", "Middle Line", "Bottom Line"], rows):
-        print(verdict(name, row))
-    print(verdict("Four Corners", [rows[0][0], rows[0][-1], rows[2][0], rows[2][-1]]))
-    print(verdict("Full House", numbers))
+        lines.append(verdict(name, row))
+    lines.append(verdict("Four Corners", [rows[0][0], rows[0][-1], rows[2][0], rows[2][-1]]))
+    lines.append(verdict("Full House", numbers))
+    rank = {"Valid": 0, "Late": 1, "Not complete": 2}
+    for line in sorted(lines, key=lambda text: rank[text.split(": ", 1)[1].split(",")[0]]):
+        print(line)
 
 
 if sys.argv[1] == "read":
     sys.exit(read())
+if sys.argv[1] == "button":
+    sys.exit(button(sys.argv[2]))
 expect(sys.argv[2], sys.argv[3])

@@ -27,6 +27,8 @@ struct Ticket
 using Strip = std::array<Ticket, 6>;
 // The most strips one print run makes: 3,000 tickets.
 constexpr int MaxPrintedStrips = 500;
+// The paper a book is printed on.
+enum class Paper { A4, Letter };
 
 // Whether a ticket keeps every rule of a ticket; if not, why, in a few words.
 bool ticketRulesKept(const Ticket &ticket, QString *why = nullptr);

@@ -53,6 +53,31 @@ QString TicketCode::text() const
     return out;
 }
 
+QString TicketCode::bookText(std::uint32_t book)
+{
+    int values[BookLength];
+    digits(book % Books, values, BookLength);
+    QString out;
+    for (int value : values)
+        out += QLatin1Char(Alphabet[value]);
+    return out;
+}
+
+bool TicketCode::parseBook(const QString &text, std::uint32_t &book)
+{
+    if (text.size() != BookLength)
+        return false;
+    std::uint32_t read = 0;
+    for (QChar c : text) {
+        const int value = valueOf(c);
+        if (value < 0)
+            return false;
+        read = read * Base + std::uint32_t(value);
+    }
+    book = read;
+    return true;
+}
+
 bool TicketCode::parse(const QString &typed, TicketCode &code, QString &why)
 {
     QString plain;

@@ -19,6 +19,9 @@ struct TicketCode
     std::uint32_t serial = 0; // strip serial / 6, ticket serial % 6 within it
 
     QString text() const;
+    // A book alone, as its three characters: "K7Q".
+    static QString bookText(std::uint32_t book);
+    static bool parseBook(const QString &text, std::uint32_t &book);
     // Reads a code as a host types it: any case, with or without the dashes and spaces.
     static bool parse(const QString &typed, TicketCode &code, QString &why);
 

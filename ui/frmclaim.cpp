@@ -1,7 +1,9 @@
 #include "frmclaim.h"
 
 #include "accessibility.h"
+#include "atomicfile.h"
 #include "game.h"
+#include "ticketcode.h"
 #include "look.h"
 #include "ownwindow.h"
 
@@ -16,6 +18,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 namespace {
 // Behind a called number on the ticket: the board's marks, lit.
 const QColor CalledGround{238, 204, 238};
@@ -24,6 +28,7 @@ const QColor CalledGround{238, 204, 238};
 frmClaim::frmClaim(Game &game, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , game(game)
+    , books(defaultStateFolder())
 {
     dressWindow(*this, QStringLiteral("frmClaim"), tr("Check a Claim"), QStringLiteral("notepad"));
 
@@ -31,9 +36,14 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     txtTicket = new QLineEdit(this);
     txtTicket->setObjectName(QStringLiteral("txtTicket"));
     txtTicket->setPlaceholderText(tr("K7Q-2A4F-X   or   4 17 23 45 60 / ..."));
+    // Pasted pages are cut short here and refused whole by the reader of claims.
+    txtTicket->setMaxLength(ClaimTicket::MaxTypedLength * 2);
     prompt->setBuddy(txtTicket);
     cmdCheck = new QPushButton(tr("C&heck"), this);
     cmdCheck->setObjectName(QStringLiteral("cmdCheck"));
+    cmdCheckAnyway = new QPushButton(tr("Check A&nyway"), this);
+    cmdCheckAnyway->setObjectName(QStringLiteral("cmdCheckAnyway"));
+    cmdCheckAnyway->hide();
 
     tblTicket = new QTableWidget(this);
     tblTicket->setObjectName(QStringLiteral("tblTicket"));
@@ -59,6 +69,8 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     lblMessage = new QLabel(this);
     lblMessage->setObjectName(QStringLiteral("lblMessage"));
     lblMessage->setWordWrap(true);
+    // Whatever it quotes, the message wraps within the window and never widens it.
+    lblMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     cmdAccept = new QPushButton(tr("&Accept"), this);
     cmdAccept->setObjectName(QStringLiteral("cmdAccept"));
@@ -72,6 +84,7 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     auto *entry = new QHBoxLayout;
     entry->addWidget(txtTicket, 1);
     entry->addWidget(cmdCheck);
+    entry->addWidget(cmdCheckAnyway);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdAccept);
@@ -89,6 +102,7 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
 
     connect(txtTicket, &QLineEdit::returnPressed, this, &frmClaim::cmdCheck_Click);
     connect(cmdCheck, &QPushButton::clicked, this, &frmClaim::cmdCheck_Click);
+    connect(cmdCheckAnyway, &QPushButton::clicked, this, &frmClaim::cmdCheckAnyway_Click);
     connect(cmdAccept, &QPushButton::clicked, this, &frmClaim::cmdAccept_Click);
     connect(cmdReject, &QPushButton::clicked, this, &frmClaim::cmdReject_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
@@ -96,6 +110,20 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     connect(txtTicket, &QLineEdit::textEdited, this, [this] {
         checked = false;
         cmdAccept->setEnabled(false);
+        cmdCheckAnyway->hide();
+    });
+    // The verdicts follow the game: a new game clears them, a call made meanwhile judges
+    // the ticket again (quietly: the reader hears the call itself).
+    connect(&game, &Game::callsChanged, this, [this] {
+        if (!checked)
+            return;
+        if (this->game.calls().empty()) {
+            clearTicket();
+            say(tr("A new game began: nothing of the last claim stands."));
+        } else {
+            showTicket();
+            showVerdicts(false);
+        }
     });
     txtTicket->setFocus();
 }
@@ -104,18 +132,39 @@ void frmClaim::cmdCheck_Click()
 {
     QString why;
     ClaimTicket read;
+    cmdCheckAnyway->hide();
     if (!ClaimTicket::read(txtTicket->text(), read, why)) {
-        checked = false;
-        tblTicket->clear();
-        lstVerdicts->clear();
-        cmdAccept->setEnabled(false);
+        clearTicket();
         say(why);
         return;
     }
     ticket = std::move(read);
+    if (ticket.fromCode) {
+        // Read again at every claim: a book printed meanwhile by another run counts.
+        QString damaged;
+        if (!books.load(damaged))
+            std::fprintf(stderr, "%s\n", qPrintable(printable(damaged)));
+        if (!books.contains(ticket.book)) {
+            clearTicket();
+            cmdCheckAnyway->show();
+            say(tr("Book %1 was not printed by this caller. Check Anyway if it was printed on another "
+                   "machine of yours.")
+                    .arg(TicketCode::bookText(ticket.book)));
+            return;
+        }
+    }
     checked = true;
     showTicket();
-    showVerdicts(game.checkClaim(ticket));
+    showVerdicts(true);
+}
+
+void frmClaim::cmdCheckAnyway_Click()
+{
+    cmdCheckAnyway->hide();
+    ticket.unlistedBook = true;
+    checked = true;
+    showTicket();
+    showVerdicts(true);
 }
 
 void frmClaim::cmdAccept_Click()
@@ -126,11 +175,10 @@ void frmClaim::cmdAccept_Click()
     QStringList names;
     for (const Win &win : accepted)
         names << prizes::name(win.prize);
-    showVerdicts(game.checkClaim(ticket));
-    cmdAccept->setEnabled(false);
+    showVerdicts(false);
     if (!names.isEmpty())
-        say(tr("Accepted: %1 for %2, at call %3.")
-                .arg(names.join(QStringLiteral(", ")), ticket.label)
+        say(tr("Accepted: %1 for ticket %2, at call %3.")
+                .arg(names.join(QStringLiteral(", ")), ClaimTicket::isTypedLabel(ticket.label) ? tr("as typed") : ticket.label)
                 .arg(accepted.front().position));
     txtTicket->setFocus();
     txtTicket->selectAll();
@@ -140,12 +188,19 @@ void frmClaim::cmdReject_Click()
 {
     if (checked)
         say(tr("Rejected: nothing recorded for %1.").arg(ticket.label));
+    clearTicket();
+    txtTicket->clear();
+    txtTicket->setFocus();
+}
+
+void frmClaim::clearTicket()
+{
     checked = false;
     cmdAccept->setEnabled(false);
-    txtTicket->clear();
     tblTicket->clear();
+    tblTicket->setRowCount(0);
+    tblTicket->setColumnCount(0);
     lstVerdicts->clear();
-    txtTicket->setFocus();
 }
 
 void frmClaim::showTicket()
@@ -192,27 +247,24 @@ void frmClaim::showTicket()
     }
 }
 
-void frmClaim::showVerdicts(const std::vector<Verdict> &verdicts)
+void frmClaim::showVerdicts(bool spoken)
 {
+    const std::vector<Verdict> verdicts = game.checkClaim(ticket);
     lstVerdicts->clear();
-    bool valid = false;
-    QStringList spoken;
-    for (const Verdict &verdict : verdicts) {
-        lstVerdicts->addItem(verdict.text());
-        spoken << verdict.text();
-        valid = valid || verdict.kind == Verdict::Valid;
-    }
+    lstVerdicts->addItems(verdictLines(verdicts));
     if (verdicts.empty())
         lstVerdicts->addItem(tr("No prizes are in play: choose them under Game, Prizes."));
-    cmdAccept->setEnabled(valid);
-    const QString note = ticket.rows.empty() || ticket.numbers.size() < std::size_t(Ticket::Numbers)
+    cmdAccept->setEnabled(acceptable(verdicts));
+    QString note = !ticket.whole() || ticket.rows.empty()
         ? tr("Checked on the %1 numbers typed.").arg(ticket.numbers.size())
-        : tr("Ticket %1, checked against %2 calls.").arg(ticket.label.startsWith(QLatin1String("typed:"))
-                                                              ? tr("as typed")
-                                                              : ticket.label)
+        : tr("Ticket %1, checked against %2 calls.")
+              .arg(ClaimTicket::isTypedLabel(ticket.label) ? tr("as typed") : ticket.label)
               .arg(game.calls().size());
+    if (ticket.unlistedBook)
+        note += QLatin1Char(' ') + tr("Its book was not printed by this caller.");
     lblMessage->setText(note);
-    readerNews->tell(spoken.join(QStringLiteral(". ")) + QLatin1Char('.'));
+    if (spoken)
+        readerNews->tell(spokenVerdicts(verdicts));
 }
 
 void frmClaim::say(const QString &message)

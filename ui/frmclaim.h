@@ -1,5 +1,6 @@
 #pragma once
 
+#include "books.h"
 #include "claims.h"
 
 #include <QWidget>
@@ -14,8 +15,9 @@ class ReaderNews;
 
 // Check a Claim: the ticket's code, or its numbers typed in, checked against the calls
 // so far; the ticket with the called numbers marked and one verdict for each prize in
-// play. Accept records the valid prizes as won. Opening it stops the calling; Start goes
-// on. All of it works from the keyboard: Enter checks, Alt+A accepts, Alt+R rejects,
+// play. Accept records the valid prizes as won. A code from a book this caller did not
+// print is judged only when the host asks (Check Anyway). Opening it stops the calling;
+// Start goes on; a new game clears it. All of it works from the keyboard: Enter checks, Alt+A accepts, Alt+R rejects,
 // Escape closes.
 class frmClaim : public QWidget
 {
@@ -25,6 +27,7 @@ public:
     frmClaim(Game &game, QWidget *owner);
 
     void cmdCheck_Click();
+    void cmdCheckAnyway_Click();
     void cmdAccept_Click();
     void cmdReject_Click();
 
@@ -34,7 +37,8 @@ protected:
 
 private:
     void showTicket();
-    void showVerdicts(const std::vector<Verdict> &verdicts);
+    void showVerdicts(bool spoken);
+    void clearTicket();
     void say(const QString &message);
 
     Game &game;
@@ -42,6 +46,7 @@ private:
     bool checked = false;
     QLineEdit *txtTicket;
     QPushButton *cmdCheck;
+    QPushButton *cmdCheckAnyway;
     QTableWidget *tblTicket;
     QListWidget *lstVerdicts;
     QLabel *lblMessage;
@@ -49,4 +54,5 @@ private:
     QPushButton *cmdReject;
     QPushButton *cmdClose;
     ReaderNews *readerNews;
+    BookList books;
 };

@@ -1,5 +1,8 @@
 #include "frmprinttickets.h"
 
+#include "atomicfile.h"
+#include "books.h"
+
 #include "ownwindow.h"
 #include "ticket.h"
 
@@ -77,10 +80,17 @@ ticketsheet::Paper frmPrintTickets::paper() const
 bool frmPrintTickets::saveAs(const QString &file)
 {
     QString why;
-    if (!ticketsheet::writePdf(file, ticketsheet::newBook(), strips(), paper(), why)) {
+    QString note;
+    BookList books(defaultStateFolder());
+    const auto write = [&](std::uint32_t book, QString &problem) {
+        return ticketsheet::writePdf(file, book, strips(), paper(), problem);
+    };
+    if (!books.printNew(strips(), paper(), write, why, note)) {
         QMessageBox::warning(this, windowTitle(), tr("The tickets could not be saved in %1:\n%2.").arg(file, why));
         return false;
     }
+    if (!note.isEmpty())
+        QMessageBox::warning(this, windowTitle(), note.left(1).toUpper() + note.mid(1) + QLatin1Char('.'));
     accept();
     return true;
 }
@@ -104,9 +114,15 @@ void frmPrintTickets::cmdPrint_Click()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!ticketsheet::paint(printer, ticketsheet::newBook(), strips())) {
+    QString why;
+    QString note;
+    BookList books(defaultStateFolder());
+    const auto paint = [&](std::uint32_t book, QString &) { return ticketsheet::paint(printer, book, strips()); };
+    if (!books.printNew(strips(), paper(), paint, why, note)) {
         QMessageBox::warning(this, windowTitle(), tr("The tickets could not be printed."));
         return;
     }
+    if (!note.isEmpty())
+        QMessageBox::warning(this, windowTitle(), note.left(1).toUpper() + note.mid(1) + QLatin1Char('.'));
     accept();
 }

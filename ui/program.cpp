@@ -1,6 +1,8 @@
 #include "program.h"
 
 #include "appquitter.h"
+#include "atomicfile.h"
+#include "books.h"
 #include "clockrandomsource.h"
 #include "commandline.h"
 #include "frmkalvor.h"
@@ -152,12 +154,19 @@ int printTickets(const CommandLine &line, int argc, char *argv[])
     });
     QGuiApplication app(argc, argv);
     QString why;
-    if (!ticketsheet::writePdf(line.output, ticketsheet::newBook(), line.strips,
-                               line.letter ? ticketsheet::Paper::Letter : ticketsheet::Paper::A4, why)) {
+    QString note;
+    const Paper paper = line.letter ? Paper::Letter : Paper::A4;
+    BookList books(defaultStateFolder());
+    const auto write = [&](std::uint32_t book, QString &problem) {
+        return ticketsheet::writePdf(line.output, book, line.strips, paper, problem);
+    };
+    if (!books.printNew(line.strips, paper, write, why, note)) {
         std::fprintf(stderr, "%s: cannot write the tickets to %s: %s\n", version::Command,
-                     line.output.toLocal8Bit().constData(), why.toLocal8Bit().constData());
+                     printable(line.output).toLocal8Bit().constData(), why.toLocal8Bit().constData());
         return 1;
     }
+    if (!note.isEmpty())
+        std::fprintf(stderr, "%s: %s\n", version::Command, printable(note).toLocal8Bit().constData());
     return 0;
 }
 } // namespace

@@ -9,7 +9,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRandomGenerator>
 
 namespace {
 // Lengths on the page in tenths of a millimetre.
@@ -56,11 +55,6 @@ void drawTicket(QPainter &painter, const QRectF &box, const TicketCode &code, co
 ticketsheet::Paper ticketsheet::desktopPaper()
 {
     return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? Paper::Letter : Paper::A4;
-}
-
-std::uint32_t ticketsheet::newBook()
-{
-    return QRandomGenerator::system()->bounded(TicketCode::Books);
 }
 
 bool ticketsheet::paint(QPagedPaintDevice &device, std::uint32_t book, int strips)

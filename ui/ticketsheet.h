@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ticket.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -11,14 +13,11 @@ class QPagedPaintDevice;
 // so it stays sharp on any printer and through a photocopier.
 namespace ticketsheet {
 
-enum class Paper { A4, Letter };
+using Paper = ::Paper;
 
 // The paper the desktop prints on by default: Letter where the system's measures are
 // American, A4 elsewhere.
 Paper desktopPaper();
-
-// A book number no earlier print run is likely to have used.
-std::uint32_t newBook();
 
 // Draws strips 0 to strips - 1 of the book on the device, page after page.
 bool paint(QPagedPaintDevice &device, std::uint32_t book, int strips);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "ticket.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// The books of tickets this caller has printed ("books in play"), kept in the state folder
+// beside the game, so that a claim can tell a ticket of ours from one of an old book,
+// someone else's book, or one worked out from the generator. Plain text, written whole:
+//
+//   tabro-kalvor books 1
+//   book K7Q 50 a4 2026-12-09T20:15:03.120Z    (book, strips, paper, when it was printed)
+//   ...
+//   end
+class BookList
+{
+public:
+    struct Book
+    {
+        std::uint32_t book = 0;
+        int strips = 0;
+        Paper paper = Paper::A4;
+        qint64 time = 0; // milliseconds since 1970, UTC
+
+        bool operator==(const Book &other) const
+        {
+            return book == other.book && strips == other.strips && paper == other.paper && time == other.time;
+        }
+    };
+    // A list far longer than every book there is is not ours.
+    static constexpr qint64 MaxFileSize = 2 * 1024 * 1024;
+
+    // folder: the state folder; the list is "books.txt" in it.
+    explicit BookList(QString folder);
+    QString path() const { return file; }
+
+    // Reads the list again: another run may have printed since. A missing list is empty; a
+    // damaged one is moved aside (".bad" added), said in why, and read as empty.
+    bool load(QString &why);
+    bool contains(std::uint32_t book) const;
+    const std::vector<Book> &books() const { return list; }
+
+    // A book number not on the list, drawn with random(n), which returns 0 to n - 1; false
+    // when every number has been printed.
+    bool newBook(std::uint32_t &book, const std::function<std::uint32_t(std::uint32_t)> &random) const;
+    // Adds a book printed now to the list as it is on disk, and writes it; on failure, why.
+    bool add(const Book &book, QString &why);
+
+    // Prints a new book: a number not on the list, handed to print(book, why); once printed
+    // it is added to the list. False, with why, when printing failed; a list that could not
+    // be kept is said in note (the book is printed, but claims from it will ask).
+    bool printNew(int strips, Paper paper, const std::function<bool(std::uint32_t, QString &)> &print, QString &why,
+                  QString &note);
+
+    static QByteArray text(const std::vector<Book> &books);
+    static bool parse(const QByteArray &bytes, std::vector<Book> &books, QString &why);
+
+private:
+    QString folder;
+    QString file;
+    std::vector<Book> list;
+};
