@@ -127,7 +127,7 @@ bool makeStateFolder(const QString &folder, QString &why)
     return true;
 }
 
-bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why)
+bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why, mode_t mode)
 {
     // A unique name, made with O_EXCL: whatever a crash left beside the file (a file, a
     // folder, a link of the same kind of name) is never written through or in the way.
@@ -142,6 +142,11 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why)
         why = what.arg(printable(path), systemError(error));
         return false;
     };
+    if (mode != 0600 && ::fchmod(fd, mode) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(QStringLiteral("the new %1 cannot be given its permissions (%2)"), error);
+    }
     if (!writeAll(fd, bytes)) {
         const int error = errno;
         ::close(fd);

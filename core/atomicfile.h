@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 // Files of the program's state folder written so that a crash, a kill or a power cut at any
 // instant leaves the old file or the new one, never half of one. Each call blocks on the
 // disk: call it from a thread that may wait.
@@ -15,8 +17,8 @@ bool makeStateFolder(const QString &folder, QString &why);
 // Writes bytes to a uniquely named new file beside path, flushes it, renames it over path and
 // flushes the folder; on any failure removes its temporary file, leaves path as it was, and
 // says why in words for the host. A stray temporary of any type is never in the way.
-// The folder must exist (makeStateFolder).
-bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why);
+// The folder must exist (makeStateFolder). The new file has the given permissions.
+bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why, mode_t mode = 0600);
 // Moves a damaged file aside (".bad" added, replacing an earlier one), flushing the folder.
 bool moveAside(const QString &path, QString &why);
 

@@ -90,7 +90,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         const QString size = parser.value(paper).toLower();
         if (parser.isSet(paper) && size != QLatin1String("a4") && size != QLatin1String("letter"))
             return error(QStringLiteral("--paper is a4 or letter, not '%1'").arg(parser.value(paper)));
-        line.letter = size == QLatin1String("letter");
+        line.paper = size == QLatin1String("letter") ? Paper::Letter : Paper::A4;
         line.action = Tickets;
     } else if (parser.isSet(output) || parser.isSet(paper)) {
         return error(QStringLiteral("--output and --paper go with --tickets"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ticket.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,7 +16,7 @@ struct CommandLine
     // Tickets: a book of this many strips, printed to this PDF file on this paper.
     int strips = 0;
     QString output;
-    bool letter = false; // Letter paper rather than A4
+    Paper paper = Paper::A4;
 
     // Reads the arguments (the program's name first). Qt's own options, such as
     // -platform and -style, are accepted and left for the application to apply.

@@ -57,3 +57,26 @@ status=0
 "$program" --tickets 1 --paper letter --output "$work/letter.pdf" || fail "--paper letter failed"
 pdfinfo "$work/letter.pdf" | grep -q 'Page size: *612 x 792' || fail "--paper letter did not give Letter pages: $(pdfinfo "$work/letter.pdf" | grep 'Page size')"
 echo "ok: bad values refused with status 2, an unwritable file with status 1, Letter paper on request"
+
+# A book is written whole or not at all: an earlier book outlives a write that fails (the
+# file size limit stands in for a full disk), and only regular files or new names are
+# targets: a pipe with no reader, a device, a folder are refused at once, never opened or
+# removed.
+cp "$work/book.pdf" "$work/earlier.pdf"
+status=0
+(ulimit -f 200 && trap '' XFSZ && exec "$program" --tickets 500 --output "$work/earlier.pdf") 2>"$work/err.txt" || status=$?
+[ "$status" -eq 1 ] || fail "a book too large for the disk ended with status $status, not 1"
+cmp -s "$work/book.pdf" "$work/earlier.pdf" || fail "a failed write harmed the earlier book"
+[ -z "$(find "$work" -maxdepth 1 -name 'earlier.pdf.new*')" ] || fail "a failed write left its new file behind"
+mkfifo "$work/pipe"
+mkdir "$work/folder"
+for target in "$work/pipe" /dev/null "$work/folder"; do
+    status=0
+    timeout 10 "$program" --tickets 1 --output "$target" 2>"$work/err.txt" || status=$?
+    [ "$status" -eq 1 ] || fail "--output $target ended with status $status, not 1"
+    grep -q "not a regular file\|a folder" "$work/err.txt" || fail "--output $target was not refused with a word: $(cat "$work/err.txt")"
+done
+[ -p "$work/pipe" ] && [ -c /dev/null ] && [ -d "$work/folder" ] || fail "a refused target was removed"
+# The command line's book opens no display, whatever platform it names.
+"$program" --tickets 1 --output "$work/xcb.pdf" -platform xcb 2>"$work/err.txt" || fail "-platform xcb without a display failed: $(cat "$work/err.txt")"
+echo "ok: an earlier book outlives a failed write; a pipe, a device and a folder refused; no display opened"

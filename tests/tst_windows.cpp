@@ -283,8 +283,12 @@ void TestWindows::printTicketsMakesTheChosenBook()
     paper->setCurrentIndex(paper->findText(QStringLiteral("Letter")));
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("book.pdf"));
+    QSignalSpy made(dialog, &frmPrintTickets::bookMade);
     QVERIFY(dialog->saveAs(file));
-    QVERIFY(!rig.secondary<frmPrintTickets>("frmPrintTickets"));
+    QVERIFY(!dialog->saveAs(file)); // one book at a time
+    QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, 20000);
+    QCOMPARE(made.first().first().toString(), QStringLiteral("Saved 5 strips to book.pdf"));
+    QTRY_VERIFY(!rig.secondary<frmPrintTickets>("frmPrintTickets"));
     QFile pdf(file);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(pdf.readAll());

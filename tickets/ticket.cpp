@@ -65,7 +65,15 @@ private:
     std::uint64_t state;
 };
 
-constexpr int Tickets = 6;
+constexpr int Tickets = TicketsPerStrip;
+// Each step begins again only when the draws leave it stuck, a few times at most: a step
+// that never settles is a fault of the generator, said at once instead of hanging.
+constexpr int MaxAttempts = 100000;
+
+[[noreturn]] void unsettled(const char *step)
+{
+    qFatal("the ticket generator's %s did not settle in %d attempts", step, MaxAttempts);
+}
 using Counts = std::array<std::array<int, Ticket::Columns>, Tickets>;
 
 int columnSize(int column)
@@ -75,7 +83,7 @@ int columnSize(int column)
 
 Counts columnCounts(Stream &stream)
 {
-    for (;;) {
+    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
         Counts counts{};
         std::array<int, Tickets> totals{};
         for (auto &ticket : counts)
@@ -103,13 +111,14 @@ Counts columnCounts(Stream &stream)
         if (!stuck)
             return counts;
     }
+    unsettled("column counts");
 }
 
 // Which rows of each column hold a number, for one ticket's counts.
 std::array<std::array<bool, Ticket::Columns>, Ticket::Rows> rowsFor(const std::array<int, Ticket::Columns> &counts,
                                                                    Stream &stream)
 {
-    for (;;) {
+    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
         std::array<std::array<bool, Ticket::Columns>, Ticket::Rows> filled{};
         std::array<int, Ticket::Rows> perRow{};
         for (int column = 0; column < Ticket::Columns; ++column) {
@@ -124,6 +133,7 @@ std::array<std::array<bool, Ticket::Columns>, Ticket::Rows> rowsFor(const std::a
         if (perRow == std::array<int, Ticket::Rows>{5, 5, 5})
             return filled;
     }
+    unsettled("rows");
 }
 } // namespace
 

@@ -24,7 +24,8 @@ struct Ticket
 };
 
 // Six tickets holding each number 1 to 90 once.
-using Strip = std::array<Ticket, 6>;
+constexpr int TicketsPerStrip = 6;
+using Strip = std::array<Ticket, TicketsPerStrip>;
 // The most strips one print run makes: 3,000 tickets.
 constexpr int MaxPrintedStrips = 500;
 // The paper a book is printed on.

@@ -25,7 +25,7 @@ struct TicketCode
     // Reads a code as a host types it: any case, with or without the dashes and spaces.
     static bool parse(const QString &typed, TicketCode &code, QString &why);
 
-    std::uint32_t strip() const { return serial / 6; }
-    Ticket ticket() const { return makeStrip(book, strip())[serial % 6]; }
+    std::uint32_t strip() const { return serial / TicketsPerStrip; }
+    Ticket ticket() const { return makeStrip(book, strip())[serial % TicketsPerStrip]; }
     bool operator==(const TicketCode &other) const { return book == other.book && serial == other.serial; }
 };

@@ -1,7 +1,7 @@
 #include "frmprinttickets.h"
 
 #include "atomicfile.h"
-#include "books.h"
+#include "bookprinter.h"
 
 #include "ownwindow.h"
 #include "ticket.h"
@@ -10,16 +10,20 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+
+#include <memory>
 
 frmPrintTickets::frmPrintTickets(QWidget *owner)
     : QDialog(owner)
@@ -32,7 +36,7 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     spnStrips->setValue(10);
     cboPaper = new QComboBox(this);
     cboPaper->setObjectName(QStringLiteral("cboPaper"));
-    const bool letterFirst = ticketsheet::desktopPaper() == ticketsheet::Paper::Letter;
+    const bool letterFirst = ticketsheet::desktopPaper() == Paper::Letter;
     cboPaper->addItem(QStringLiteral("A4"), int(ticketsheet::Paper::A4));
     cboPaper->insertItem(letterFirst ? 0 : 1, QStringLiteral("Letter"), int(ticketsheet::Paper::Letter));
     cboPaper->setCurrentIndex(0);
@@ -57,7 +61,17 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(note);
+    barProgress = new QProgressBar(this);
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->hide();
+    layout->addWidget(barProgress);
     layout->addWidget(buttons);
+
+    // The book is drawn on a thread of its own: the calling is never late for it, and
+    // closing the window stops it with nothing written.
+    printer = new BookPrinter(defaultStateFolder(), this);
+    connect(printer, &BookPrinter::progressed, barProgress, &QProgressBar::setValue);
+    connect(printer, &BookPrinter::finished, this, &frmPrintTickets::made);
 
     // The buttons act themselves: the dialog closes only when the book is made.
     disconnect(buttons, nullptr, this, nullptr);
@@ -79,19 +93,9 @@ ticketsheet::Paper frmPrintTickets::paper() const
 
 bool frmPrintTickets::saveAs(const QString &file)
 {
-    QString why;
-    QString note;
-    BookList books(defaultStateFolder());
-    const auto write = [&](std::uint32_t book, QString &problem) {
-        return ticketsheet::writePdf(file, book, strips(), paper(), problem);
-    };
-    if (!books.printNew(strips(), paper(), write, why, note)) {
-        QMessageBox::warning(this, windowTitle(), tr("The tickets could not be saved in %1:\n%2.").arg(file, why));
+    if (!printer->startPdf(file, strips(), paper()))
         return false;
-    }
-    if (!note.isEmpty())
-        QMessageBox::warning(this, windowTitle(), note.left(1).toUpper() + note.mid(1) + QLatin1Char('.'));
-    accept();
+    making(tr("Saving"), QFileInfo(file).fileName());
     return true;
 }
 
@@ -107,22 +111,53 @@ void frmPrintTickets::cmdPdf_Click()
 
 void frmPrintTickets::cmdPrint_Click()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(paper() == ticketsheet::Paper::Letter ? QPageSize::Letter : QPageSize::A4));
-    printer.setFullPage(true);
-    printer.setDocName(tr("Tickets"));
-    QPrintDialog dialog(&printer, this);
+    auto device = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    device->setPageSize(ticketsheet::pageSize(paper()));
+    device->setFullPage(true);
+    device->setDocName(tr("Tickets"));
+    QPrintDialog dialog(device.get(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    QString why;
-    QString note;
-    BookList books(defaultStateFolder());
-    const auto paint = [&](std::uint32_t book, QString &) { return ticketsheet::paint(printer, book, strips()); };
-    if (!books.printNew(strips(), paper(), paint, why, note)) {
-        QMessageBox::warning(this, windowTitle(), tr("The tickets could not be printed."));
+    // Drawn on the book's own thread, as a PDF is; the print system takes the job at the end.
+    const int count = strips();
+    const auto print = [device, count](std::uint32_t book, const ticketsheet::Progress &progress, QString &why) {
+        if (!ticketsheet::paint(*device, book, count, progress) || device->printerState() == QPrinter::Error) {
+            why = QStringLiteral("the printer did not take the job");
+            return false;
+        }
+        return true;
+    };
+    if (printer->start(count, paper(), print))
+        making(tr("Printing"), device->printerName());
+}
+
+void frmPrintTickets::making(const QString &doing, const QString &where)
+{
+    target = where;
+    spnStrips->setEnabled(false);
+    cboPaper->setEnabled(false);
+    cmdPdf->setEnabled(false);
+    cmdPrint->setEnabled(false);
+    barProgress->setRange(0, strips());
+    barProgress->setValue(0);
+    barProgress->setFormat(tr("%1: strip %v of %m").arg(doing));
+    barProgress->show();
+}
+
+void frmPrintTickets::made(bool printed, const QString &why, const QString &note)
+{
+    barProgress->hide();
+    spnStrips->setEnabled(true);
+    cboPaper->setEnabled(true);
+    cmdPdf->setEnabled(true);
+    cmdPrint->setEnabled(true);
+    if (!printed) {
+        QMessageBox::warning(this, windowTitle(), tr("The tickets could not be made for %1:\n%2.").arg(target, why));
         return;
     }
     if (!note.isEmpty())
         QMessageBox::warning(this, windowTitle(), note.left(1).toUpper() + note.mid(1) + QLatin1Char('.'));
+    Q_EMIT bookMade(strips() == 1 ? tr("Saved 1 strip to %1").arg(target)
+                                  : tr("Saved %1 strips to %2").arg(strips()).arg(target));
     accept();
 }

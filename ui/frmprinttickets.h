@@ -4,12 +4,15 @@
 
 #include <QDialog>
 
+class BookPrinter;
 class QComboBox;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 
 // Print Tickets: how many strips of six and on which paper, then a PDF file or the
-// desktop's printer. Each print run is a new book, so no two runs share a code.
+// desktop's printer. Each print run is a new book, so no two runs share a code. The book
+// is made while the window shows its progress; it closes once the book is made.
 class frmPrintTickets : public QDialog
 {
     Q_OBJECT
@@ -19,16 +22,26 @@ public:
 
     int strips() const;
     ticketsheet::Paper paper() const;
-    // The book as a PDF file; a failure is said in a message box. True when written.
+    // Starts making the book as a PDF file; a failure is said in a message box. False
+    // while a book is being made.
     bool saveAs(const QString &file);
+
+Q_SIGNALS:
+    // The book is made: what was made, in words ("Saved 50 strips to tickets.pdf").
+    void bookMade(const QString &what);
 
 private:
     void cmdPdf_Click();
     void cmdPrint_Click();
+    void making(const QString &doing, const QString &where);
+    void made(bool printed, const QString &why, const QString &note);
 
     QSpinBox *spnStrips;
     QComboBox *cboPaper;
     QPushButton *cmdPdf;
     QPushButton *cmdPrint;
     QPushButton *cmdCancel;
+    QProgressBar *barProgress;
+    BookPrinter *printer;
+    QString target; // the file's name or the printer's, for the host
 };

@@ -2,7 +2,6 @@
 
 #include "appquitter.h"
 #include "atomicfile.h"
-#include "books.h"
 #include "clockrandomsource.h"
 #include "commandline.h"
 #include "frmkalvor.h"
@@ -12,7 +11,7 @@
 #include "oneinstance.h"
 #include "recordfile.h"
 #include "screenkeeper.h"
-#include "ticketsheet.h"
+#include "bookprinter.h"
 #include "version.h"
 
 #include <QApplication>
@@ -141,36 +140,6 @@ void endOnSignals(Game &game, QObject *owner)
 }
 } // namespace
 
-namespace {
-// A book of tickets to a PDF file, with no display: the pages are drawn off screen.
-int printTickets(const CommandLine &line, int argc, char *argv[])
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Success prints nothing: the platform's notes about the desktop session are not the
-    // host's business here.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s: %s\n", version::Command, text.toLocal8Bit().constData());
-    });
-    QGuiApplication app(argc, argv);
-    QString why;
-    QString note;
-    const Paper paper = line.letter ? Paper::Letter : Paper::A4;
-    BookList books(defaultStateFolder());
-    const auto write = [&](std::uint32_t book, QString &problem) {
-        return ticketsheet::writePdf(line.output, book, line.strips, paper, problem);
-    };
-    if (!books.printNew(line.strips, paper, write, why, note)) {
-        std::fprintf(stderr, "%s: cannot write the tickets to %s: %s\n", version::Command,
-                     printable(line.output).toLocal8Bit().constData(), why.toLocal8Bit().constData());
-        return 1;
-    }
-    if (!note.isEmpty())
-        std::fprintf(stderr, "%s: %s\n", version::Command, printable(note).toLocal8Bit().constData());
-    return 0;
-}
-} // namespace
-
 int runProgram(int argc, char *argv[])
 {
     // The command line is read before any display is opened, so --help works anywhere.
@@ -179,7 +148,7 @@ int runProgram(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine line = CommandLine::parse(arguments);
     if (line.action == CommandLine::Tickets)
-        return printTickets(line, argc, argv);
+        return printBookCommand(argv[0], line.strips, line.output, line.paper);
     if (line.action != CommandLine::Run) {
         std::fputs(line.text.toLocal8Bit().constData(), line.action == CommandLine::Error ? stderr : stdout);
         return line.status;
