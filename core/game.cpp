@@ -194,8 +194,7 @@ std::vector<std::int16_t> Game::lastFive() const
 
 void Game::setPrizes(prizes::Set chosen)
 {
-    for (const Win &win : won)
-        chosen = prizes::Set(chosen | prizes::bit(win.prize));
+    chosen = prizes::Set(chosen | prizesWon());
     if (chosen == inPlay)
         return;
     inPlay = chosen;
@@ -205,10 +204,15 @@ void Game::setPrizes(prizes::Set chosen)
 
 prizes::Set Game::prizesLeft() const
 {
-    prizes::Set left = inPlay;
+    return prizes::Set(inPlay & ~prizesWon());
+}
+
+prizes::Set Game::prizesWon() const
+{
+    prizes::Set set = 0;
     for (const Win &win : won)
-        left = prizes::Set(left & ~prizes::bit(win.prize));
-    return left;
+        set = prizes::Set(set | prizes::bit(win.prize));
+    return set;
 }
 
 void Game::claimStarted()

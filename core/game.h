@@ -87,6 +87,8 @@ public:
     const std::vector<Win> &wins() const { return won; }
     // The prizes in play that nobody has won yet.
     prizes::Set prizesLeft() const;
+    // The prizes won: they stay in play whatever is chosen.
+    prizes::Set prizesWon() const;
 
     // A player claims: the calling stops at once until Start, and the room is told.
     void claimStarted();

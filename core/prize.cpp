@@ -9,6 +9,15 @@ const char *const Keys[PrizeCount] = {"early-five", "top-line", "middle-line", "
                                       "third-full-house"};
 } // namespace
 
+prizes::Family prizes::familyOf(Prize prize)
+{
+    if (prize == Prize::OneLine || prize == Prize::TwoLines)
+        return Family::NinetyBall;
+    if (prize >= Prize::FullHouse)
+        return Family::FullHouses;
+    return Family::Tambola;
+}
+
 QString prizes::name(Prize prize)
 {
     return QString::fromLatin1(Names[int(prize)]);

@@ -28,6 +28,10 @@ constexpr Set Tambola = bit(Prize::EarlyFive) | bit(Prize::TopLine) | bit(Prize:
     | bit(Prize::BottomLine) | bit(Prize::FourCorners) | bit(Prize::FullHouse);
 constexpr Set NinetyBall = bit(Prize::OneLine) | bit(Prize::TwoLines) | bit(Prize::FullHouse);
 
+// The sets a host chooses from, as the Prizes window groups them.
+enum class Family { Tambola, NinetyBall, FullHouses };
+Family familyOf(Prize prize);
+
 QString name(Prize prize);       // "Early Five"
 QString key(Prize prize);        // "early-five", as the record writes it
 bool fromKey(const QByteArray &key, Prize &prize);

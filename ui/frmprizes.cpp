@@ -15,9 +15,7 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
 {
     dressWindow(*this, QStringLiteral("frmPrizes"), tr("Prizes"), QStringLiteral("notepad"));
 
-    prizes::Set won = 0;
-    for (const Win &win : game.wins())
-        won = prizes::Set(won | prizes::bit(win.prize));
+    const prizes::Set won = game.prizesWon();
     auto *tambola = new QGroupBox(tr("Tambola"), this);
     auto *ninety = new QGroupBox(tr("Ninety-ball"), this);
     auto *houses = new QGroupBox(tr("Full House"), this);
@@ -33,12 +31,17 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
             box->setToolTip(tr("Won already: it stays in play."));
         }
         boxes[std::size_t(i)] = box;
-        if (prize == Prize::OneLine || prize == Prize::TwoLines)
+        switch (prizes::familyOf(prize)) {
+        case prizes::Family::NinetyBall:
             ninetyLayout->addWidget(box);
-        else if (prize >= Prize::FullHouse)
+            break;
+        case prizes::Family::FullHouses:
             housesLayout->addWidget(box);
-        else
+            break;
+        case prizes::Family::Tambola:
             tambolaLayout->addWidget(box);
+            break;
+        }
     }
     choose(game.prizes());
 
@@ -73,11 +76,10 @@ prizes::Set frmPrizes::chosen() const
     return set;
 }
 
-// Checks the prizes of the set; a won prize stays checked.
+// Checks the prizes of the set; a won prize stays checked, as the game keeps it in play.
 void frmPrizes::choose(prizes::Set set)
 {
-    for (int i = 0; i < PrizeCount; ++i) {
-        QCheckBox *box = boxes[std::size_t(i)];
-        box->setChecked(!box->isEnabled() || (set & prizes::bit(Prize(i))));
-    }
+    set = prizes::Set(set | game.prizesWon());
+    for (int i = 0; i < PrizeCount; ++i)
+        boxes[std::size_t(i)]->setChecked(set & prizes::bit(Prize(i)));
 }
