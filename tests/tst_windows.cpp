@@ -1,3 +1,5 @@
+#include "frmcalls.h"
+#include "frmprinttickets.h"
 #include "windowrig.h"
 
 #include <QComboBox>

@@ -3,7 +3,10 @@
 #include "boardgrid.h"
 #include "boardlook.h"
 #include "fakes.h"
+#include "frmabout.h"
 #include "frmkalvor.h"
+#include "frmsettime.h"
+#include "frmzoom.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -5,6 +5,10 @@
 #include "look.h"
 #include "icons.h"
 #include "frmabout.h"
+#include "frmprinttickets.h"
+#include "frmprizes.h"
+#include "frmclaim.h"
+#include "frmcalls.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
@@ -23,18 +27,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-
-namespace {
-// A secondary window, made on first use and watched, so that a closed one is forgotten.
-template<typename Window, typename Make> Window *made(QPointer<Window> &window, QObject *watcher, Make make)
-{
-    if (!window) {
-        window = make();
-        window->installEventFilter(watcher);
-    }
-    return window;
-}
-} // namespace
 
 // The icons live in a static library; the resources must be pulled in by name.
 static void loadResources()
@@ -66,7 +58,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     hallPlacing.setSingleShot(true);
     hallPlacing.setInterval(700);
     connect(&hallPlacing, &QTimer::timeout, this, [this] {
-        if (hall)
+        if (HallDisplay *hall = windows.find<HallDisplay>())
             hall->place(screen());
     });
     auto watchScreen = [this](QScreen *added) {
@@ -88,8 +80,14 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     nextScreen->setShortcutContext(Qt::ApplicationShortcut);
     addAction(nextScreen);
     connect(nextScreen, &QAction::triggered, this, [this] {
-        if (hall)
+        if (HallDisplay *hall = windows.find<HallDisplay>())
             hall->placeNext(screen());
+    });
+    // Once the window manager has handed the focus back to the main window, the hall's
+    // display comes in front again.
+    connect(&windows, &WindowOwner::closed, this, [this](QWidget *window) {
+        if (!qobject_cast<HallDisplay *>(window))
+            QTimer::singleShot(250, this, &frmKalvor::hallForward);
     });
 
     // Fixed single border: the client area is the designed size, the menu bar above it.
@@ -101,20 +99,8 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     cmdStart->setFocus();
 }
 
-// The secondary windows are the main window's children only so that they stay above
-// it and close with it; a closed one is forgotten but deleted later by the event loop,
-// so what is left of them goes here, before the game and the voice they point into.
-frmKalvor::~frmKalvor()
-{
-    delete zoom;
-    delete setTime;
-    delete about;
-    delete hall;
-    delete callsWindow;
-    delete printTickets;
-    delete prizesWindow;
-    delete claim;
-}
+// The secondary windows go with their owner, declared after the game they point into.
+frmKalvor::~frmKalvor() = default;
 
 void frmKalvor::buildControls()
 {
@@ -282,17 +268,13 @@ void frmKalvor::setZoomText(const QString &text)
 
 void frmKalvor::closeZoom()
 {
-    if (zoom)
+    if (frmZoom *zoom = windows.find<frmZoom>())
         zoom->close();
 }
 
 frmZoom *frmKalvor::zoomWindowCreated()
 {
-    if (!zoom) {
-        zoom = new frmZoom([this] { return txtgen->text(); }, this);
-        zoom->installEventFilter(this);
-    }
-    return zoom;
+    return windows.get<frmZoom>([this] { return new frmZoom([this] { return txtgen->text(); }, this); });
 }
 
 void frmKalvor::showOnTop(QWidget *window)
@@ -306,12 +288,11 @@ void frmKalvor::showOnTop(QWidget *window)
 
 void frmKalvor::mnuStime_Click()
 {
-    if (!setTime) {
-        setTime = new frmSetTime(this);
-        setTime->installEventFilter(this);
+    showOnTop(windows.get<frmSetTime>([this] {
+        auto *setTime = new frmSetTime(this);
         connect(setTime, &frmSetTime::intervalChosen, caller.get(), &Game::setInterval);
-    }
-    showOnTop(setTime);
+        return setTime;
+    }));
 }
 
 void frmKalvor::mnuZoom_Click()
@@ -322,28 +303,27 @@ void frmKalvor::mnuZoom_Click()
 
 void frmKalvor::mnuHall_Click()
 {
-    if (hall) {
+    if (HallDisplay *hall = windows.find<HallDisplay>()) {
         hall->close();
         return;
     }
-    hall = new HallDisplay(*caller, [this] { cmdStart->click(); }, this);
-    hall->installEventFilter(this);
-    hall->place(screen());
+    windows.get<HallDisplay>([this] { return new HallDisplay(*caller, [this] { cmdStart->click(); }, this); })
+        ->place(screen());
 }
 
 void frmKalvor::mnuAbout_Click()
 {
-    showOnTop(made(about, this, [this] { return new frmAbout(greeter, this); }));
+    showOnTop(windows.get<frmAbout>([this] { return new frmAbout(greeter, this); }));
 }
 
 void frmKalvor::mnuCalls_Click()
 {
-    showOnTop(made(callsWindow, this, [this] { return new frmCalls(*caller, this); }));
+    showOnTop(windows.get<frmCalls>([this] { return new frmCalls(*caller, this); }));
 }
 
 void frmKalvor::mnuTickets_Click()
 {
-    showOnTop(made(printTickets, this, [this] {
+    showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
         connect(window, &frmPrintTickets::bookMade, readerNews, &ReaderNews::tell);
         return window;
@@ -352,42 +332,14 @@ void frmKalvor::mnuTickets_Click()
 
 void frmKalvor::mnuPrizes_Click()
 {
-    showOnTop(made(prizesWindow, this, [this] { return new frmPrizes(*caller, this); }));
+    showOnTop(windows.get<frmPrizes>([this] { return new frmPrizes(*caller, this); }));
 }
 
 // A claim stops the calling at once, wherever the host's keys are.
 void frmKalvor::mnuClaim_Click()
 {
     caller->claimStarted();
-    showOnTop(made(claim, this, [this] { return new frmClaim(*caller, this); }));
-}
-
-// A closed window is discarded; it is forgotten at once, so the next use makes a new one
-// even before the old one is gone.
-bool frmKalvor::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::Close) {
-        // After the window manager has handed the focus back to the main window.
-        if (watched != hall)
-            QTimer::singleShot(250, this, &frmKalvor::hallForward);
-        if (watched == zoom)
-            zoom = nullptr;
-        else if (watched == setTime)
-            setTime = nullptr;
-        else if (watched == about)
-            about = nullptr;
-        else if (watched == hall)
-            hall = nullptr;
-        else if (watched == callsWindow)
-            callsWindow = nullptr;
-        else if (watched == printTickets)
-            printTickets = nullptr;
-        else if (watched == prizesWindow)
-            prizesWindow = nullptr;
-        else if (watched == claim)
-            claim = nullptr;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    showOnTop(windows.get<frmClaim>([this] { return new frmClaim(*caller, this); }));
 }
 
 void frmKalvor::tellReader(int n)
@@ -431,7 +383,7 @@ void frmKalvor::showEvent(QShowEvent *event)
 
 void frmKalvor::hallForward()
 {
-    if (hall)
+    if (HallDisplay *hall = windows.find<HallDisplay>())
         hall->comeForward();
 }
 
@@ -439,6 +391,7 @@ void frmKalvor::hallForward()
 // the display is on a screen of its own.
 void frmKalvor::keyPressEvent(QKeyEvent *event)
 {
+    HallDisplay *hall = windows.find<HallDisplay>();
     if (event->key() == Qt::Key_Escape && hall)
         hall->close();
     else

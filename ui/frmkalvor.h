@@ -1,22 +1,16 @@
 #pragma once
 
-#include "frmabout.h"
-#include "frmcalls.h"
-#include "frmclaim.h"
-#include "frmprizes.h"
-#include "frmprinttickets.h"
-#include "frmsettime.h"
-#include "frmzoom.h"
 #include "game.h"
 #include "seams.h"
+#include "windowowner.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QTimer>
 
 #include <memory>
 
 class BoardGrid;
+class frmZoom;
 class HallDisplay;
 class ReaderNews;
 class QAction;
@@ -62,7 +56,6 @@ public:
     void mnuClaim_Click();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -106,14 +99,8 @@ private:
 
     Greeter &greeter;
     std::unique_ptr<Game> caller;
-    QPointer<frmZoom> zoom;
-    QPointer<frmSetTime> setTime;
-    QPointer<frmAbout> about;
-    QPointer<frmCalls> callsWindow;
-    QPointer<frmPrintTickets> printTickets;
-    QPointer<frmPrizes> prizesWindow;
-    QPointer<frmClaim> claim;
-    QPointer<HallDisplay> hall;
+    WindowOwner windows; // after the game: the windows go first
+
     bool centred = false;
     QTimer hallPlacing;
 };
