@@ -1,5 +1,6 @@
 #include "recordfile.h"
 
+#include "atomicfile.h"
 #include "gamerecord.h"
 #include "version.h"
 
@@ -46,11 +47,7 @@ RecordFile::~RecordFile()
 
 QString RecordFile::defaultFolder()
 {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // By the XDG base directory rules a relative path is invalid and is ignored.
-    if (state.isEmpty() || !QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QLatin1Char('/') + QLatin1String(version::Command);
+    return defaultStateFolder();
 }
 
 bool RecordFile::interrupted(GameRecord &record)
@@ -60,12 +57,12 @@ bool RecordFile::interrupted(GameRecord &record)
     if (::lstat(name.constData(), &info) != 0)
         return false; // no game was left
     auto moveAside = [&](const QString &why) {
-        const QString aside = file + QStringLiteral(".bad");
-        if (std::rename(name.constData(), QFile::encodeName(aside).constData()) == 0)
-            say(QStringLiteral("the game record %1 cannot be resumed (%2); moved aside to %3").arg(file, why, aside));
+        QString error;
+        if (::moveAside(file, error))
+            say(QStringLiteral("the game record %1 cannot be resumed (%2); moved aside to %3")
+                    .arg(file, why, file + QStringLiteral(".bad")));
         else
-            say(QStringLiteral("the game record %1 cannot be resumed (%2) nor moved aside (%3)")
-                    .arg(file, why, systemError(errno)));
+            say(QStringLiteral("the game record %1 cannot be resumed (%2) nor moved aside (%3)").arg(file, why, error));
         return false;
     };
     if (S_ISDIR(info.st_mode))
@@ -146,56 +143,7 @@ void RecordFile::writeLoop()
     }
 }
 
-// Writes the new record beside the old one, flushes it to the disk, renames it over the
-// old one and flushes the folder, so the rename itself survives a power cut.
 bool RecordFile::write(const QByteArray &bytes, QString &why)
 {
-    const QByteArray dir = QFile::encodeName(folder);
-    if (!QDir().mkpath(folder)) {
-        why = QStringLiteral("the folder cannot be made");
-        return false;
-    }
-    ::chmod(dir.constData(), 0700);
-    const QByteArray target = QFile::encodeName(file);
-    const QByteArray temporary = target + ".new";
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        why = systemError(errno);
-        return false;
-    }
-    auto failWith = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.constData());
-        why = systemError(error);
-        return false;
-    };
-    if (::fchmod(fd, 0600) != 0)
-        return failWith(errno);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return failWith(errno);
-        done += n;
-    }
-    if (::fsync(fd) != 0)
-        return failWith(errno);
-    if (::close(fd) != 0) {
-        why = systemError(errno);
-        ::unlink(temporary.constData());
-        return false;
-    }
-    if (std::rename(temporary.constData(), target.constData()) != 0) {
-        why = systemError(errno);
-        ::unlink(temporary.constData());
-        return false;
-    }
-    const int folderFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
+    return makeStateFolder(folder, why) && writeAtomically(file, bytes, why);
 }

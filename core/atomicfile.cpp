@@ -1,0 +1,243 @@
+#include "atomicfile.h"
+
+#include "version.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error)).toLower();
+}
+
+QString parentOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+// Flushes a folder, so that a name made, renamed or removed in it survives a power cut.
+bool flushFolder(const QString &folder, QString &why)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        why = QStringLiteral("the folder %1 cannot be opened to flush it (%2)").arg(printable(folder), systemError(errno));
+        return false;
+    }
+    int result = ::fsync(fd);
+    // Some file systems cannot flush a folder at all, and say so; there is nothing to flush.
+    if (result != 0 && (errno == EINVAL || errno == ENOTSUP))
+        result = 0;
+    const int error = errno;
+    ::close(fd);
+    if (result != 0) {
+        why = QStringLiteral("the folder %1 cannot be flushed to the disk (%2)").arg(printable(folder), systemError(error));
+        return false;
+    }
+    return true;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+std::mutex heldLock;
+std::vector<QString> heldFolders; // guarded by heldLock
+
+QString folderKey(const QString &folder)
+{
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+} // namespace
+
+QString defaultStateFolder()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    // By the XDG base directory rules a relative path is invalid and is ignored.
+    if (state.isEmpty() || !QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QLatin1Char('/') + QLatin1String(version::Command);
+}
+
+bool makeStateFolder(const QString &folder, QString &why)
+{
+    const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
+    // The missing folders, the innermost first.
+    std::vector<QString> missing;
+    for (QString at = clean;; at = parentOf(at)) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(at).constData(), &info) == 0)
+            break;
+        if (errno != ENOENT) {
+            why = QStringLiteral("the folder %1 cannot be reached (%2)").arg(printable(at), systemError(errno));
+            return false;
+        }
+        missing.push_back(at);
+        if (at == QLatin1String("/"))
+            break;
+    }
+    for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+        if (::mkdir(QFile::encodeName(*at).constData(), 0700) != 0 && errno != EEXIST) {
+            why = QStringLiteral("the folder %1 cannot be made (%2)").arg(printable(*at), systemError(errno));
+            return false;
+        }
+        // A new folder is only there after a power cut once its parent is flushed.
+        if (!flushFolder(parentOf(*at), why))
+            return false;
+    }
+    struct stat info {};
+    const QByteArray name = QFile::encodeName(clean);
+    if (::stat(name.constData(), &info) != 0) {
+        why = QStringLiteral("the folder %1 cannot be reached (%2)").arg(printable(clean), systemError(errno));
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        why = QStringLiteral("%1 is a file, not a folder").arg(printable(clean));
+        return false;
+    }
+    // Private to the user, also when an earlier version or the user made it otherwise.
+    if ((info.st_mode & 07777) != 0700 && info.st_uid == ::geteuid())
+        ::chmod(name.constData(), 0700);
+    return true;
+}
+
+bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why)
+{
+    // A unique name, made with O_EXCL: whatever a crash left beside the file (a file, a
+    // folder, a link of the same kind of name) is never written through or in the way.
+    QByteArray temporary = QFile::encodeName(path) + ".new-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        why = QStringLiteral("no new file can be made beside %1 (%2)").arg(printable(path), systemError(errno));
+        return false;
+    }
+    auto fail = [&](const QString &what, int error) {
+        ::unlink(temporary.constData());
+        why = what.arg(printable(path), systemError(error));
+        return false;
+    };
+    if (!writeAll(fd, bytes)) {
+        const int error = errno;
+        ::close(fd);
+        return fail(QStringLiteral("the new %1 cannot be written (%2)"), error);
+    }
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(QStringLiteral("the new %1 cannot be flushed to the disk (%2)"), error);
+    }
+    if (::close(fd) != 0)
+        return fail(QStringLiteral("the new %1 cannot be closed (%2)"), errno);
+    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0)
+        return fail(QStringLiteral("the new %1 cannot take the old one's place (%2)"), errno);
+    // The rename itself only survives a power cut once the folder is flushed; until then
+    // the disk may still hold the old file, so this is a failed write.
+    return flushFolder(parentOf(path), why);
+}
+
+bool moveAside(const QString &path, QString &why)
+{
+    const QString aside = path + QStringLiteral(".bad");
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+        why = systemError(errno);
+        return false;
+    }
+    // At worst a lost flush brings the damaged file back, to be moved aside again.
+    QString ignored;
+    flushFolder(parentOf(path), ignored);
+    return true;
+}
+
+StateFolderLock::~StateFolderLock()
+{
+    if (fd < 0)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(heldLock);
+        const auto at = std::find(heldFolders.begin(), heldFolders.end(), folderKey(where));
+        if (at != heldFolders.end())
+            heldFolders.erase(at);
+    }
+    ::close(fd); // lets the lock go
+}
+
+bool StateFolderLock::take(const QString &folder, QString &why)
+{
+    if (fd >= 0)
+        return true;
+    if (!makeStateFolder(folder, why))
+        return false;
+    const QByteArray name = QFile::encodeName(folder + QStringLiteral("/lock"));
+    // Non-blocking: a lock file replaced by a fifo must not hold the start-up.
+    const int file = ::open(name.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (file < 0) {
+        why = QStringLiteral("the lock %1 cannot be opened (%2)").arg(printable(QFile::decodeName(name)), systemError(errno));
+        return false;
+    }
+    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(file);
+        if (error == EWOULDBLOCK)
+            why = QStringLiteral("another caller is keeping its game in %1").arg(printable(folder));
+        else
+            why = QStringLiteral("the lock %1 cannot be taken (%2)").arg(printable(QFile::decodeName(name)), systemError(error));
+        return false;
+    }
+    fd = file;
+    where = folder;
+    std::lock_guard<std::mutex> guard(heldLock);
+    heldFolders.push_back(folderKey(folder));
+    return true;
+}
+
+bool holdsStateFolder(const QString &folder)
+{
+    const QString key = folderKey(folder);
+    std::lock_guard<std::mutex> guard(heldLock);
+    return std::find(heldFolders.begin(), heldFolders.end(), key) != heldFolders.end();
+}
+
+bool holdsStateFolder()
+{
+    return holdsStateFolder(defaultStateFolder());
+}
+
+QString printable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}

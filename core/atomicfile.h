@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Files of the program's state folder written so that a crash, a kill or a power cut at any
+// instant leaves the old file or the new one, never half of one. Each call blocks on the
+// disk: call it from a thread that may wait.
+
+// $XDG_STATE_HOME/tabro-kalvor, or ~/.local/state/tabro-kalvor when it is not set.
+QString defaultStateFolder();
+
+// Makes folder (0700) and any missing parents, each new one flushed through its parent.
+bool makeStateFolder(const QString &folder, QString &why);
+// Writes bytes to a uniquely named new file beside path, flushes it, renames it over path and
+// flushes the folder; on any failure removes its temporary file, leaves path as it was, and
+// says why in words for the host. A stray temporary of any type is never in the way.
+// The folder must exist (makeStateFolder).
+bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why);
+// Moves a damaged file aside (".bad" added, replacing an earlier one), flushing the folder.
+bool moveAside(const QString &path, QString &why);
+
+// One writer per state folder: a caller holds an exclusive advisory lock on the folder's
+// "lock" file while it runs; the kernel lets it go when the process ends, however it ends.
+class StateFolderLock
+{
+public:
+    StateFolderLock() = default;
+    ~StateFolderLock();
+    StateFolderLock(const StateFolderLock &) = delete;
+    StateFolderLock &operator=(const StateFolderLock &) = delete;
+
+    // Makes the folder if needed and takes its lock without waiting; false, with why, when
+    // another process (or another lock in this one) holds it or it cannot be made.
+    bool take(const QString &folder, QString &why);
+    bool held() const { return fd >= 0; }
+    QString folder() const { return where; }
+
+private:
+    int fd = -1;
+    QString where;
+};
+
+// Whether this process holds the lock on folder, so that a writer of another file there
+// may write it; true only while a StateFolderLock taken on that folder lives.
+bool holdsStateFolder(const QString &folder);
+// The same for the folder the program keeps its state in, defaultStateFolder().
+bool holdsStateFolder();
+
+// Text from a file or a file name, fit for one line of the error output: control
+// characters (escape sequences, line breaks) are shown as \xNN instead of acting.
+QString printable(const QString &text);
