@@ -39,6 +39,9 @@ struct GameRecord
     prizes::Set prizes = prizes::Tambola; // the prizes this game plays
     std::vector<Call> calls;
     std::vector<Win> wins; // in the order they were accepted
+    // Not in the text: the keeper's word that the run which left this record went on
+    // calling after its writes failed, so the game may have gone further than this.
+    bool behind = false;
 
     // A game the host may be offered to resume: numbers called, more to come, not ended.
     bool inProgress() const { return !ended && callcount >= 1 && callcount < GameState::Numbers; }

@@ -223,15 +223,18 @@ int runProgram(int argc, char *argv[])
         box.setDefaultButton(QMessageBox::No);
         if (box.exec() != QMessageBox::Yes)
             return 1;
-    } else {
-        // The record is the one caller's: a second caller started anyway keeps nothing,
-        // and offers nothing, so the first one's game is never overwritten or doubled.
-        window.game().setKeeper(&keeper);
     }
+    // The record is the one caller's: a second caller started anyway finds its folder
+    // locked, keeps nothing and offers nothing, so the first one's game is never
+    // overwritten or doubled, and says so in its window.
+    window.game().setKeeper(&keeper);
     window.show();
     instance.serve(&window);
     endOnSignals(window.game(), &window);
     // Before the first call can come: a game a crash or a power cut interrupted.
     window.game().offerResume();
+    // A logout during the question ended the program before its event loop began.
+    if (quitter.ended())
+        return 0;
     return QApplication::exec();
 }
