@@ -254,6 +254,8 @@ std::vector<Verdict> Game::checkClaim(const ClaimTicket &ticket) const
 std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket)
 {
     std::vector<Win> accepted;
+    if (!GameRecord::canRecord(ticket.label, won.size()))
+        return accepted; // a win the record could not read back would lose the game at the next start
     for (const Verdict &verdict : checkClaim(ticket)) {
         if (verdict.kind != Verdict::Valid)
             continue;

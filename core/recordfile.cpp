@@ -229,7 +229,7 @@ void RecordFile::report(std::uint64_t seq, bool written, const QString &why)
     if (written && !wasKept)
         say(QStringLiteral("the game is kept in %1 again").arg(file));
     else if (!written && wasKept)
-        say(QStringLiteral("the game cannot be kept in %1 (%2); it goes on, but a crash would lose it").arg(file, why));
+        say(QStringLiteral("the game cannot be kept: %1; it goes on, but a crash would lose it").arg(why));
     if (changed)
         Q_EMIT troubleChanged(written ? QString() : why);
     // The next run is told whether this record may be behind the game, however this one

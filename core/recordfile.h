@@ -51,7 +51,7 @@ Q_SIGNALS:
     void troubleChanged(const QString &why);
 
 private:
-    static constexpr int Writers = 3; // writes in flight at once on a slow disk
+    static constexpr int Writers = 8; // writes in flight at once on a slow disk
     bool ownFolder();
     void setTrouble(const QString &why);
     void writeLoop();
