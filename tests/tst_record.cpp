@@ -455,6 +455,16 @@ void TestRecord::secondCallerOnTheFolderKeepsNothingAndSaysWhy()
         if (GameRecord::read(fileText(path), onDisk, why) == GameRecord::Reading::Read)
             QVERIFY(onDisk.callcount <= 3); // only ever the first caller's game
     }
+    {
+        // The host of the second caller sees why in its window.
+        RecordFile third(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&third);
+        QVERIFY(!rig.game().offerResume());
+        QVERIFY(rig.question.asked.isEmpty());
+        QTRY_VERIFY(rig.find<QLabel>("lblRecord") && rig.find<QLabel>("lblRecord")->isVisible());
+        QVERIFY(rig.find<QLabel>("lblRecord")->text().contains(QStringLiteral("another caller is keeping its game")));
+    }
     ::kill(pid_t(first.processId()), SIGKILL);
     QVERIFY(first.waitForFinished());
 
