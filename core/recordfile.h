@@ -43,8 +43,6 @@ public:
     // Never waits for the disk: the record is copied and handed to a writing thread.
     void keep(const GameRecord &record) override;
     void watch(QObject *context, std::function<void(const QString &why)> told) override;
-    // Whether this caller holds the record's folder; known once a record was read or kept.
-    bool holdsFolder() const { return folderLock.held(); }
 
 Q_SIGNALS:
     // From any thread: why the game is not being kept, or empty once it is again.

@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "appquitter.h"
+#include "atomicfile.h"
 #include "clockrandomsource.h"
 #include "commandline.h"
 #include "frmkalvor.h"
@@ -155,7 +156,7 @@ int printTickets(const CommandLine &line, int argc, char *argv[])
     if (!ticketsheet::writePdf(line.output, ticketsheet::newBook(), line.strips,
                                line.letter ? ticketsheet::Paper::Letter : ticketsheet::Paper::A4, why)) {
         std::fprintf(stderr, "%s: cannot write the tickets to %s: %s\n", version::Command,
-                     line.output.toLocal8Bit().constData(), why.toLocal8Bit().constData());
+                     printable(line.output).toLocal8Bit().constData(), printable(why).toLocal8Bit().constData());
         return 1;
     }
     return 0;
