@@ -383,7 +383,6 @@ bool Game::ask(const QString &prompt, const QString &title)
     asking = false;
     Q_EMIT questionClosed();
     return yes && !ended; // a question cut short by the program's end was not answered
-
 }
 
 void Game::endProgram()

@@ -190,6 +190,7 @@ private Q_SLOTS:
     void newerRecordIsLeftUntouchedAndNothingIsKept();
     void killedWhileWritingLeavesTheOldOrTheNewRecord();
     void secondCallerOnTheFolderKeepsNothingAndSaysWhy();
+    void failedAtomicWriteLeavesTheFileAsItWas();
     void strayTemporaryIsNeverInTheWay_data();
     void strayTemporaryIsNeverInTheWay();
     void oneWriteFlushesTheFileTheRenameAndTheFolder();
@@ -474,6 +475,50 @@ void TestRecord::secondCallerOnTheFolderKeepsNothingAndSaysWhy()
     QVERIFY(holdsStateFolder(folder.path()));
 }
 
+// The shared writer, failing at each of its steps, leaves the old file and nothing else,
+// and says why in words.
+void TestRecord::failedAtomicWriteLeavesTheFileAsItWas()
+{
+    QTemporaryDir folder;
+    QString why;
+    const QString file = folder.path() + QStringLiteral("/books.txt");
+    QVERIFY(writeAtomically(file, "first\n", why));
+    QCOMPARE(fileText(file), QByteArray("first\n"));
+
+    // No folder to write in.
+    QVERIFY(!writeAtomically(folder.path() + QStringLiteral("/missing/books.txt"), "x", why));
+    QVERIFY2(why.contains(QStringLiteral("no new file can be made")), qPrintable(why));
+    // A folder in the file's place: the new file is written, then cannot take its place.
+    const QString taken = folder.path() + QStringLiteral("/taken.txt");
+    QVERIFY(QDir().mkpath(taken + QStringLiteral("/inside")));
+    QVERIFY(!writeAtomically(taken, "x", why));
+    QVERIFY2(why.contains(QStringLiteral("cannot take the old one's place")), qPrintable(why));
+    // A file past the size the system allows: the write itself fails.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limits {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limits), 0);
+    rlimit small = limits;
+    small.rlim_cur = 4;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = writeAtomically(file, "second, longer\n", why);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limits), 0);
+    QVERIFY(!written);
+    QVERIFY2(why.contains(QStringLiteral("cannot be written")), qPrintable(why));
+    QCOMPARE(fileText(file), QByteArray("first\n"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("books.txt"), QStringLiteral("taken.txt")}));
+
+    // A file where the state folder should be, or one of its parents.
+    QVERIFY(!makeStateFolder(file + QStringLiteral("/tabro-kalvor"), why));
+    QVERIFY(!why.isEmpty());
+    QVERIFY(!makeStateFolder(file, why));
+    QVERIFY2(why.contains(QStringLiteral("is a file, not a folder")), qPrintable(why));
+    QVERIFY(moveAside(file, why));
+    QCOMPARE(fileText(file + QStringLiteral(".bad")), QByteArray("first\n"));
+    QVERIFY(!moveAside(file, why)); // nothing left to move
+    QCOMPARE(printable(QStringLiteral("a\x1b[2Jb\nc\u0085")), QStringLiteral("a\\x1b[2Jb\\x0ac\\x85"));
+}
+
 void TestRecord::strayTemporaryIsNeverInTheWay_data()
 {
     QTest::addColumn<QString>("kind");
@@ -550,7 +595,22 @@ void TestRecord::oneWriteFlushesTheFileTheRenameAndTheFolder()
 
     // The calls about the state folder, in order, each with the file it concerns; the
     // descriptors are followed through open and close.
-    const QList<QByteArray> lines = fileText(log).split('\n');
+    // A call another thread interrupted is written in two pieces; they are put together.
+    QList<QByteArray> lines;
+    QMap<QByteArray, QByteArray> unfinished; // pid -> the call's first piece
+    const QRegularExpression resumed(QStringLiteral("^(\\d+) +<\\.\\.\\. \\w+ resumed>(.*)$"));
+    for (const QByteArray &line : fileText(log).split('\n')) {
+        const QByteArray pid = line.left(line.indexOf(' '));
+        if (line.endsWith("<unfinished ...>")) {
+            unfinished.insert(pid, line.left(line.size() - int(qstrlen("<unfinished ...>"))));
+            continue;
+        }
+        const auto piece = resumed.match(QString::fromUtf8(line));
+        if (piece.hasMatch())
+            lines << unfinished.take(pid) + piece.captured(2).toUtf8();
+        else
+            lines << line;
+    }
     QMap<QByteArray, QByteArray> open; // "pid fd" -> path
     QStringList seen;
     const QRegularExpression call(QStringLiteral("^(\\d+) +(\\w+)\\((.*)\\) += (-?\\d+)"));
