@@ -127,18 +127,31 @@ bool makeStateFolder(const QString &folder, QString &why)
     return true;
 }
 
-bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why, mode_t mode)
+AtomicWrite::AtomicWrite(QString path)
+    : path(std::move(path))
+{
+}
+
+AtomicWrite::~AtomicWrite()
+{
+    if (!temporary.isEmpty())
+        ::unlink(temporary.constData());
+}
+
+bool AtomicWrite::write(const QByteArray &bytes, QString &why, mode_t mode)
 {
     // A unique name, made with O_EXCL: whatever a crash left beside the file (a file, a
     // folder, a link of the same kind of name) is never written through or in the way.
-    QByteArray temporary = QFile::encodeName(path) + ".new-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    QByteArray name = QFile::encodeName(path) + ".new-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         why = QStringLiteral("no new file can be made beside %1 (%2)").arg(printable(path), systemError(errno));
         return false;
     }
+    temporary = name;
     auto fail = [&](const QString &what, int error) {
         ::unlink(temporary.constData());
+        temporary.clear();
         why = what.arg(printable(path), systemError(error));
         return false;
     };
@@ -159,11 +172,35 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why,
     }
     if (::close(fd) != 0)
         return fail(QStringLiteral("the new %1 cannot be closed (%2)"), errno);
-    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0)
-        return fail(QStringLiteral("the new %1 cannot take the old one's place (%2)"), errno);
+    return true;
+}
+
+bool AtomicWrite::place(QString &why)
+{
+    if (temporary.isEmpty()) {
+        why = QStringLiteral("nothing was written to put in place of %1").arg(printable(path));
+        return false;
+    }
+    const bool placed = ::rename(temporary.constData(), QFile::encodeName(path).constData()) == 0;
+    if (!placed) {
+        why = QStringLiteral("the new %1 cannot take the old one's place (%2)").arg(printable(path), systemError(errno));
+        ::unlink(temporary.constData());
+    }
+    temporary.clear();
+    return placed;
+}
+
+bool AtomicWrite::flushFolder(QString &why)
+{
     // The rename itself only survives a power cut once the folder is flushed; until then
-    // the disk may still hold the old file, so this is a failed write.
-    return flushFolder(parentOf(path), why);
+    // the disk may still hold the old file, so a failure here is a failed write.
+    return ::flushFolder(parentOf(path), why);
+}
+
+bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why, mode_t mode)
+{
+    AtomicWrite write(path);
+    return write.write(bytes, why, mode) && write.place(why) && write.flushFolder(why);
 }
 
 bool moveAside(const QString &path, QString &why)
@@ -199,8 +236,13 @@ bool StateFolderLock::take(const QString &folder, QString &why)
     if (!makeStateFolder(folder, why))
         return false;
     const QByteArray name = QFile::encodeName(folder + QStringLiteral("/lock"));
-    // Non-blocking: a lock file replaced by a fifo must not hold the start-up.
-    const int file = ::open(name.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    // Non-blocking: a lock file replaced by a fifo must not hold the start-up. Read-only
+    // where the folder or the disk is: the lock still works, only notes cannot be left.
+    const int flags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int file = ::open(name.constData(), O_RDWR | flags, 0600);
+    const bool canWrite = file >= 0;
+    if (file < 0 && (errno == EACCES || errno == EROFS))
+        file = ::open(name.constData(), O_RDONLY | flags, 0600);
     if (file < 0) {
         why = QStringLiteral("the lock %1 cannot be opened (%2)").arg(printable(QFile::decodeName(name)), systemError(errno));
         return false;
@@ -214,11 +256,38 @@ bool StateFolderLock::take(const QString &folder, QString &why)
             why = QStringLiteral("the lock %1 cannot be taken (%2)").arg(printable(QFile::decodeName(name)), systemError(error));
         return false;
     }
+    struct stat info {};
+    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(file);
+        why = QStringLiteral("the lock %1 is not a file").arg(printable(QFile::decodeName(name)));
+        return false;
+    }
     fd = file;
+    writable = canWrite;
     where = folder;
+    char note[NoteBytes + 1] = {};
+    const ssize_t got = ::pread(fd, note, NoteBytes + 1, 0);
+    if (got > 0 && got <= NoteBytes)
+        found = QByteArray(note, int(got)).trimmed();
+    // The note's bytes are there from the start, so a later note overwrites them in place.
+    if (writable && info.st_size != NoteBytes)
+        leaveNote(found);
     std::lock_guard<std::mutex> guard(heldLock);
     heldFolders.push_back(folderKey(folder));
     return true;
+}
+
+bool StateFolderLock::leaveNote(const QByteArray &note)
+{
+    if (fd < 0 || !writable || note.size() >= NoteBytes)
+        return false;
+    QByteArray bytes = note.leftJustified(NoteBytes - 1, ' ') + '\n';
+    if (::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) != bytes.size())
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > NoteBytes && ::ftruncate(fd, NoteBytes) != 0)
+        return false;
+    return ::fdatasync(fd) == 0;
 }
 
 bool holdsStateFolder(const QString &folder)

@@ -19,6 +19,26 @@ bool makeStateFolder(const QString &folder, QString &why);
 // says why in words for the host. A stray temporary of any type is never in the way.
 // The folder must exist (makeStateFolder). The new file has the given permissions.
 bool writeAtomically(const QString &path, const QByteArray &bytes, QString &why, mode_t mode = 0600);
+// writeAtomically in its steps, for a writer with several writes going at once that must put
+// only the newest in place: write() makes the flushed temporary, place() renames it over the
+// path, flushFolder() makes the rename durable. A temporary not placed is removed.
+class AtomicWrite
+{
+public:
+    explicit AtomicWrite(QString path);
+    ~AtomicWrite();
+    AtomicWrite(const AtomicWrite &) = delete;
+    AtomicWrite &operator=(const AtomicWrite &) = delete;
+
+    bool write(const QByteArray &bytes, QString &why, mode_t mode = 0600);
+    bool place(QString &why);
+    bool flushFolder(QString &why);
+
+private:
+    QString path;
+    QByteArray temporary; // empty once placed or removed
+};
+
 // Moves a damaged file aside (".bad" added, replacing an earlier one), flushing the folder.
 bool moveAside(const QString &path, QString &why);
 
@@ -38,9 +58,19 @@ public:
     bool held() const { return fd >= 0; }
     QString folder() const { return where; }
 
+    // A word the last holder left in the lock file for the next one (fewer than NoteBytes
+    // bytes, one line), as read when the lock was taken; empty when it left none.
+    static constexpr int NoteBytes = 16; // the note, padded with spaces, and a line feed
+    QByteArray noteFound() const { return found; }
+    // Leaves a word for the next holder. Written in place over bytes the file already
+    // holds, so that it still works on a full disk or in a folder that became read-only.
+    bool leaveNote(const QByteArray &note);
+
 private:
     int fd = -1;
+    bool writable = false;
     QString where;
+    QByteArray found;
 };
 
 // Whether this process holds the lock on folder, so that a writer of another file there

@@ -10,7 +10,12 @@
 namespace {
 const QString StartCaption = QStringLiteral("&Start");
 const QString StopCaption = QStringLiteral("&Stop");
+
+QString numbersCalled(int count)
+{
+    return count == 1 ? QStringLiteral("1 number called") : QStringLiteral("%1 numbers called").arg(count);
 }
+} // namespace
 
 Game::Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
            RandomSource &random, QObject *parent)
@@ -108,12 +113,15 @@ void Game::mnuExit_Click()
 {
     if (ended)
         return;
-    if (ask(QStringLiteral("Sure You Wanna Quit"), QStringLiteral("Quitting Game"))) {
+    const bool yes = ask(QStringLiteral("Sure You Wanna Quit"), QStringLiteral("Quitting Game"));
+    if (ended)
+        return; // ended while asked: the game stays on record to be resumed
+    if (yes) {
         keepRecord(true);
         endProgram();
-    }
-    else
+    } else {
         updateCalling(); // No while calling: the calling goes on
+    }
 }
 
 void Game::tmrRand_Timer()
@@ -140,7 +148,10 @@ void Game::tmrRand_Timer()
         Q_EMIT callsChanged();
         keepRecord(); // last: the windows are drawn before the writing thread wakes
         if (game.callcount == GameState::Numbers) {
-            if (ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "))) {
+            const bool yes = ask(QStringLiteral("Do You Wish To Continue"), QStringLiteral("Buzz Off "));
+            if (ended)
+                return; // the program was ended while the question was open
+            if (yes) {
                 display();
                 initialization();
                 keepRecord();
@@ -249,6 +260,8 @@ std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket)
     // Judged again here, never taken from the window: only what is valid now is won, and
     // once won the ticket has it already, so a second Accept records nothing.
     std::vector<Win> accepted;
+    if (!GameRecord::canRecord(ticket.label, won.size()))
+        return accepted; // a win the record could not read back would lose the game at the next start
     for (const Verdict &verdict : checkClaim(ticket)) {
         if (verdict.kind != Verdict::Valid)
             continue;
@@ -276,16 +289,48 @@ void Game::setInterval(int seconds)
     keepRecord();
 }
 
+void Game::setKeeper(Keeper *keeper)
+{
+    this->keeper = keeper;
+    if (!keeper)
+        return;
+    keeper->watch(this, [this](const QString &why) {
+        if (why == keeping)
+            return;
+        keeping = why;
+        Q_EMIT keptChanged();
+    });
+}
+
 bool Game::offerResume()
 {
     GameRecord record;
     if (!keeper || ended || !keeper->interrupted(record))
         return false;
-    const QString prompt = QStringLiteral("Do You Wish To Resume The Game In Progress\n\n"
-                                          "%1 numbers called, the last was %2.")
-                               .arg(record.callcount)
-                               .arg(record.calls.back().number);
-    if (!ask(prompt, QStringLiteral("Game In Progress"))) {
+    // Whatever the keeper's own reading allows, only a game with calls, each one in its
+    // place in the order, can be put back on the board.
+    if (!record.inProgress() || record.calls.size() != std::size_t(record.callcount)
+        || record.callpos != record.callcount + 1)
+        return false;
+    for (std::size_t i = 0; i < record.calls.size(); ++i) {
+        const Call &call = record.calls[i];
+        if (call.position != int(i) + 1 || call.number != record.callorder[std::size_t(call.position)])
+            return false;
+    }
+    const int last = record.calls.back().number;
+    const QString prompt = record.behind
+        ? QStringLiteral("Do You Wish To Resume The Game In Progress\n\n"
+                         "The record may be behind: the game went on after it could no longer be kept. "
+                         "%1 on record, the last number kept was %2.")
+              .arg(numbersCalled(record.callcount))
+              .arg(last)
+        : QStringLiteral("Do You Wish To Resume The Game In Progress\n\n%1, the last was %2.")
+              .arg(numbersCalled(record.callcount))
+              .arg(last);
+    const bool yes = ask(prompt, QStringLiteral("Game In Progress"));
+    if (ended)
+        return false; // ended while asked (a logout, say): the record stays as it was
+    if (!yes) {
         keepRecord(); // the fresh game takes the interrupted one's place
         updateCalling();
         return false;
@@ -344,7 +389,7 @@ bool Game::ask(const QString &prompt, const QString &title)
     const bool yes = question.askYesNo(prompt, title);
     asking = false;
     Q_EMIT questionClosed();
-    return yes;
+    return yes && !ended; // a question cut short by the program's end was not answered
 }
 
 void Game::endProgram()

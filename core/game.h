@@ -37,7 +37,9 @@ public:
     // stand-in the game started with.
     void setVoice(Announcer &voice) { this->voice = &voice; }
     // Where the game is kept after every change that matters; none keeps nothing.
-    void setKeeper(Keeper *keeper) { this->keeper = keeper; }
+    void setKeeper(Keeper *keeper);
+    // Why this game is not being kept, in words for the host; empty while it is.
+    QString notKept() const { return keeping; }
     // Where the time of each call comes from: milliseconds since 1970, UTC.
     void setClock(std::function<qint64()> clock) { this->clock = std::move(clock); }
 
@@ -117,6 +119,8 @@ Q_SIGNALS:
     void claimChanged(bool checking);
     // A question was answered and is gone from the screen.
     void questionClosed();
+    // The game stopped or started again being kept: notKept() says why not.
+    void keptChanged();
 
 private:
     bool ask(const QString &prompt, const QString &title);
@@ -140,6 +144,7 @@ private:
     std::vector<Win> won;
     bool claiming = false;
     Keeper *keeper = nullptr;
+    QString keeping; // why the game is not being kept; empty while it is
     std::function<qint64()> clock;
     bool asking = false; // a modal question is open: ticks call nothing
     bool ended = false;  // the program is ending: nothing more runs

@@ -44,7 +44,23 @@ bool wholeNumber(const QByteArray &text, int &value)
     value = text.toInt();
     return true;
 }
+// A ticket as a won line holds it: printable ASCII without spaces, bounded.
+bool ticketText(const QString &ticket)
+{
+    if (ticket.isEmpty() || ticket.size() > GameRecord::MaxTicketChars)
+        return false;
+    for (const QChar c : ticket) {
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f)
+            return false;
+    }
+    return true;
+}
 } // namespace
+
+bool GameRecord::canRecord(const QString &ticket, std::size_t winsSoFar)
+{
+    return ticketText(ticket) && winsSoFar + PrizeCount <= std::size_t(MaxWins);
+}
 
 QByteArray GameRecord::text() const
 {
@@ -182,6 +198,8 @@ GameRecord::Reading GameRecord::read(const QByteArray &text, GameRecord &record,
     }
     QByteArray wonText;
     while (field("won", wonText)) {
+        if (r.wins.size() >= std::size_t(MaxWins))
+            return damaged(QStringLiteral("more than %1 prizes won").arg(MaxWins));
         const QList<QByteArray> parts = wonText.split(' ');
         Win win;
         int p = 0;
@@ -189,7 +207,7 @@ GameRecord::Reading GameRecord::read(const QByteArray &text, GameRecord &record,
         const bool unlisted = parts.size() == 6 && parts[5] == "unlisted-book";
         if ((parts.size() != 5 && !unlisted) || !prizes::fromKey(parts[0], win.prize) || !(r.prizes & prizes::bit(win.prize))
             || !wholeNumber(parts[1], p) || p < 1 || p > r.callcount || !wholeNumber(parts[2], n)
-            || n != r.callorder[p] || parts[4].isEmpty())
+            || n != r.callorder[p] || !ticketText(QString::fromLatin1(parts[4])))
             return damaged(QStringLiteral("a prize won that does not match the game"));
         const QDateTime when = QDateTime::fromString(QString::fromLatin1(parts[3]), Qt::ISODateWithMs);
         if (!when.isValid() || timeText(when.toMSecsSinceEpoch()) != parts[3])

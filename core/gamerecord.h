@@ -28,7 +28,12 @@ struct Call
 struct GameRecord
 {
     static constexpr int Version = 1;
-    static constexpr int MaxBytes = 64 * 1024; // a whole game with its calls is about 3 KB
+    // What the record holds is bounded where it comes into the game, so that the largest
+    // record the program can write (about 40 KB) reads back; a whole game with its calls
+    // and a few winners is about 3 KB.
+    static constexpr int MaxBytes = 64 * 1024;
+    static constexpr int MaxTicketChars = 64; // a code, or "typed:" and up to 15 numbers: at most 50
+    static constexpr int MaxWins = 300;      // shares of a prize included
 
     std::array<std::int16_t, GameState::Numbers + 1> callorder{}; // indexed 1 to 90
     int callpos = 1;
@@ -39,12 +44,19 @@ struct GameRecord
     prizes::Set prizes = prizes::Tambola; // the prizes this game plays
     std::vector<Call> calls;
     std::vector<Win> wins; // in the order they were accepted
+    // Not in the text: the keeper's word that the run which left this record went on
+    // calling after its writes failed, so the game may have gone further than this.
+    bool behind = false;
 
     // A game the host may be offered to resume: numbers called, more to come, not ended.
     bool inProgress() const { return !ended && callcount >= 1 && callcount < GameState::Numbers; }
 
     // The record as text, one fact a line; the same record gives the same bytes anywhere.
     QByteArray text() const;
+
+    // Whether this ticket's wins, however many prizes it takes at once, can be added to
+    // the wins so far and the record still read back.
+    static bool canRecord(const QString &ticket, std::size_t winsSoFar);
 
     enum class Reading { Read, Damaged, Newer };
     // Reads a record written by text(); on failure says why in a few words.

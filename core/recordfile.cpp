@@ -1,6 +1,5 @@
 #include "recordfile.h"
 
-#include "atomicfile.h"
 #include "gamerecord.h"
 #include "version.h"
 
@@ -16,23 +15,29 @@
 
 namespace {
 const QString FileName = QStringLiteral("game.txt");
+// What the lock file says for the next run when this one could no longer keep its game.
+const QByteArray BehindNote = QByteArrayLiteral("behind");
+const QByteArray KeptNote = QByteArrayLiteral("kept");
 
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error)).toLower();
 }
 
+// One line on the error output; what came from a file cannot act on the terminal.
 void say(const QString &text)
 {
-    std::fprintf(stderr, "%s: %s\n", version::Command, text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s: %s\n", version::Command, printable(text).toLocal8Bit().constData());
 }
 } // namespace
 
-RecordFile::RecordFile(QString where)
-    : folder(std::move(where))
+RecordFile::RecordFile(QString where, QObject *parent)
+    : QObject(parent)
+    , folder(std::move(where))
     , file(folder + QLatin1Char('/') + FileName)
-    , writer(&RecordFile::writeLoop, this)
 {
+    for (int i = 0; i < Writers; ++i)
+        writers.emplace_back(&RecordFile::writeLoop, this);
 }
 
 RecordFile::~RecordFile()
@@ -41,8 +46,9 @@ RecordFile::~RecordFile()
         std::lock_guard<std::mutex> guard(lock);
         stopping = true;
     }
-    wake.notify_one();
-    writer.join();
+    wake.notify_all();
+    for (std::thread &writer : writers)
+        writer.join();
 }
 
 QString RecordFile::defaultFolder()
@@ -50,8 +56,36 @@ QString RecordFile::defaultFolder()
     return defaultStateFolder();
 }
 
+// Takes the folder's lock the first time the record is used. A caller refused it keeps
+// nothing, so two callers never write one record in turn.
+bool RecordFile::ownFolder()
+{
+    if (folderState != Folder::Unknown)
+        return folderState == Folder::Held;
+    QString why;
+    if (!folderLock.take(folder, why)) {
+        folderState = Folder::Refused;
+        kept = false;
+        say(QStringLiteral("this game is not kept: %1").arg(why));
+        setTrouble(why);
+        return false;
+    }
+    folderState = Folder::Held;
+    behindFound = folderLock.noteFound() == BehindNote;
+    noteBehind = behindFound;
+    // What a kill in the middle of a write left: no writer of this record is running now.
+    const QDir dir(folder);
+    const QStringList strays = dir.entryList({FileName + QStringLiteral(".new*")},
+                                             QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &stray : strays)
+        ::unlink(QFile::encodeName(dir.filePath(stray)).constData());
+    return true;
+}
+
 bool RecordFile::interrupted(GameRecord &record)
 {
+    if (!ownFolder())
+        return false;
     const QByteArray name = QFile::encodeName(file);
     struct stat info {};
     if (::lstat(name.constData(), &info) != 0)
@@ -98,11 +132,13 @@ bool RecordFile::interrupted(GameRecord &record)
     switch (GameRecord::read(text, read, why)) {
     case GameRecord::Reading::Read:
         record = std::move(read);
+        record.behind = behindFound;
         return record.inProgress();
     case GameRecord::Reading::Newer:
         kept = false;
         say(QStringLiteral("the game record %1 is %2; it is left as it is, and this game is not kept")
                 .arg(file, why));
+        setTrouble(QStringLiteral("%1 is %2").arg(file, why));
         return false;
     case GameRecord::Reading::Damaged:
         break;
@@ -112,14 +148,34 @@ bool RecordFile::interrupted(GameRecord &record)
 
 void RecordFile::keep(const GameRecord &record)
 {
-    if (!kept)
+    if (!kept || !ownFolder())
         return;
     {
         std::lock_guard<std::mutex> guard(lock);
         pending = record;
         hasPending = true;
+        ++handed;
     }
     wake.notify_one();
+}
+
+void RecordFile::watch(QObject *context, std::function<void(const QString &why)> told)
+{
+    connect(this, &RecordFile::troubleChanged, context, told, Qt::QueuedConnection);
+    std::lock_guard<std::mutex> guard(lock);
+    if (!trouble.isEmpty())
+        QMetaObject::invokeMethod(context, [told, why = trouble] { told(why); }, Qt::QueuedConnection);
+}
+
+void RecordFile::setTrouble(const QString &why)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (trouble == why)
+            return;
+        trouble = why;
+    }
+    Q_EMIT troubleChanged(why);
 }
 
 void RecordFile::writeLoop()
@@ -130,20 +186,60 @@ void RecordFile::writeLoop()
         if (!hasPending)
             return; // stopping, with everything written
         const GameRecord record = std::move(pending);
+        const std::uint64_t seq = handed;
         hasPending = false;
         guard.unlock();
-        const QByteArray bytes = record.text();
+
         QString why;
-        const bool written = write(bytes, why);
-        if (!written && !failed) // said once until a write succeeds again
-            say(QStringLiteral("the game cannot be kept in %1 (%2); it goes on, but a crash would lose it")
-                    .arg(file, why));
-        failed = !written;
+        AtomicWrite write(file);
+        bool written = makeStateFolder(folder, why) && write.write(record.text(), why);
+        bool current = true;
+        if (written) {
+            std::lock_guard<std::mutex> order(placing);
+            current = seq > placed;
+            if (current) {
+                written = write.place(why);
+                if (written)
+                    placed = seq;
+            } // else a newer record took its place first, and this one is dropped
+        }
+        if (written && current)
+            written = write.flushFolder(why);
+        if (current)
+            report(seq, written, why);
         guard.lock();
     }
 }
 
-bool RecordFile::write(const QByteArray &bytes, QString &why)
+void RecordFile::report(std::uint64_t seq, bool written, const QString &why)
 {
-    return makeStateFolder(folder, why) && writeAtomically(file, bytes, why);
+    bool changed = false;
+    bool wasKept = true;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (seq <= reported)
+            return; // a newer record's outcome was told already
+        reported = seq;
+        const QString now = written ? QString() : why;
+        changed = now != trouble;
+        wasKept = trouble.isEmpty();
+        trouble = now;
+    }
+    // Said once when writing fails, and once when it works again.
+    if (written && !wasKept)
+        say(QStringLiteral("the game is kept in %1 again").arg(file));
+    else if (!written && wasKept)
+        say(QStringLiteral("the game cannot be kept: %1; it goes on, but a crash would lose it").arg(why));
+    if (changed)
+        Q_EMIT troubleChanged(written ? QString() : why);
+    // The next run is told whether this record may be behind the game, however this one
+    // ends; the newest outcome decides, whichever thread gets here last.
+    std::lock_guard<std::mutex> guard(noting);
+    bool behind = false;
+    {
+        std::lock_guard<std::mutex> current(lock);
+        behind = !trouble.isEmpty();
+    }
+    if (behind != noteBehind && folderLock.leaveNote(behind ? BehindNote : KeptNote))
+        noteBehind = behind;
 }

@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+
+class QObject;
 
 struct GameRecord;
 
@@ -88,8 +91,17 @@ class Keeper
 {
 public:
     virtual ~Keeper() = default;
-    // The game an earlier run left in progress, if there is one.
+    // The game an earlier run left in progress, if there is one; record.behind when that
+    // run went on after it could no longer keep the game.
     virtual bool interrupted(GameRecord &record) = 0;
     // Keeps this record in place of the last one; never waits for the disk.
     virtual void keep(const GameRecord &record) = 0;
+    // told gets why the game is not being kept, in words for the host, each time that
+    // changes, and an empty text once it is kept again; it runs on context's thread and
+    // never after context is gone. A keeper that cannot fail tells nothing.
+    virtual void watch(QObject *context, std::function<void(const QString &why)> told)
+    {
+        Q_UNUSED(context)
+        Q_UNUSED(told)
+    }
 };

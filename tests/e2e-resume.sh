@@ -35,6 +35,25 @@ cp "$record" "$work/killed.txt"
 grep -q '^state playing$' "$record" || fail "the record of a killed game does not say it was playing"
 echo "killed after $(called) calls"
 
+# 1b. A logout or a shutdown while the question is open (TERM, then HUP): the program ends
+# within a second, status 0, the record as it was; the same game is offered next time.
+for signal in TERM HUP; do
+    start_program "$program"
+    wait_window '^Game In Progress$' >/dev/null
+    kill -"$signal" "$program_pid"
+    for i in $(seq 10); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$program_pid" 2>/dev/null && fail "$signal during the resume question left the program running"
+    status=0
+    wait "$program_pid" || status=$?
+    [ "$status" -eq 0 ] || fail "$signal during the resume question ended the program with status $status"
+    cmp -s "$record" "$work/killed.txt" || fail "$signal during the resume question changed the record: $(called) calls"
+    ! ls "$XDG_STATE_HOME/tabro-kalvor" | grep -q '\.bad$' || fail "$signal during the resume question moved the record aside"
+done
+echo "TERM and HUP during the resume question ended the program within a second, the record as it was"
+
 # 2. Yes: the same game, waiting for Start; Start goes on with the same order.
 start_program "$program"
 answer_resume Return
@@ -73,4 +92,34 @@ if xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1; the
 fi
 quit_program
 ls -la "$XDG_STATE_HOME/tabro-kalvor" | grep -q 'game.txt.new' && fail "a half-written record was left behind"
-echo "ok: killed and TERM-ed games resumed, No gives a fresh game, an ended game is not offered"
+
+# 6. Two callers of one user with no desktop bus to find each other by: the second finds
+# the record's folder held, keeps nothing and says why, even while it calls a game.
+bus=$DBUS_SESSION_BUS_ADDRESS
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+start_program "$program"
+first_pid=$program_pid
+calling_every_second
+wait_calls 3
+order=$(field order)
+"$program" >"$work/second.log" 2>&1 &
+second_pid=$!
+pids+=("$second_pid")
+eventually 10 "the second caller did not say why it keeps nothing" \
+    grep -q "this game is not kept: another caller is keeping its game in" "$work/second.log"
+second_window=$(xdotool search --all --sync --onlyvisible --pid "$second_pid" --name '^The Tabro-Kalvor$' | head -n 1)
+xdotool windowfocus --sync "$second_window"
+keys space # the second calls a game of its own
+before=$(called)
+sleep 2.5
+[ "$(field order)" = "$order" ] || fail "the second caller wrote its game over the first one's"
+[ "$(called)" -gt "$before" ] || fail "the first caller's record stopped while the second called"
+ls "$XDG_STATE_HOME/tabro-kalvor" | grep -q 'new' && fail "two callers left a temporary behind"
+for pid in "$first_pid" "$second_pid"; do
+    kill -TERM "$pid"
+    status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || fail "TERM ended a caller with status $status"
+done
+export DBUS_SESSION_BUS_ADDRESS=$bus
+echo "ok: killed and TERM-ed games resumed, a logout during the question keeps the game, No gives a fresh game, an ended game is not offered, and a second caller keeps nothing"

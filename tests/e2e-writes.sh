@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The program writes one file, the record of the game: a full game at the 1-second interval
-# with sound on and every window opened, its own folder read-only and HOME and the XDG
-# folders fresh and empty. Afterwards nothing may exist in any of them that was not there
-# before but the record's folders and the record, and the record holds the whole game.
+# The program writes one file, the record of the game, beside the lock it holds on its
+# folder: a full game at the 1-second interval with sound on and every window opened, its
+# own folder read-only and HOME and the XDG folders fresh and empty. Afterwards nothing may exist in any of them that was not there
+# before but the record's folders, the record and the lock, and the record holds the whole
+# game.
 program=$1
 source "$(dirname "$0")/e2e-lib.sh"
 
@@ -62,8 +63,8 @@ listing >"$work/after.txt"
 state="$XDG_STATE_HOME/tabro-kalvor"
 record="$state/game.txt"
 diff "$work/before.txt" "$work/after.txt" | sed -n 's/^> //p' >"$work/added.txt" || true
-unexpected=$(grep -v -x -F -e "$HOME/.local 4096" -e "$XDG_STATE_HOME 4096" -e "$state 4096" "$work/added.txt" |
-    grep -v "^$record [0-9]*$" || true)
+unexpected=$(grep -v -x -F -e "$HOME/.local 4096" -e "$XDG_STATE_HOME 4096" -e "$state 4096" -e "$state/lock 16" \
+    "$work/added.txt" | grep -v "^$record [0-9]*$" || true)
 [ -z "$unexpected" ] || fail "the program wrote more than its record: $unexpected"
 diff "$work/before.txt" "$work/after.txt" | grep -q '^<' && fail "the program changed or removed files"
 [ "$(stat -c %a "$state")" = 700 ] && [ "$(stat -c %a "$record")" = 600 ] ||

@@ -1,29 +1,49 @@
+#include "atomicfile.h"
+#include "claims.h"
 #include "gamerecord.h"
+#include "halldisplay.h"
 #include "recordfile.h"
+#include "windowrig.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
-// A game of three calls in a fixed order: 90 down to 1.
-GameRecord threeCalls()
+// A game of `count` calls in a fixed order: 90 down to 1.
+GameRecord gameOf(int count)
 {
     GameRecord record;
     for (int i = 1; i <= GameState::Numbers; ++i)
         record.callorder[i] = std::int16_t(GameState::Numbers + 1 - i);
-    record.callpos = 4;
-    record.callcount = 3;
+    record.callpos = count + 1;
+    record.callcount = count;
     record.interval = 2000;
-    record.soundflag = 0;
     const qint64 t0 = 1796847303120; // 2026-12-09T20:15:03.120Z
-    record.calls = {{1, 90, t0}, {2, 89, t0 + 2000}, {3, 88, t0 + 4001}};
+    for (int p = 1; p <= count; ++p)
+        record.calls.push_back({p, record.callorder[p], t0 + (p - 1) * 2000});
+    return record;
+}
+
+// A game of three calls in a fixed order: 90 down to 1.
+GameRecord threeCalls()
+{
+    GameRecord record = gameOf(3);
+    record.soundflag = 0;
+    const qint64 t0 = 1796847303120;
+    record.calls[2].time = t0 + 4001;
     record.prizes = prizes::bit(Prize::EarlyFive) | prizes::bit(Prize::FullHouse);
     record.wins = {{Prize::EarlyFive, QStringLiteral("8QB-2222-V"), 3, 88, t0 + 9000},
                    {Prize::FullHouse, QStringLiteral("39T-2222-3"), 3, 88, t0 + 9500, true}};
@@ -43,6 +63,55 @@ void writeFile(const QString &path, const QByteArray &text)
     file.write(text);
 }
 
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
+// The keeper's word on the game, as the window gets it.
+struct Told
+{
+    QObject context;
+    QStringList said;
+    explicit Told(Keeper &keeper)
+    {
+        keeper.watch(&context, [this](const QString &why) { said << why; });
+    }
+};
+
+// Hands the game a record as it is, whatever it holds; keeps what it is given.
+class HandingKeeper : public Keeper
+{
+public:
+    explicit HandingKeeper(GameRecord left)
+        : left(std::move(left))
+    {
+    }
+    bool interrupted(GameRecord &record) override
+    {
+        record = left;
+        return true;
+    }
+    void keep(const GameRecord &record) override { kept.push_back(record); }
+
+    GameRecord left;
+    std::vector<GameRecord> kept;
+};
+
+// A game wired to fakes, as the program starts it.
+struct GameRig
+{
+    FakeBoard board;
+    FakeControls controls;
+    FakeVoice voice;
+    FakeQuestion question;
+    FakeQuitter quitter;
+    ScriptedRandom random{7};
+    Game game{board, controls, voice, question, quitter, random};
+    GameRig() { game.Form_Load(); }
+};
+
 // Hands two games to the keeper in turn, as fast as it writes them, until killed.
 int writeForever(const char *folder)
 {
@@ -53,10 +122,59 @@ int writeForever(const char *folder)
     b.callcount = 2;
     b.callpos = 3;
     RecordFile keeper(QString::fromLocal8Bit(folder));
+    keeper.keep(a);
+    std::printf("keeping\n");
+    std::fflush(stdout);
     for (bool even = true;; even = !even) {
         keeper.keep(even ? a : b);
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
+}
+
+// A game called at one number every `ms` milliseconds, each call kept, its count said
+// once handed over, until killed.
+int callEvery(const char *ms, const char *folder)
+{
+    RecordFile keeper(QString::fromLocal8Bit(folder));
+    const auto interval = std::chrono::milliseconds(std::atoi(ms));
+    auto next = std::chrono::steady_clock::now();
+    for (int count = 1; count < GameState::Numbers; ++count) {
+        keeper.keep(gameOf(count));
+        std::printf("%d\n", count);
+        std::fflush(stdout);
+        next += interval;
+        std::this_thread::sleep_until(next);
+    }
+    std::this_thread::sleep_for(std::chrono::hours(1));
+    return 0;
+}
+
+// One record kept, as a program's run keeps its first.
+int writeOnce(const char *folder)
+{
+    RecordFile keeper(QString::fromLocal8Bit(folder));
+    keeper.keep(threeCalls());
+    return 0;
+}
+
+// The record left in folder read as a start does.
+int readOnce(const char *folder)
+{
+    RecordFile keeper(QString::fromLocal8Bit(folder));
+    GameRecord record;
+    return keeper.interrupted(record) ? 0 : 1;
+}
+
+// Runs this test program in one of its modes above; its standard output, its error
+// output in *errors.
+QByteArray runMode(const QStringList &arguments, QByteArray *errors = nullptr)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(20000);
+    if (errors)
+        *errors = child.readAllStandardError();
+    return child.readAllStandardOutput();
 }
 } // namespace
 
@@ -68,8 +186,23 @@ private Q_SLOTS:
     void recordReadsBackAsWrittenInAFixedForm();
     void damagedRecordIsRefusedAndMovedAside_data();
     void damagedRecordIsRefusedAndMovedAside();
+    void largestRecordTheProgramCanWriteReadsBack();
+    void winsTheRecordCouldNotReadBackAreNotAccepted();
     void newerRecordIsLeftUntouchedAndNothingIsKept();
     void killedWhileWritingLeavesTheOldOrTheNewRecord();
+    void secondCallerOnTheFolderKeepsNothingAndSaysWhy();
+    void failedAtomicWriteLeavesTheFileAsItWas();
+    void strayTemporaryIsNeverInTheWay_data();
+    void strayTemporaryIsNeverInTheWay();
+    void oneWriteFlushesTheFileTheRenameAndTheFolder();
+    void slowDiskLosesOnlyTheCallsOfOneWrite_data();
+    void slowDiskLosesOnlyTheCallsOfOneWrite();
+    void errorOutputShowsControlCharactersEscaped();
+    void gameResumesOnlyARecordOfAGameInProgress_data();
+    void gameResumesOnlyARecordOfAGameInProgress();
+    void resumeQuestionCountsInWords();
+    void programEndedDuringTheResumeQuestionLeavesTheRecord();
+    void unwritableRecordIsToldInTheWindowAndToTheReader();
 };
 
 // The form is pinned: a record written by this version must read back in every later one.
@@ -104,20 +237,19 @@ void TestRecord::recordReadsBackAsWrittenInAFixedForm()
     QVERIFY(read.inProgress());
 
     QTemporaryDir home;
+    const QString state = home.path() + QStringLiteral("/state/tabro-kalvor");
     {
-        RecordFile keeper(home.path() + QStringLiteral("/state"));
+        RecordFile keeper(state);
         keeper.keep(record);
     }
-    const QString path = home.path() + QStringLiteral("/state/game.txt");
+    const QString path = state + QStringLiteral("/game.txt");
     QCOMPARE(fileText(path), expected);
-    auto mode = [](const QString &where) {
-        struct stat info {};
-        return ::stat(QFile::encodeName(where).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
-    };
-    QCOMPARE(mode(path), 0600);
-    QCOMPARE(mode(home.path() + QStringLiteral("/state")), 0700);
-    QCOMPARE(QDir(home.path() + QStringLiteral("/state")).entryList(QDir::Files | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("game.txt")});
+    QCOMPARE(modeOf(path), 0600);
+    QCOMPARE(modeOf(state), 0700);
+    QCOMPARE(modeOf(home.path() + QStringLiteral("/state")), 0700); // a missing parent too
+    // The record and the lock the caller held; no temporary is left.
+    QCOMPARE(QDir(state).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("game.txt"), QStringLiteral("lock")}));
 }
 
 void TestRecord::damagedRecordIsRefusedAndMovedAside_data()
@@ -142,6 +274,16 @@ void TestRecord::damagedRecordIsRefusedAndMovedAside_data()
     QTest::newRow("unknown prize") << QByteArray(good).replace("prizes early-five", "prizes bingo") << "prize";
     QTest::newRow("prize won at no call") << QByteArray(good).replace("won early-five 3 88", "won early-five 3 45")
                                           << "does not match";
+    QTest::newRow("prize won one past the calls")
+        << QByteArray(good).replace("won early-five 3 88", "won early-five 4 87") << "does not match";
+    QTest::newRow("ticket longer than a ticket can be")
+        << QByteArray(good).replace("8QB-2222-V", QByteArray(GameRecord::MaxTicketChars + 1, '7')) << "does not match";
+    QTest::newRow("ticket with a control byte") << QByteArray(good).replace("8QB-2222-V", "8QB\x1b" "2222-V")
+                                                << "does not match";
+    QByteArray manyWins = good;
+    const QByteArray win = "won early-five 3 88 2026-12-09T20:15:12.120Z 8QB-2222-V\n";
+    manyWins.replace(win, win.repeated(GameRecord::MaxWins + 1));
+    QTest::newRow("more prizes won than a game can record") << manyWins << "more than 300 prizes won";
     QTest::newRow("folder") << QByteArray("folder") << "folder";
 }
 
@@ -170,6 +312,72 @@ void TestRecord::damagedRecordIsRefusedAndMovedAside()
         QCOMPARE(fileText(path + QStringLiteral(".bad")), text); // nothing of it is lost
 }
 
+// The writer never writes what the reader refuses: the most the game lets in (every call,
+// every prize, as many winners as it accepts, each with the longest ticket) reads back.
+void TestRecord::largestRecordTheProgramCanWriteReadsBack()
+{
+    GameRecord record = gameOf(GameState::Numbers - 1);
+    record.prizes = prizes::Set((1u << PrizeCount) - 1);
+    const qint64 latest = 253402300799999; // 9999-12-31T23:59:59.999Z
+    for (Call &call : record.calls)
+        call.time = latest;
+    const QString longest(GameRecord::MaxTicketChars, QLatin1Char('9'));
+    QVERIFY(GameRecord::canRecord(longest, GameRecord::MaxWins - PrizeCount));
+    QVERIFY(!GameRecord::canRecord(longest + QLatin1Char('9'), 0));
+    QVERIFY(!GameRecord::canRecord(longest, GameRecord::MaxWins - PrizeCount + 1));
+    // The longest label a claim gives: fifteen numbers typed in, all but the one a ticket
+    // must hold from 1 to 9 of two digits.
+    ClaimTicket typed;
+    QString why;
+    QVERIFY2(ClaimTicket::read(QStringLiteral("1 10 11 12 20 21 22 30 31 40 41 50 60 70 80"), typed, why),
+             qPrintable(why));
+    QVERIFY2(typed.label.size() <= GameRecord::MaxTicketChars, qPrintable(typed.label));
+    for (int i = 0; i < GameRecord::MaxWins; ++i)
+        record.wins.push_back({Prize::ThirdFullHouse, longest, 89, record.callorder[89], latest, true});
+
+    const QByteArray text = record.text();
+    qInfo("the largest record the game can write is %lld bytes", qlonglong(text.size()));
+    QVERIFY(text.size() <= GameRecord::MaxBytes);
+    QTemporaryDir folder;
+    {
+        RecordFile keeper(folder.path());
+        keeper.keep(record);
+    }
+    RecordFile keeper(folder.path());
+    GameRecord read;
+    QVERIFY(keeper.interrupted(read));
+    QCOMPARE(read.text(), text);
+}
+
+// A ticket whose win the record could not hold is not accepted at all: the game and its
+// record never disagree.
+void TestRecord::winsTheRecordCouldNotReadBackAreNotAccepted()
+{
+    GameRecord left = gameOf(5); // the ticket's five numbers, the last one just called
+    left.prizes = prizes::bit(Prize::EarlyFive) | prizes::bit(Prize::FullHouse);
+    ClaimTicket ticket;
+    for (int p = 1; p <= 5; ++p)
+        ticket.numbers.push_back(left.callorder[p]);
+    auto accepted = [&](const QString &label, int winsBefore) {
+        GameRecord record = left;
+        for (int i = 0; i < winsBefore; ++i)
+            record.wins.push_back({Prize::FullHouse, QStringLiteral("typed:%1").arg(i), 5, record.callorder[5], 0});
+        HandingKeeper keeper(record);
+        GameRig rig;
+        rig.game.setKeeper(&keeper);
+        if (!rig.game.offerResume())
+            return -1;
+        ticket.label = label;
+        const std::size_t wins = rig.game.acceptClaim(ticket).size();
+        return wins == 0 ? 0 : keeper.kept.empty() ? -2 : int(wins);
+    };
+    const QString longest(GameRecord::MaxTicketChars, QLatin1Char('8'));
+    QCOMPARE(accepted(longest, 0), 1);
+    QCOMPARE(accepted(longest + QLatin1Char('8'), 0), 0);
+    QCOMPARE(accepted(QStringLiteral("typed:1,2"), GameRecord::MaxWins - PrizeCount), 1);
+    QCOMPARE(accepted(QStringLiteral("typed:1,2"), GameRecord::MaxWins - PrizeCount + 1), 0);
+}
+
 // A later version's record is not ours to change: it stays, and this run writes nothing.
 void TestRecord::newerRecordIsLeftUntouchedAndNothingIsKept()
 {
@@ -179,9 +387,12 @@ void TestRecord::newerRecordIsLeftUntouchedAndNothingIsKept()
     writeFile(path, newer);
     {
         RecordFile keeper(folder.path());
+        Told told(keeper);
         GameRecord record;
         QVERIFY(!keeper.interrupted(record));
         keeper.keep(threeCalls());
+        QTRY_COMPARE(told.said.size(), 1);
+        QVERIFY2(told.said[0].contains(QStringLiteral("version 2")), qPrintable(told.said[0]));
     }
     QCOMPARE(fileText(path), newer);
     QVERIFY(!QFileInfo::exists(path + QStringLiteral(".bad")));
@@ -213,13 +424,503 @@ void TestRecord::killedWhileWritingLeavesTheOldOrTheNewRecord()
     }
     qInfo("%d of 200 kills found a record on disk, every one whole", whole);
     QVERIFY(whole > 100);
+    // Each kill in the middle of a write left a temporary; the next keeper clears them.
+    RecordFile keeper(folder.path());
+    GameRecord record;
+    QVERIFY(keeper.interrupted(record));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("game.txt"), QStringLiteral("lock")}));
+}
+
+// Two callers of one user, with no desktop bus to keep the second from starting: the
+// second finds the folder held, offers no resume, writes nothing and says why.
+void TestRecord::secondCallerOnTheFolderKeepsNothingAndSaysWhy()
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/game.txt");
+    QProcess first;
+    first.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-forever"), folder.path()});
+    QVERIFY(first.waitForReadyRead(10000));
+    QCOMPARE(first.readLine(), QByteArray("keeping\n"));
+    QVERIFY(!holdsStateFolder(folder.path()));
+
+    RecordFile second(folder.path());
+    Told told(second);
+    GameRecord record;
+    QVERIFY(!second.interrupted(record)); // the first one's game is in progress
+    QVERIFY(!holdsStateFolder(folder.path()));
+    GameRecord other = gameOf(40);
+    second.keep(other);
+    QTRY_COMPARE(told.said.size(), 1);
+    QVERIFY2(told.said[0].contains(QStringLiteral("another caller is keeping its game in")), qPrintable(told.said[0]));
+    QTest::qWait(200);
+    for (int look = 0; look < 50; ++look) {
+        GameRecord onDisk;
+        QString why;
+        if (GameRecord::read(fileText(path), onDisk, why) == GameRecord::Reading::Read)
+            QVERIFY(onDisk.callcount <= 3); // only ever the first caller's game
+    }
+    {
+        // The host of the second caller sees why in its window.
+        RecordFile third(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&third);
+        QVERIFY(!rig.game().offerResume());
+        QVERIFY(rig.question.asked.isEmpty());
+        QTRY_VERIFY(rig.find<QLabel>("lblRecord") && rig.find<QLabel>("lblRecord")->isVisible());
+        QVERIFY(rig.find<QLabel>("lblRecord")->text().contains(QStringLiteral("another caller is keeping its game")));
+    }
+    ::kill(pid_t(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished());
+
+    // Once the first is gone, however it went, the folder is free again.
+    RecordFile next(folder.path());
+    QVERIFY(next.interrupted(record));
+    QVERIFY(holdsStateFolder(folder.path()));
+}
+
+// The shared writer, failing at each of its steps, leaves the old file and nothing else,
+// and says why in words.
+void TestRecord::failedAtomicWriteLeavesTheFileAsItWas()
+{
+    QTemporaryDir folder;
+    QString why;
+    const QString file = folder.path() + QStringLiteral("/books.txt");
+    QVERIFY(writeAtomically(file, "first\n", why));
+    QCOMPARE(fileText(file), QByteArray("first\n"));
+
+    // No folder to write in.
+    QVERIFY(!writeAtomically(folder.path() + QStringLiteral("/missing/books.txt"), "x", why));
+    QVERIFY2(why.contains(QStringLiteral("no new file can be made")), qPrintable(why));
+    // A folder in the file's place: the new file is written, then cannot take its place.
+    const QString taken = folder.path() + QStringLiteral("/taken.txt");
+    QVERIFY(QDir().mkpath(taken + QStringLiteral("/inside")));
+    QVERIFY(!writeAtomically(taken, "x", why));
+    QVERIFY2(why.contains(QStringLiteral("cannot take the old one's place")), qPrintable(why));
+    // A file past the size the system allows: the write itself fails.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limits {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limits), 0);
+    rlimit small = limits;
+    small.rlim_cur = 4;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = writeAtomically(file, "second, longer\n", why);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limits), 0);
+    QVERIFY(!written);
+    QVERIFY2(why.contains(QStringLiteral("cannot be written")), qPrintable(why));
+    QCOMPARE(fileText(file), QByteArray("first\n"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("books.txt"), QStringLiteral("taken.txt")}));
+
+    // A file where the state folder should be, or one of its parents.
+    QVERIFY(!makeStateFolder(file + QStringLiteral("/tabro-kalvor"), why));
+    QVERIFY(!why.isEmpty());
+    QVERIFY(!makeStateFolder(file, why));
+    QVERIFY2(why.contains(QStringLiteral("is a file, not a folder")), qPrintable(why));
+    QVERIFY(moveAside(file, why));
+    QCOMPARE(fileText(file + QStringLiteral(".bad")), QByteArray("first\n"));
+    QVERIFY(!moveAside(file, why)); // nothing left to move
+    QCOMPARE(printable(QStringLiteral("a\x1b[2Jb\nc\u0085")), QStringLiteral("a\\x1b[2Jb\\x0ac\\x85"));
+}
+
+void TestRecord::strayTemporaryIsNeverInTheWay_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a link to a file elsewhere") << "link";
+    QTest::newRow("a link to nowhere") << "dangling";
+    QTest::newRow("a folder with a file in it") << "folder";
+    QTest::newRow("a fifo") << "fifo";
+    QTest::newRow("a file of an earlier version") << "file";
+}
+
+// Whatever an earlier run or another program left under the temporary's old name, the
+// record is written, and nothing outside the folder is touched.
+void TestRecord::strayTemporaryIsNeverInTheWay()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    QTemporaryDir elsewhere;
+    const QString stray = folder.path() + QStringLiteral("/game.txt.new");
+    const QString target = elsewhere.path() + QStringLiteral("/precious.txt");
+    const QByteArray stray8 = QFile::encodeName(stray);
+    if (kind == QLatin1String("link")) {
+        writeFile(target, "precious");
+        QVERIFY(::symlink(QFile::encodeName(target).constData(), stray8.constData()) == 0);
+    } else if (kind == QLatin1String("dangling")) {
+        QVERIFY(::symlink(QFile::encodeName(target).constData(), stray8.constData()) == 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(stray));
+        writeFile(stray + QStringLiteral("/inside"), "x");
+    } else if (kind == QLatin1String("fifo")) {
+        QVERIFY(::mkfifo(stray8.constData(), 0600) == 0);
+    } else {
+        writeFile(stray, "tabro-kalvor game record 1\nstate pla");
+    }
+    {
+        RecordFile keeper(folder.path());
+        Told told(keeper);
+        GameRecord none;
+        QVERIFY(!keeper.interrupted(none));
+        keeper.keep(threeCalls());
+        keeper.keep(gameOf(4));
+        QTest::qWait(100);
+        QVERIFY2(told.said.isEmpty(), qPrintable(told.said.join(QLatin1Char('\n'))));
+    }
+    GameRecord record;
+    QString why;
+    QCOMPARE(GameRecord::read(fileText(folder.path() + QStringLiteral("/game.txt")), record, why),
+             GameRecord::Reading::Read);
+    QCOMPARE(record.callcount, 4);
+    if (kind == QLatin1String("link"))
+        QCOMPARE(fileText(target), QByteArray("precious"));
+    if (kind == QLatin1String("dangling"))
+        QVERIFY(!QFileInfo::exists(target));
+    if (kind == QLatin1String("folder"))
+        QCOMPARE(fileText(stray + QStringLiteral("/inside")), QByteArray("x"));
+}
+
+// What makes a record survive a power cut, seen from outside: the new file is flushed
+// before it takes the old one's name, and the folder after; a folder made for the first
+// time is flushed through its parent.
+void TestRecord::oneWriteFlushesTheFileTheRenameAndTheFolder()
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    QVERIFY2(!strace.isEmpty(), "strace is needed (scripts/setup.sh installs it)");
+    QTemporaryDir home;
+    const QString state = home.path() + QStringLiteral("/state");
+    const QString log = home.path() + QStringLiteral("/trace.txt");
+    QProcess traced;
+    traced.start(strace, {QStringLiteral("-f"), QStringLiteral("-o"), log, QStringLiteral("-e"),
+                          QStringLiteral("trace=mkdir,mkdirat,openat,fsync,fdatasync,rename,renameat,renameat2,close"),
+                          QCoreApplication::applicationFilePath(), QStringLiteral("--write-once"), state});
+    QVERIFY(traced.waitForFinished(30000));
+    QCOMPARE(traced.exitCode(), 0);
+    QVERIFY(QFileInfo::exists(state + QStringLiteral("/game.txt")));
+
+    // The calls about the state folder, in order, each with the file it concerns; the
+    // descriptors are followed through open and close.
+    // A call another thread interrupted is written in two pieces; they are put together.
+    QList<QByteArray> lines;
+    QMap<QByteArray, QByteArray> unfinished; // pid -> the call's first piece
+    const QRegularExpression resumed(QStringLiteral("^(\\d+) +<\\.\\.\\. \\w+ resumed>(.*)$"));
+    for (const QByteArray &line : fileText(log).split('\n')) {
+        const QByteArray pid = line.left(line.indexOf(' '));
+        if (line.endsWith("<unfinished ...>")) {
+            unfinished.insert(pid, line.left(line.size() - int(qstrlen("<unfinished ...>"))));
+            continue;
+        }
+        const auto piece = resumed.match(QString::fromUtf8(line));
+        if (piece.hasMatch())
+            lines << unfinished.take(pid) + piece.captured(2).toUtf8();
+        else
+            lines << line;
+    }
+    QMap<QByteArray, QByteArray> open; // "pid fd" -> path
+    QStringList seen;
+    const QRegularExpression call(QStringLiteral("^(\\d+) +(\\w+)\\((.*)\\) += (-?\\d+)"));
+    for (const QByteArray &line : lines) {
+        const auto m = call.match(QString::fromUtf8(line));
+        if (!m.hasMatch() || m.captured(4).toInt() < 0)
+            continue;
+        const QString pid = m.captured(1);
+        const QString name = m.captured(2);
+        const QString args = m.captured(3);
+        const QStringList quoted = [&] {
+            QStringList paths;
+            auto each = QRegularExpression(QStringLiteral("\"([^\"]*)\"")).globalMatch(args);
+            while (each.hasNext())
+                paths << each.next().captured(1);
+            return paths;
+        }();
+        auto local = [&](const QString &path) {
+            QString p = path;
+            p.replace(home.path(), QString());
+            p.replace(QRegularExpression(QStringLiteral("\\.new-\\w{6}$")), QStringLiteral(".new"));
+            return p;
+        };
+        if (name == QLatin1String("openat") && !quoted.isEmpty() && quoted[0].startsWith(home.path())) {
+            open.insert((pid + QLatin1Char(' ') + m.captured(4)).toLatin1(), local(quoted[0]).toUtf8());
+        } else if (name == QLatin1String("close")) {
+            open.remove((pid + QLatin1Char(' ') + args.trimmed()).toLatin1());
+        } else if (name == QLatin1String("fsync") || name == QLatin1String("fdatasync")) {
+            const QByteArray key = (pid + QLatin1Char(' ') + args.trimmed()).toLatin1();
+            if (open.contains(key))
+                seen << QStringLiteral("flush ") + QString::fromUtf8(open.value(key));
+        } else if (name.startsWith(QLatin1String("mkdir")) && !quoted.isEmpty()) {
+            seen << QStringLiteral("make ") + local(quoted[0]);
+        } else if (name.startsWith(QLatin1String("rename")) && quoted.size() == 2) {
+            seen << QStringLiteral("rename ") + local(quoted[0]) + QStringLiteral(" to ") + local(quoted[1]);
+        }
+    }
+    qInfo("%s", qPrintable(seen.join(QStringLiteral("; "))));
+    const QStringList wanted = {
+        QStringLiteral("make /state"),
+        QStringLiteral("flush "), // the folder it was made in
+        QStringLiteral("flush /state/lock"), // the lock's note, made once
+        QStringLiteral("flush /state/game.txt.new"),
+        QStringLiteral("rename /state/game.txt.new to /state/game.txt"),
+        QStringLiteral("flush /state"),
+    };
+    QCOMPARE(seen, wanted);
+}
+
+void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite_data()
+{
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("flush");
+    QTest::addColumn<int>("mostLost");
+    // A flush shorter than the interval: a kill costs at most the call being written.
+    QTest::newRow("flush 120 ms, a call every 200 ms") << 200 << 120 << 1;
+    // A flush of 2.5 intervals, as 2.5 s at the 1-second interval: the calls of one write.
+    QTest::newRow("flush 375 ms, a call every 150 ms") << 150 << 375 << 3;
+}
+
+// A slow disk, killed at random: the record on disk is never more than one write behind
+// the game, because the newest record starts on its way at once, beside slower ones.
+void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite()
+{
+    QFETCH(int, interval);
+    QFETCH(int, flush);
+    QFETCH(int, mostLost);
+    QTemporaryDir folder;
+    QRandomGenerator chance(90);
+    int worst = 0;
+    int total = 0;
+    const int rounds = 8;
+    for (int round = 0; round < rounds; ++round) {
+        QFile::remove(folder.path() + QStringLiteral("/game.txt"));
+        QProcess caller;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(TK_SLOWDISK));
+        environment.insert(QStringLiteral("TK_FLUSH_MS"), QString::number(flush));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS"))
+                                                               + QStringLiteral(":verify_asan_link_order=0"));
+        caller.setProcessEnvironment(environment);
+        caller.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--call-every"), QString::number(interval), folder.path()});
+        QVERIFY(caller.waitForStarted());
+        QTest::qSleep(int(chance.bounded(6 * interval, 16 * interval)));
+        ::kill(pid_t(caller.processId()), SIGKILL);
+        QVERIFY(caller.waitForFinished());
+        const QList<QByteArray> counts = caller.readAllStandardOutput().trimmed().split('\n');
+        const int made = counts.constLast().toInt();
+        GameRecord record;
+        QString why;
+        QCOMPARE(GameRecord::read(fileText(folder.path() + QStringLiteral("/game.txt")), record, why),
+                 GameRecord::Reading::Read);
+        const int lost = made - record.callcount;
+        worst = std::max(worst, lost);
+        total += lost;
+        QVERIFY2(lost <= mostLost, qPrintable(QStringLiteral("killed after %1 calls, %2 on disk").arg(made).arg(record.callcount)));
+    }
+    qInfo("flush %d ms, a call every %d ms: at most %d calls lost at a kill, %.1f on average", flush, interval,
+          worst, double(total) / rounds);
+}
+
+// A record's text or a file's name reaches the terminal as words, never as a command.
+void TestRecord::errorOutputShowsControlCharactersEscaped()
+{
+    QTemporaryDir folder;
+    writeFile(folder.path() + QStringLiteral("/game.txt"),
+              QByteArray(threeCalls().text()).replace("prizes early-five", "prizes \x1b]0;owned\x07\x1b[2J"));
+    QByteArray errors;
+    runMode({QStringLiteral("--read-once"), folder.path()}, &errors);
+    QVERIFY2(errors.contains("cannot be resumed (an unknown prize"), errors.constData());
+    QVERIFY2(errors.contains("\\x1b]0;owned\\x07\\x1b[2J"), errors.constData());
+    for (const char c : errors)
+        QVERIFY2(c == '\n' || static_cast<unsigned char>(c) >= 0x20, errors.toPercentEncoding().constData());
+}
+
+void TestRecord::gameResumesOnlyARecordOfAGameInProgress_data()
+{
+    QTest::addColumn<GameRecord>("record");
+    GameRecord none = gameOf(0);
+    QTest::newRow("called 0") << none;
+    GameRecord ended = gameOf(12);
+    ended.ended = true;
+    QTest::newRow("ended by the host") << ended;
+    QTest::newRow("all ninety called") << gameOf(GameState::Numbers);
+    GameRecord fewerCalls = gameOf(12);
+    fewerCalls.calls.pop_back();
+    QTest::newRow("fewer calls than counted") << fewerCalls;
+    GameRecord outOfOrder = gameOf(12);
+    outOfOrder.calls[4].number = 1;
+    QTest::newRow("a call not in the order") << outOfOrder;
+}
+
+// Whatever a keeper hands over, the game puts back only a game in progress; anything
+// else is a fresh game, never a crash.
+void TestRecord::gameResumesOnlyARecordOfAGameInProgress()
+{
+    QFETCH(GameRecord, record);
+    HandingKeeper keeper(record);
+    GameRig rig;
+    rig.game.setKeeper(&keeper);
+    QVERIFY(!rig.game.offerResume());
+    QVERIFY(rig.question.asked.isEmpty());
+    QCOMPARE(rig.game.state().callcount, 0);
+    QVERIFY(rig.game.calls().empty());
+}
+
+void TestRecord::resumeQuestionCountsInWords()
+{
+    HandingKeeper one(gameOf(1));
+    GameRig rig;
+    rig.game.setKeeper(&one);
+    QVERIFY(rig.game.offerResume());
+    QCOMPARE(rig.question.asked.value(0), QStringLiteral("Do You Wish To Resume The Game In Progress\n\n"
+                                                         "1 number called, the last was 90.|Game In Progress"));
+    GameRecord behind = gameOf(7);
+    behind.behind = true;
+    HandingKeeper later(behind);
+    GameRig second;
+    second.game.setKeeper(&later);
+    QVERIFY(second.game.offerResume());
+    QVERIFY2(second.question.asked.value(0).contains(QStringLiteral("The record may be behind")),
+             qPrintable(second.question.asked.value(0)));
+    QVERIFY(second.question.asked.value(0).contains(QStringLiteral("7 numbers called on record, the last number kept was 84.")));
+}
+
+// A logout while the question is open ends the program; the game it asked about stays on
+// record, to be offered again.
+void TestRecord::programEndedDuringTheResumeQuestionLeavesTheRecord()
+{
+    QTemporaryDir folder;
+    {
+        RecordFile keeper(folder.path());
+        keeper.keep(gameOf(37));
+    }
+    const QByteArray before = fileText(folder.path() + QStringLiteral("/game.txt"));
+    {
+        RecordFile keeper(folder.path());
+        GameRig rig;
+        rig.game.setKeeper(&keeper);
+        rig.question.whileOpen = [&rig] { rig.game.endProgram(); };
+        rig.question.answers = {false}; // the box, cut short, reads as No
+        QVERIFY(!rig.game.offerResume());
+        QCOMPARE(rig.quitter.ended, 1);
+    }
+    QCOMPARE(fileText(folder.path() + QStringLiteral("/game.txt")), before);
+    RecordFile keeper(folder.path());
+    GameRecord record;
+    QVERIFY(keeper.interrupted(record));
+    QCOMPARE(record.callcount, 37);
+}
+
+// The game goes on when its record cannot be written (here a full disk: no file may
+// grow past 256 bytes); the host's window says so in a line of its own, the reader says it once,
+// the hall's display shows nothing of it; when writing works again the line goes. A run
+// that ends while failing leaves word for the next start that the record may be behind.
+void TestRecord::unwritableRecordIsToldInTheWindowAndToTheReader()
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/game.txt");
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the test
+    rlimit limits {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limits), 0);
+    const rlimit roomy = limits;
+    rlimit full = limits;
+    full.rlim_cur = 256;
+    auto recordCount = [&path] {
+        GameRecord record;
+        QString why;
+        return GameRecord::read(fileText(path), record, why) == GameRecord::Reading::Read ? record.callcount : -1;
+    };
+    int keptCount = 0;
+    std::int16_t keptNumber = 0;
+    {
+        RecordFile keeper(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&keeper);
+        rig.game().offerResume();
+        rig.cmdStart()->click();
+        rig.tick(5);
+        QTRY_COMPARE(recordCount(), 5);
+        auto *line = rig.find<QLabel>("lblRecord");
+        QVERIFY(!line || !line->isVisible());
+        const QSize kept = rig.window.size();
+        rig.action("mnuHall")->trigger();
+        auto *hall = rig.window.findChild<HallDisplay *>();
+        QVERIFY(hall);
+        auto notices = [&rig](const QString &start) {
+            int count = 0;
+            for (QWidget *notice : rig.window.findChildren<QWidget *>(QStringLiteral("readerNotice"))) {
+                if (notice->accessibleName().startsWith(start))
+                    ++count;
+            }
+            return count;
+        };
+
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        rig.tick(3);
+        QTRY_VERIFY(rig.find<QLabel>("lblRecord") && rig.find<QLabel>("lblRecord")->isVisible());
+        line = rig.find<QLabel>("lblRecord");
+        QVERIFY2(line->text().startsWith(QStringLiteral("This game is not being kept, so a crash would lose it: ")),
+                 qPrintable(line->text()));
+        QVERIFY2(line->text().contains(QStringLiteral("game.txt")), qPrintable(line->text()));
+        QCOMPARE(rig.game().notKept().isEmpty(), false);
+        QCOMPARE(rig.game().state().running, 1); // the game goes on
+        QCOMPARE(rig.game().state().callcount, 8);
+        QCOMPARE(recordCount(), 5);
+        rig.tick(3); // more failed writes: said once
+        QTest::qWait(100);
+        QCOMPARE(notices(QStringLiteral("This game is not being kept")), 1);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &roomy), 0);
+        QVERIFY(rig.window.height() > kept.height()); // a line of its own, below the board
+        QVERIFY(line->mapTo(&rig.window, QPoint(0, line->height())).y() <= rig.window.height());
+        rig.window.grab().save(QStringLiteral("%1/record-not-kept.png").arg(qEnvironmentVariable("TK_ARTIFACTS")));
+        for (QLabel *label : hall->findChildren<QLabel *>())
+            QVERIFY(!label->text().contains(QStringLiteral("kept")));
+
+        rig.tick();
+        QTRY_VERIFY(!line->isVisible());
+        QCOMPARE(rig.window.size(), kept);
+        QCOMPARE(notices(QStringLiteral("The game is kept again")), 1);
+        QTRY_COMPARE(recordCount(), 12);
+
+        // Failing again, and the program dies before writing works once more.
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        keptCount = rig.game().state().callcount;
+        keptNumber = rig.game().calls().back().number;
+        rig.tick(2);
+        QTRY_VERIFY(line->isVisible());
+    }
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &roomy), 0);
+    QCOMPARE(recordCount(), keptCount);
+
+    {
+        RecordFile keeper(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&keeper);
+        QVERIFY(rig.game().offerResume());
+        const QString asked = rig.question.asked.value(0);
+        QVERIFY2(asked.contains(QStringLiteral("The record may be behind")), qPrintable(asked));
+        QVERIFY2(asked.contains(QStringLiteral("%1 numbers called on record, the last number kept was %2.")
+                                    .arg(keptCount)
+                                    .arg(keptNumber)),
+                 qPrintable(asked));
+        rig.cmdStart()->click();
+        rig.tick();
+        QTRY_COMPARE(recordCount(), keptCount + 1);
+    }
+    // Kept again, so the next start is not told the record is behind.
+    RecordFile keeper(folder.path());
+    GameRecord record;
+    QVERIFY(keeper.interrupted(record));
+    QVERIFY(!record.behind);
 }
 
 int main(int argc, char *argv[])
 {
     if (argc == 3 && qstrcmp(argv[1], "--write-forever") == 0)
         return writeForever(argv[2]);
-    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--call-every") == 0)
+        return callEvery(argv[2], argv[3]);
+    if (argc == 3 && qstrcmp(argv[1], "--write-once") == 0)
+        return writeOnce(argv[2]);
+    if (argc == 3 && qstrcmp(argv[1], "--read-once") == 0)
+        return readOnce(argv[2]);
+    QApplication app(argc, argv);
     TestRecord test;
     return QTest::qExec(&test, argc, argv);
 }

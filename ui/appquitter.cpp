@@ -5,6 +5,7 @@
 
 void AppQuitter::endProgram()
 {
+    done = true;
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows)
         window->hide();

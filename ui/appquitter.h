@@ -7,4 +7,9 @@ class AppQuitter : public Quitter
 {
 public:
     void endProgram() override;
+    // The program was ended: an event loop entered after this would never be left.
+    bool ended() const { return done; }
+
+private:
+    bool done = false;
 };

@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 
 // The icons live in a static library; the resources must be pulled in by name.
@@ -53,6 +54,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
     connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
+    connect(caller.get(), &Game::keptChanged, this, &frmKalvor::showKept);
     // The hall's display follows the game itself; here it is only placed again when the
     // screens change, once they have settled (a projector plugged in comes in bursts).
     hallPlacing.setSingleShot(true);
@@ -359,6 +361,34 @@ void frmKalvor::tellNews(Game::News what)
         readerNews->tell(tr("Stopped after %1").arg(caller->calls().back().number));
     else
         readerNews->tell(tr(words[int(what)]));
+}
+
+void frmKalvor::showKept()
+{
+    const QString why = caller->notKept();
+    const bool shown = lblRecord && !statusBar()->isHidden();
+    if (why.isEmpty()) {
+        if (!shown)
+            return;
+        statusBar()->hide();
+        readerNews->tell(tr("The game is kept again"));
+    } else {
+        if (!lblRecord) {
+            lblRecord = new QLabel(this);
+            lblRecord->setObjectName(QStringLiteral("lblRecord"));
+            lblRecord->setWordWrap(true);
+            lblRecord->setTextFormat(Qt::PlainText);
+            lblRecord->setFixedWidth(centralWidget()->width() - 2 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+            statusBar()->setSizeGripEnabled(false);
+            statusBar()->addWidget(lblRecord, 1);
+        }
+        lblRecord->setText(tr("This game is not being kept, so a crash would lose it: %1.").arg(why));
+        lblRecord->setMinimumHeight(lblRecord->heightForWidth(lblRecord->width()));
+        statusBar()->show();
+        if (!shown)
+            readerNews->tell(lblRecord->text());
+    }
+    setFixedSize(sizeHint());
 }
 
 void frmKalvor::showEvent(QShowEvent *event)

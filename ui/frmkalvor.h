@@ -72,6 +72,8 @@ private:
     // Tells a screen reader the number just called, or what the host just changed.
     void tellReader(int n);
     void tellNews(Game::News what);
+    // A line of its own under the board while the game cannot be kept; the game goes on.
+    void showKept();
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;
@@ -80,6 +82,7 @@ private:
     QLineEdit *txtgen;
     QPushButton *cmdStart;
     ReaderNews *readerNews;
+    QLabel *lblRecord = nullptr;
     QMenu *mnuOptions;
     QMenu *mnuGame;
     QMenu *mnuHelp;

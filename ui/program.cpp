@@ -176,14 +176,15 @@ int runProgram(int argc, char *argv[])
     RecordFile keeper(RecordFile::defaultFolder());
 
     frmKalvor window(voice, voice, question, quitter, random);
+    Game &game = window.game();
     question.setParentWindow(&window);
-    voice.arrived = [&window](Announcer &layer) { window.game().setVoice(layer); };
+    voice.arrived = [&game](Announcer &layer) { game.setVoice(layer); };
     // The sound libraries are loaded and the sound server asked for its device once the
     // window is on screen, long before the first call can come; the recordings follow in
     // the background.
     new AfterFirstPaint(&window, [&voice] { voice.load(); });
     ScreenKeeper screen;
-    QObject::connect(&window.game(), &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
+    QObject::connect(&game, &Game::callingChanged, &screen, &ScreenKeeper::setHeld);
     if (instance.isSecond()) {
         if (instance.activateFirst()) {
             std::printf("%s: already running; its window was brought to the front\n", version::Command);
@@ -201,15 +202,18 @@ int runProgram(int argc, char *argv[])
         box.setDefaultButton(QMessageBox::No);
         if (box.exec() != QMessageBox::Yes)
             return 1;
-    } else {
-        // The record is the one caller's: a second caller started anyway keeps nothing,
-        // and offers nothing, so the first one's game is never overwritten or doubled.
-        window.game().setKeeper(&keeper);
     }
+    // The record is the one caller's: a second caller started anyway finds its folder
+    // locked, keeps nothing and offers nothing, so the first one's game is never
+    // overwritten or doubled, and says so in its window.
+    game.setKeeper(&keeper);
     window.show();
     instance.serve(&window);
-    endOnSignals(window.game(), &window);
+    endOnSignals(game, &window);
     // Before the first call can come: a game a crash or a power cut interrupted.
-    window.game().offerResume();
+    game.offerResume();
+    // A logout during the question ended the program before its event loop began.
+    if (quitter.ended())
+        return 0;
     return QApplication::exec();
 }
