@@ -61,24 +61,6 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
     connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
-    // The hall's display follows the game itself; here it is only placed again when the
-    // screens change, once they have settled (a projector plugged in comes in bursts).
-    hallPlacing.setSingleShot(true);
-    hallPlacing.setInterval(700);
-    connect(&hallPlacing, &QTimer::timeout, this, [this] {
-        if (hall)
-            hall->place(screen());
-    });
-    auto watchScreen = [this](QScreen *added) {
-        connect(added, &QScreen::geometryChanged, &hallPlacing, qOverload<>(&QTimer::start));
-    };
-    for (QScreen *each : QGuiApplication::screens())
-        watchScreen(each);
-    connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen *added) {
-        watchScreen(added);
-        hallPlacing.start();
-    });
-    connect(qApp, &QGuiApplication::screenRemoved, &hallPlacing, qOverload<>(&QTimer::start));
     // Alone on the host's screen, the display comes back in front once a question or a
     // window of the host's is done with.
     connect(caller.get(), &Game::questionClosed, this, &frmKalvor::hallForward);
@@ -89,7 +71,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     addAction(nextScreen);
     connect(nextScreen, &QAction::triggered, this, [this] {
         if (hall)
-            hall->placeNext(screen());
+            hall->placeNext();
     });
 
     // Fixed single border: the client area is the designed size, the menu bar above it.
@@ -328,7 +310,7 @@ void frmKalvor::mnuHall_Click()
     }
     hall = new HallDisplay(*caller, [this] { cmdStart->click(); }, this);
     hall->installEventFilter(this);
-    hall->place(screen());
+    hall->place();
 }
 
 void frmKalvor::mnuAbout_Click()

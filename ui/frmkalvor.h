@@ -115,5 +115,4 @@ private:
     QPointer<frmClaim> claim;
     QPointer<HallDisplay> hall;
     bool centred = false;
-    QTimer hallPlacing;
 };
