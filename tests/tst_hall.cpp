@@ -2,6 +2,7 @@
 #include "hallplacement.h"
 #include "windowrig.h"
 
+#include <QAccessible>
 #include <QImage>
 
 #include <cmath>
@@ -110,6 +111,7 @@ private Q_SLOTS:
     void aCallRepaintsOnlyWhatItChanged();
     void placesAreScreensThatDoNotOverlap_data();
     void placesAreScreensThatDoNotOverlap();
+    void aReaderHearsThatItHasTheKeysOnASingleScreen();
 };
 
 void TestHall::readableFromTheBackOnEveryScreen_data()
@@ -328,6 +330,28 @@ void TestHall::placesAreScreensThatDoNotOverlap()
     QFETCH(QRect, free);
     QCOMPARE(HallPlacement::placesOf(screens), places);
     QCOMPARE(HallPlacement::freePlace(places, host).value_or(QRect()), free);
+}
+
+// On the one screen the display covers the host's window and takes the keys: a reader finds
+// a window, not a filler, and its first words say it has the keys and how to get back.
+void TestHall::aReaderHearsThatItHasTheKeysOnASingleScreen()
+{
+    QCOMPARE(QGuiApplication::screens().size(), 1);
+    WindowRig rig;
+    QAction *mnuHall = rig.action("mnuHall");
+    mnuHall->trigger();
+    auto *hall = rig.window.findChild<HallDisplay *>(QStringLiteral("hallDisplay"));
+    QVERIFY(hall);
+    QVERIFY(hall->sharesHostScreen());
+    QVERIFY(QTest::qWaitForWindowExposed(hall));
+    QCOMPARE(hall->geometry(), QGuiApplication::primaryScreen()->geometry());
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(hall);
+    QVERIFY(reader);
+    QCOMPARE(reader->role(), QAccessible::Window);
+    QVERIFY2(reader->text(QAccessible::Name).startsWith(QLatin1String("Hall Display, it has the keys: Escape returns")),
+             qPrintable(reader->text(QAccessible::Name)));
+    QTest::keyClick(hall, Qt::Key_Escape);
+    QTRY_VERIFY(!rig.window.findChild<HallDisplay *>(QStringLiteral("hallDisplay")) || !hall->isVisible());
 }
 
 QTEST_MAIN(TestHall)
