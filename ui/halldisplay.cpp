@@ -30,9 +30,9 @@ const QColor Words{235, 225, 240};       // the count, the last five, the state 
 constexpr int BannerMs = 8000;
 constexpr qreal CellGap = 0.06; // between two cells' grounds, a share of a cell
 constexpr qreal FrameWidth = 0.3; // the ring round a cell's ground, a share of the gap
-// A board number's digits drawn this share of the size closer than the font sets them,
-// and its ink this share of the cell's width at most: the room sees two numbers apart,
-// not one long row of digits.
+// A board number's digits drawn up to this share of the size closer than the font sets
+// them, and its ink this share of the cell's width at most: the room sees two numbers
+// apart, not one long row of digits.
 constexpr qreal DigitSpacing = -0.04;
 constexpr qreal BoardFill = 0.88;
 
@@ -151,7 +151,12 @@ HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
     l.lastFiveFont = fitted(QStringLiteral("88  88  88  88"), l.lastFive.size(), 0.9);
     // The digits fill most of a cell's ground, inside the gaps between the cells.
     l.cellGap = CellGap * std::min(l.cell.width(), l.cell.height());
-    l.boardFont = fitted(QStringLiteral("88"), l.cell - QSizeF(l.cellGap, l.cellGap), BoardFill, 0.86, DigitSpacing);
+    // Digits drawn closer only where the cell's width is what limits them: there they come
+    // out larger and further from their neighbours; where the height limits, as set.
+    const QSizeF ground = l.cell - QSizeF(l.cellGap, l.cellGap);
+    const QFont asSet = fitted(QStringLiteral("88"), ground, BoardFill, 0.86);
+    const QFont closer = fitted(QStringLiteral("88"), ground, BoardFill, 0.86, DigitSpacing);
+    l.boardFont = closer.pixelSize() > asSet.pixelSize() ? closer : asSet;
     return l;
 }
 

@@ -154,6 +154,12 @@ QPoint HallPlacement::hostPoint() const
     return owner ? owner->frameGeometry().center() : QPoint(-1, -1);
 }
 
+QRect HallPlacement::hostPlace(const QList<QRect> &places) const
+{
+    const auto host = std::find_if(places.begin(), places.end(), [this](const QRect &p) { return p.contains(hostPoint()); });
+    return host != places.end() ? *host : places.front();
+}
+
 void HallPlacement::place()
 {
     const QList<QRect> places = placesOf(screenRects());
@@ -163,8 +169,7 @@ void HallPlacement::place()
         go(*free, false);
         return;
     }
-    const auto host = std::find_if(places.begin(), places.end(), [this](const QRect &p) { return p.contains(hostPoint()); });
-    go(host != places.end() ? *host : places.front(), true);
+    go(hostPlace(places), true);
 }
 
 void HallPlacement::placeNext()
@@ -181,8 +186,8 @@ void HallPlacement::watch(QScreen *screen)
     connect(screen, &QScreen::geometryChanged, this, &HallPlacement::screensChanged);
 }
 
-// At once, before the window manager can move it over the host's screen: a display whose
-// place has gone hides. Then, once the screens have settled, it is placed again.
+// At once: a display whose place has gone hides, rather than stay where the window manager
+// moved it, over the host's screen. Once the screens have settled it is placed again.
 void HallPlacement::screensChanged()
 {
     if (!target.isNull() && !shared) {
@@ -199,19 +204,24 @@ void HallPlacement::screensChanged()
 void HallPlacement::settled()
 {
     const QList<QRect> places = placesOf(screenRects());
+    QRect where;
+    bool withHost = false;
     if (const std::optional<QRect> free = freePlace(places, hostPoint())) {
-        if (*free != target || !display.isVisible())
-            go(*free, false);
-        else
-            verify(); // the window manager may have moved it meanwhile
+        where = *free;
     } else if (shared && !places.isEmpty()) {
-        place();
-    } else if (display.isVisible()) {
+        where = hostPlace(places);
+        withHost = true;
+    } else {
         // Its own screen is gone and no other is free: it waits for one, out of the way.
         checker.stop();
         target = QRect();
         display.hide();
+        return;
     }
+    if (where == target && withHost == shared && display.isVisible())
+        verify(); // the same place: the window manager may have moved it meanwhile
+    else
+        go(where, withHost);
 }
 
 void HallPlacement::go(const QRect &where, bool withHost)
