@@ -2,8 +2,8 @@
 
 #include "version.h"
 
+#include <QApplication>
 #include <QDateTime>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
@@ -154,6 +154,14 @@ QPoint HallPlacement::hostPoint() const
     return owner ? owner->frameGeometry().center() : QPoint(-1, -1);
 }
 
+// A question stands over the display: placing the display again would hide it, and the
+// question with it, for a moment; the display stays until the question is answered.
+bool HallPlacement::questionOver() const
+{
+    const QWidget *question = QApplication::activeModalWidget();
+    return question && question->parentWidget() == &display;
+}
+
 QRect HallPlacement::hostPlace(const QList<QRect> &places) const
 {
     const auto host = std::find_if(places.begin(), places.end(), [this](const QRect &p) { return p.contains(hostPoint()); });
@@ -203,6 +211,10 @@ void HallPlacement::screensChanged()
 
 void HallPlacement::settled()
 {
+    if (questionOver()) {
+        settle.start();
+        return;
+    }
     const QList<QRect> places = placesOf(screenRects());
     QRect where;
     bool withHost = false;
@@ -284,6 +296,8 @@ void HallPlacement::check()
     }
     rightChecks = 0;
     if (now() - placedAt < ManagerMs)
+        return;
+    if (questionOver())
         return;
     if (attempts < MostAttempts) {
         put();

@@ -52,6 +52,7 @@ private:
     void verify();
     void check();
     QPoint hostPoint() const;
+    bool questionOver() const;
     QRect hostPlace(const QList<QRect> &places) const; // places not empty
 
     QWidget &display;
