@@ -242,8 +242,17 @@ void TestHall::numbersStandApartOnTheBoard()
         if (n % 10 != 0)
             narrowestBetween = std::min(narrowestBetween, columns[n + 1].first - columns[n].last - 1);
     }
-    qInfo("%dx%d: between two numbers at least %d px, between a number's digits at most %d px", screen.width(),
-          screen.height(), narrowestBetween, widestInner);
+    // Every dark cell is ringed: the ring, in the gap just outside its ground, stands off
+    // the backdrop.
+    const double backdrop = luminance(image.pixel(0, 0));
+    const QRectF dark = layout.cellOf(90); // nothing is called in this game
+    const QPoint ring = QPointF(dark.left() + 0.3 * layout.cellGap, dark.center().y()).toPoint();
+    QVERIFY2(contrast(luminance(image.pixel(ring)), backdrop) >= 2,
+             qPrintable(QString::number(contrast(luminance(image.pixel(ring)), backdrop))));
+    qInfo("%dx%d: between two numbers at least %d px, between a number's digits at most %d px; cells ringed %.1f:1 "
+          "on the backdrop",
+          screen.width(), screen.height(), narrowestBetween, widestInner,
+          contrast(luminance(image.pixel(ring)), backdrop));
     QVERIFY(widestInner > 0);
     QVERIFY2(narrowestBetween >= 2 * widestInner,
              qPrintable(QStringLiteral("%1 px between numbers, %2 px within").arg(narrowestBetween).arg(widestInner)));

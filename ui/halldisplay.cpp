@@ -20,7 +20,7 @@ namespace {
 // cells carries across the room even where the digits cannot be read.
 const QColor Backdrop{24, 16, 28};
 const QColor DarkCell{40, 28, 44};
-const QColor CellFrame{104, 88, 112};   // rings every cell: 2.6:1 on the backdrop
+const QColor CellFrame{104, 88, 112};   // rings every cell: 2.8:1 on the backdrop
 const QColor DimDigit{160, 150, 165};   // 5.9:1 on the dark cell
 const QColor LitCell = look::Peach;      // with the purple: 7.6:1
 const QColor LitDigit = look::Purple;
