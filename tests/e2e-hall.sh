@@ -57,13 +57,17 @@ longest_over() {
 
 # A monitor that goes takes a full-screen window with it: the window manager moves the display
 # over what is left, the caller's monitor, a few milliseconds before the program learns of the
-# change and hides it. It must never stay there.
+# change and hides it; and a window manager that still sees the old monitors may map it
+# there, which the program's check finds and undoes. It must never stay there: a tenth of a
+# second at most, four tenths in a sanitizer's build, which is that much slower to hear of it.
+over_host_at_most=100
+[ -z "${ASAN_OPTIONS:-}" ] || over_host_at_most=400
 never_stayed_over_host() {
     local what=$1 longest
     [ -s "$work/over-host" ] || return 0
     longest=$(longest_over "$work/over-host")
     echo "$what: the window manager put the display over the caller's monitor $(awk 'NR == 1 || $1 - last > 0.05 { n++ } { last = $1 } END { print n }' "$work/over-host") times, for at most $longest ms"
-    [ "$longest" -lt 100 ] || fail "$what: the display stayed over the caller's monitor for $longest ms: $(head -n 3 "$work/over-host")"
+    [ "$longest" -lt "$over_host_at_most" ] || fail "$what: the display stayed over the caller's monitor for $longest ms: $(head -n 3 "$work/over-host")"
 }
 
 # bursts LAYOUT EXPECTED: twenty bursts of the projector's plug, each one to three changes of
@@ -172,6 +176,7 @@ sleep 2
 [ "$(where "$hall")" = "1280 0 1920 1080 full screen" ] || fail "the display did not come back to the projector: $(where "$hall")"
 echo "three monitors: unplugged, the display went to the third; plugged in, back to the projector"
 xrandr --delmonitor SIDE
+sleep 2
 
 # Shift+F11: the next place, the host's own screen, where the display takes the keys; again:
 # back on the projector.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace {
 // A lit board, as flashboards are: the numbers not yet called are dim on a dark ground,
@@ -276,10 +277,20 @@ void HallDisplay::closeEvent(QCloseEvent *event)
     }
 }
 
+// Fitting every text to its room measures many font sizes: each screen's layout is worked
+// out once, so the window manager's moves between screens, and back, cost nothing.
 void HallDisplay::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    layout = Layout::of(size());
+    static std::map<std::pair<int, int>, Layout> known; // a few screens' shapes at most
+    const std::pair<int, int> shape{width(), height()};
+    auto found = known.find(shape);
+    if (found == known.end()) {
+        if (known.size() >= 16)
+            known.clear();
+        found = known.emplace(shape, Layout::of(size())).first;
+    }
+    layout = found->second;
 }
 
 void HallDisplay::paintEvent(QPaintEvent *event)

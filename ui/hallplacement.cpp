@@ -16,9 +16,9 @@
 
 namespace {
 constexpr int SettleMs = 400;      // a plug's changes come within this of each other
-constexpr int CheckEveryMs = 100;
+constexpr int CheckEveryMs = 50;
 constexpr int ManagerMs = 400;     // the window manager's time to act on a placing
-constexpr int RightChecks = 3;     // right this many checks in a row: settled
+constexpr int RightChecks = 6;     // right this many checks in a row: settled
 constexpr int MostAttempts = 4;
 
 qint64 now()
@@ -198,6 +198,7 @@ void HallPlacement::watch(QScreen *screen)
 // moved it, over the host's screen. Once the screens have settled it is placed again.
 void HallPlacement::screensChanged()
 {
+    overHost = 0;
     if (!target.isNull() && !shared) {
         const QList<QRect> places = placesOf(screenRects());
         if (!places.contains(target) || target.contains(hostPoint())) {
@@ -238,6 +239,7 @@ void HallPlacement::settled()
 
 void HallPlacement::go(const QRect &where, bool withHost)
 {
+    settle.stop(); // placed on the screens as they are now: a choice of the host's stands
     const bool hadKeys = shared && display.isActiveWindow();
     target = where;
     shared = withHost;
@@ -290,11 +292,25 @@ void HallPlacement::check()
     const bool right = seen ? seen->mapped && seen->rect == target && seen->fullScreen
                             : display.geometry() == target && display.isFullScreen();
     if (right) {
-        if (++rightChecks >= RightChecks)
+        if (++rightChecks >= RightChecks) {
             checker.stop();
+            overHost = 0;
+        }
         return;
     }
     rightChecks = 0;
+    // A window manager that still saw the old screens may have put it over the host's: it
+    // is not left there while the manager gets another chance.
+    if (seen && seen->mapped && !shared && seen->rect.contains(hostPoint())) {
+        checker.stop();
+        display.hide();
+        if (++overHost <= MostAttempts)
+            settle.start(); // placed afresh once the manager has caught up
+        else
+            qWarning("%s: the window manager keeps putting the hall display over the host's screen; it waits "
+                     "for the screens to change", version::Command);
+        return;
+    }
     if (now() - placedAt < ManagerMs)
         return;
     if (questionOver())

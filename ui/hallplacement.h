@@ -61,6 +61,7 @@ private:
     bool shared = false;   // put on the host's place
     int attempts = 0;      // placings of this target so far
     int rightChecks = 0;   // checks in a row that found it right
+    int overHost = 0;      // times the window manager put it over the host's screen
     qint64 placedAt = 0;
     QTimer settle;         // a projector's plug changes screens in bursts
     QTimer checker;
