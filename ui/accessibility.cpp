@@ -3,6 +3,7 @@
 #include "frmabout.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
+#include "halldisplay.h"
 
 #include <QAccessibleWidget>
 
@@ -79,6 +80,9 @@ QAccessibleInterface *programWidgets(const QString &, QObject *object)
         return new QAccessibleWidget(news, QAccessible::StatusBar);
     if (object && object->objectName() == QLatin1String("readerNotice"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
+    // The hall's display is a window of its own, named by what it is for the host.
+    if (auto *hall = qobject_cast<HallDisplay *>(object))
+        return new QAccessibleWidget(hall, QAccessible::Window);
     if (qobject_cast<frmSetTime *>(object) || qobject_cast<frmAbout *>(object))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
     return nullptr;

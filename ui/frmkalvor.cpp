@@ -55,24 +55,6 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
     connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
     connect(caller.get(), &Game::keptChanged, this, &frmKalvor::showKept);
-    // The hall's display follows the game itself; here it is only placed again when the
-    // screens change, once they have settled (a projector plugged in comes in bursts).
-    hallPlacing.setSingleShot(true);
-    hallPlacing.setInterval(700);
-    connect(&hallPlacing, &QTimer::timeout, this, [this] {
-        if (HallDisplay *hall = windows.find<HallDisplay>())
-            hall->place(screen());
-    });
-    auto watchScreen = [this](QScreen *added) {
-        connect(added, &QScreen::geometryChanged, &hallPlacing, qOverload<>(&QTimer::start));
-    };
-    for (QScreen *each : QGuiApplication::screens())
-        watchScreen(each);
-    connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen *added) {
-        watchScreen(added);
-        hallPlacing.start();
-    });
-    connect(qApp, &QGuiApplication::screenRemoved, &hallPlacing, qOverload<>(&QTimer::start));
     // Alone on the host's screen, the display comes back in front once a question or a
     // window of the host's is done with.
     connect(caller.get(), &Game::questionClosed, this, &frmKalvor::hallForward);
@@ -83,7 +65,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     addAction(nextScreen);
     connect(nextScreen, &QAction::triggered, this, [this] {
         if (HallDisplay *hall = windows.find<HallDisplay>())
-            hall->placeNext(screen());
+            hall->placeNext();
     });
     // Once the window manager has handed the focus back to the main window, the hall's
     // display comes in front again.
@@ -310,7 +292,7 @@ void frmKalvor::mnuHall_Click()
         return;
     }
     windows.get<HallDisplay>([this] { return new HallDisplay(*caller, [this] { cmdStart->click(); }, this); })
-        ->place(screen());
+        ->place();
 }
 
 void frmKalvor::mnuAbout_Click()

@@ -105,5 +105,4 @@ private:
     WindowOwner windows; // after the game: the windows go first
 
     bool centred = false;
-    QTimer hallPlacing;
 };

@@ -1,16 +1,17 @@
 #include "halldisplay.h"
 
 #include "boardcell.h"
+#include "hallplacement.h"
 #include "game.h"
 #include "look.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QScreen>
+#include <QPaintEvent>
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace {
 // A lit board, as flashboards are: the numbers not yet called are dim on a dark ground,
@@ -20,6 +21,7 @@ namespace {
 // cells carries across the room even where the digits cannot be read.
 const QColor Backdrop{24, 16, 28};
 const QColor DarkCell{40, 28, 44};
+const QColor CellFrame{104, 88, 112};   // rings every cell: 2.8:1 on the backdrop
 const QColor DimDigit{160, 150, 165};   // 5.9:1 on the dark cell
 const QColor LitCell = look::Peach;      // with the purple: 7.6:1
 const QColor LitDigit = look::Purple;
@@ -28,31 +30,54 @@ const QColor JustCalledDigit{0, 0, 0};
 const QColor Words{235, 225, 240};       // the count, the last five, the state and prizes
 constexpr int BannerMs = 8000;
 constexpr qreal CellGap = 0.06; // between two cells' grounds, a share of a cell
+constexpr qreal FrameWidth = 0.3; // the ring round a cell's ground, a share of the gap
+// A board number's digits drawn up to this share of the size closer than the font sets
+// them, and its ink this share of the cell's width at most: the room sees two numbers
+// apart, not one long row of digits.
+constexpr qreal DigitSpacing = -0.04;
+constexpr qreal BoardFill = 0.88;
 
-QFont pixelFont(qreal pixels)
+QFont pixelFont(qreal pixels, qreal spacing = 0)
 {
     QFont font = look::arialBold(12);
     font.setPixelSize(std::max(1, int(pixels)));
+    if (spacing != 0)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, spacing * std::max(1, int(pixels)));
     return font;
+}
+
+// Words that the room reads as one: a prize's name, a separator kept with the word before
+// it, so that no line begins with one.
+QString unbroken(QString words)
+{
+    return words.replace(QLatin1Char(' '), QChar(0x00a0));
+}
+
+QString listed(const QStringList &items)
+{
+    QStringList glued;
+    for (const QString &item : items)
+        glued << unbroken(item);
+    return glued.join(QStringLiteral("\u00a0\u00b7 "));
 }
 
 // The largest font whose ink for `sample` fits within `fill` of the box's width and
 // `fillHeight` of its height.
-QFont fitted(const QString &sample, const QSizeF &box, qreal fill, qreal fillHeight = -1)
+QFont fitted(const QString &sample, const QSizeF &box, qreal fill, qreal fillHeight = -1, qreal spacing = 0)
 {
     if (fillHeight < 0)
         fillHeight = fill;
-    const QFont probe = pixelFont(200);
+    const QFont probe = pixelFont(200, spacing);
     const QRectF ink = QFontMetricsF(probe).tightBoundingRect(sample);
     qreal pixels = 200 * std::min(box.width() * fill / ink.width(), box.height() * fillHeight / ink.height());
-    QFont font = pixelFont(pixels);
+    QFont font = pixelFont(pixels, spacing);
     // Hinting can make a size's ink a pixel larger than scaling says.
     while (pixels > 2) {
         const QRectF real = QFontMetricsF(font).tightBoundingRect(sample);
         if (real.width() <= box.width() * fill && real.height() <= box.height() * fillHeight)
             break;
         pixels -= 1;
-        font = pixelFont(pixels);
+        font = pixelFont(pixels, spacing);
     }
     return font;
 }
@@ -72,46 +97,6 @@ void drawFitted(QPainter &painter, const QRectF &box, const QString &text, qreal
     }
 }
 
-// The places a display can fill: a screen that spans others is left out, and screens
-// that overlap each other (mirrors) are one place, the largest of them.
-QList<QRect> placesOf(const QList<QScreen *> &screens)
-{
-    QList<QRect> rects;
-    for (const QScreen *screen : screens)
-        rects << screen->geometry();
-    QList<QRect> kept;
-    for (const QRect &rect : rects) {
-        const bool spans = std::any_of(rects.begin(), rects.end(), [&rect](const QRect &other) {
-            return other != rect && rect.contains(other);
-        });
-        if (!spans)
-            kept << rect;
-    }
-    QList<QRect> places;
-    for (const QRect &rect : kept) {
-        auto same = std::find_if(places.begin(), places.end(), [&rect](const QRect &place) { return place.intersects(rect); });
-        if (same == places.end())
-            places << rect;
-        else if (rect.width() * rect.height() > same->width() * same->height())
-            *same = rect;
-    }
-    std::sort(places.begin(), places.end(), [](const QRect &a, const QRect &b) {
-        return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y();
-    });
-    return places;
-}
-
-int placeOf(const QList<QRect> &places, const QScreen *screen)
-{
-    if (!screen)
-        return -1;
-    const QPoint centre = screen->geometry().center();
-    for (int i = 0; i < places.size(); ++i) {
-        if (places[i].contains(centre))
-            return i;
-    }
-    return -1;
-}
 } // namespace
 
 HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
@@ -164,16 +149,32 @@ HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
     l.cell = QSizeF(l.board.width() / 10, l.board.height() / 9);
     l.numberFont = fitted(QStringLiteral("88"), l.number.size(), 0.92);
     l.countFont = fitted(QStringLiteral("Calls: 88"), l.count.size(), 0.9);
+    l.lastFiveFont = fitted(QStringLiteral("88  88  88  88"), l.lastFive.size(), 0.9);
     // The digits fill most of a cell's ground, inside the gaps between the cells.
-    const qreal gap = CellGap * std::min(l.cell.width(), l.cell.height());
-    l.boardFont = fitted(QStringLiteral("88"), l.cell - QSizeF(gap, gap), 0.92, 0.86);
+    l.cellGap = CellGap * std::min(l.cell.width(), l.cell.height());
+    // Digits drawn closer only where the cell's width is what limits them: there they come
+    // out larger and further from their neighbours; where the height limits, as set.
+    const QSizeF ground = l.cell - QSizeF(l.cellGap, l.cellGap);
+    const QFont asSet = fitted(QStringLiteral("88"), ground, BoardFill, 0.86);
+    const QFont closer = fitted(QStringLiteral("88"), ground, BoardFill, 0.86, DigitSpacing);
+    l.boardFont = closer.pixelSize() > asSet.pixelSize() ? closer : asSet;
     return l;
+}
+
+QRectF HallDisplay::Layout::cellOf(int n) const
+{
+    const BoardCell at = ::cellOf(std::int16_t(n)); // the board's own rule
+    return QRectF(board.left() + at.column * cell.width(), board.top() + at.row * cell.height(), cell.width(),
+                  cell.height());
 }
 
 HallDisplay::HallDisplay(const Game &game, std::function<void()> startStop, QWidget *owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
     , game(game)
     , startStop(std::move(startStop))
+    , placement(new HallPlacement(*this, owner))
+    , shownCalls(game.calls().size())
+    , shownNewest(game.calls().empty() ? 0 : game.calls().back().number)
 {
     setObjectName(QStringLiteral("hallDisplay"));
     setWindowTitle(tr("Hall Display"));
@@ -183,81 +184,77 @@ HallDisplay::HallDisplay(const Game &game, std::function<void()> startStop, QWid
     bannerTimer.setSingleShot(true);
     connect(&bannerTimer, &QTimer::timeout, this, [this] {
         banner.clear();
-        update();
+        update(layout.status.toAlignedRect());
     });
-    auto redraw = [this] { update(); };
-    connect(&game, &Game::numberCalled, this, redraw);
-    connect(&game, &Game::news, this, redraw);
-    connect(&game, &Game::callingChanged, this, redraw);
-    connect(&game, &Game::prizesChanged, this, redraw);
-    connect(&game, &Game::claimChanged, this, redraw);
+    auto stateChanged = [this] { update(layout.status.toAlignedRect()); };
+    connect(&game, &Game::callsChanged, this, &HallDisplay::followCalls);
+    connect(&game, &Game::news, this, stateChanged);
+    connect(&game, &Game::callingChanged, this, stateChanged);
+    connect(&game, &Game::claimChanged, this, stateChanged);
+    connect(&game, &Game::prizesChanged, this, [this] {
+        update(QRegion(layout.prizes.toAlignedRect()) | layout.status.toAlignedRect());
+    });
     connect(&game, &Game::prizeWon, this, &HallDisplay::showWin);
+    connect(placement, &HallPlacement::placed, this, &HallDisplay::placed);
 }
 
-void HallDisplay::showWin(const Win &win)
+void HallDisplay::place()
 {
-    const QString ticket = win.ticket.startsWith(QLatin1String("typed:")) ? tr("a ticket") : win.ticket;
-    banner = tr("%1 won: %2").arg(prizes::name(win.prize), ticket);
-    bannerTimer.start(BannerMs);
-    update();
+    placement->place();
 }
 
-void HallDisplay::place(const QScreen *hostScreen)
+void HallDisplay::placeNext()
 {
-    const QList<QRect> places = placesOf(QGuiApplication::screens());
-    const int host = placeOf(places, hostScreen);
-    int best = -1;
-    for (int i = 0; i < places.size(); ++i) {
-        if (i == host)
-            continue;
-        if (best < 0 || places[i].width() * places[i].height() > places[best].width() * places[best].height())
-            best = i;
-    }
-    if (best < 0)
-        best = host >= 0 ? host : 0;
-    chosen = best;
-    if (!places.isEmpty())
-        fillPlace(places[best], best == host || host < 0);
-}
-
-void HallDisplay::placeNext(const QScreen *hostScreen)
-{
-    const QList<QRect> places = placesOf(QGuiApplication::screens());
-    if (places.isEmpty())
-        return;
-    const int current = std::max(0, int(std::find(places.begin(), places.end(), geometry()) - places.begin()));
-    chosen = (current + 1) % int(places.size());
-    fillPlace(places[chosen], chosen == placeOf(places, hostScreen));
-}
-
-void HallDisplay::fillPlace(const QRect &where, bool withHost)
-{
-    const bool hadKeys = shared && isActiveWindow();
-    shared = withHost;
-    // On a screen of its own the host's window keeps the keys; on the host's screen the
-    // display covers that window, so it takes them.
-    setAttribute(Qt::WA_ShowWithoutActivating, !shared);
-    setWindowFlag(Qt::WindowDoesNotAcceptFocus, !shared);
-    // A full-screen window keeps its screen through a move; it is made normal first.
-    setWindowState(windowState() & ~Qt::WindowFullScreen);
-    setGeometry(where);
-    // Not showFullScreen(), which would also take the focus.
-    setWindowState(windowState() | Qt::WindowFullScreen);
-    show();
-    if (shared) {
-        comeForward();
-    } else if (hadKeys && parentWidget()) {
-        // Off the host's screen again: the keys go back to the host's window.
-        parentWidget()->activateWindow();
-    }
+    placement->placeNext();
 }
 
 void HallDisplay::comeForward()
 {
-    if (!shared || !isVisible())
-        return;
-    raise();
-    activateWindow();
+    placement->comeForward();
+}
+
+bool HallDisplay::sharesHostScreen() const
+{
+    return placement->sharesHostScreen();
+}
+
+// A reader is told, first, what the display is for the host: alone on the host's screen it
+// holds the keys, and Escape gives them back.
+void HallDisplay::placed(bool withHost)
+{
+    setAccessibleName(withHost ? tr("Hall Display, it has the keys: Escape returns to the caller")
+                               : tr("Hall Display, on a screen of its own"));
+    setAccessibleDescription(withHost ? tr("Space starts and stops the calling, F8 switches the sound, "
+                                           "Escape or F11 returns to the caller's window.")
+                                      : tr("The keys stay with the caller's window."));
+}
+
+void HallDisplay::showWin(const Win &win)
+{
+    const QString ticket = ClaimTicket::isTypedLabel(win.ticket) ? tr("a ticket") : win.ticket;
+    banner = tr("%1 won: %2").arg(unbroken(prizes::name(win.prize)), ticket);
+    bannerTimer.start(BannerMs);
+    update(layout.status.toAlignedRect());
+}
+
+// One more call changes the big number, the count, the last five and two cells: the one
+// just called and the one called before it. Anything else (a new game, a resumed one) is
+// drawn whole.
+void HallDisplay::followCalls()
+{
+    const std::vector<Call> &calls = game.calls();
+    const int newest = calls.empty() ? 0 : calls.back().number;
+    if (calls.size() == shownCalls + 1) {
+        QRegion changed = QRegion(layout.number.toAlignedRect()) | layout.count.toAlignedRect()
+            | layout.lastFive.toAlignedRect() | layout.cellOf(newest).toAlignedRect();
+        if (shownNewest > 0)
+            changed |= layout.cellOf(shownNewest).toAlignedRect();
+        update(changed);
+    } else {
+        update();
+    }
+    shownCalls = calls.size();
+    shownNewest = newest;
 }
 
 void HallDisplay::keyPressEvent(QKeyEvent *event)
@@ -270,58 +267,98 @@ void HallDisplay::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
 }
 
-void HallDisplay::paintEvent(QPaintEvent *)
+// Alone on the host's screen, the host's window is raised only now, as the display goes.
+void HallDisplay::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (placement->sharesHostScreen() && parentWidget()) {
+        parentWidget()->raise();
+        parentWidget()->activateWindow();
+    }
+}
+
+// Fitting every text to its room measures many font sizes: each screen's layout is worked
+// out once, so the window manager's moves between screens, and back, cost nothing.
+void HallDisplay::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    static std::map<std::pair<int, int>, Layout> known; // a few screens' shapes at most
+    const std::pair<int, int> shape{width(), height()};
+    auto found = known.find(shape);
+    if (found == known.end()) {
+        if (known.size() >= 16)
+            known.clear();
+        found = known.emplace(shape, Layout::of(size())).first;
+    }
+    layout = found->second;
+}
+
+void HallDisplay::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(rect(), Backdrop);
-    const Layout l = Layout::of(size());
+    for (const QRect &rect : event->region())
+        painter.fillRect(rect, Backdrop);
+    const QRect touched = event->region().boundingRect();
+    if (touched.intersects(layout.number.toAlignedRect()) || touched.intersects(layout.count.toAlignedRect())
+        || touched.intersects(layout.lastFive.toAlignedRect()))
+        paintNumbers(painter);
+    if (touched.intersects(layout.status.toAlignedRect()) || touched.intersects(layout.prizes.toAlignedRect()))
+        paintWords(painter);
+    if (touched.intersects(layout.board.toAlignedRect()))
+        paintBoard(painter, event->region());
+}
+
+void HallDisplay::paintNumbers(QPainter &painter)
+{
     const std::vector<Call> &calls = game.calls();
-
-    if (!calls.empty()) {
-        painter.setPen(LitCell);
-        painter.setFont(l.numberFont);
-        painter.drawText(l.number, Qt::AlignCenter, QString::number(calls.back().number));
-        painter.setPen(Words);
-        painter.setFont(l.countFont);
-        painter.drawText(l.count, Qt::AlignCenter, tr("Calls: %1").arg(calls.size()));
-        QStringList last;
-        const std::vector<std::int16_t> five = game.lastFive();
-        for (std::size_t k = 1; k < five.size(); ++k) // the newest is the big number
-            last << QString::number(five[k]);
-        if (!last.isEmpty()) {
-            painter.setFont(fitted(QStringLiteral("88  88  88  88"), l.lastFive.size(), 0.9));
-            painter.drawText(l.lastFive, Qt::AlignCenter, last.join(QStringLiteral("  ")));
-        }
+    if (calls.empty())
+        return;
+    painter.setPen(LitCell);
+    painter.setFont(layout.numberFont);
+    painter.drawText(layout.number, Qt::AlignCenter, QString::number(calls.back().number));
+    painter.setPen(Words);
+    painter.setFont(layout.countFont);
+    painter.drawText(layout.count, Qt::AlignCenter, tr("Calls: %1").arg(calls.size()));
+    QStringList last;
+    const std::vector<std::int16_t> five = game.lastFive();
+    for (std::size_t k = 1; k < five.size(); ++k) // the newest is the big number
+        last << QString::number(five[k]);
+    if (!last.isEmpty()) {
+        painter.setFont(layout.lastFiveFont);
+        painter.drawText(layout.lastFive, Qt::AlignCenter, last.join(QStringLiteral("  ")));
     }
+}
 
-    // The state of the game, in a few words; a prize just won takes its place for a while.
-    QString state;
+// The state of the game, in a few words; a prize just won takes its place for a while.
+void HallDisplay::paintWords(QPainter &painter)
+{
+    QStringList state;
     if (!banner.isEmpty()) {
-        state = banner;
+        state << banner;
     } else if (game.checkingClaim()) {
-        state = tr("Checking a claim");
+        state << tr("Checking a claim");
     } else {
         switch (game.run()) {
         case Game::Run::Waiting:
-            state = tr("New game: waiting for the first call");
+            state << tr("New game: waiting for the first call");
             break;
         case Game::Run::Calling:
             break;
         case Game::Run::Stopped:
-            state = tr("Stopped");
+            state << tr("Stopped");
             break;
         case Game::Run::Paused:
-            state = tr("Paused");
+            state << tr("Paused");
             break;
         }
         if (game.state().soundflag != 1)
-            state = state.isEmpty() ? tr("Sound off") : tr("%1 · Sound off").arg(state);
+            state << tr("Sound off");
     }
     painter.setPen(banner.isEmpty() ? Words : JustCalled);
     if (!state.isEmpty())
-        drawFitted(painter, l.status, state, l.status.height() * 0.6);
+        drawFitted(painter, layout.status, listed(state), layout.status.height() * 0.6);
     QStringList left;
     for (int i = 0; i < PrizeCount; ++i) {
         if (game.prizesLeft() & prizes::bit(Prize(i)))
@@ -329,25 +366,31 @@ void HallDisplay::paintEvent(QPaintEvent *)
     }
     if (!left.isEmpty()) {
         painter.setPen(Words);
-        drawFitted(painter, l.prizes, tr("To win: %1").arg(left.join(QStringLiteral(" · "))), l.prizes.height() * 0.4);
+        drawFitted(painter, layout.prizes, tr("To win: %1").arg(listed(left)), layout.prizes.height() * 0.4);
     }
+}
 
-    // The board: nine rows of ten, lit where called.
+// The board: nine rows of ten, lit where called; only the cells the region touches.
+void HallDisplay::paintBoard(QPainter &painter, const QRegion &region)
+{
+    const std::vector<Call> &calls = game.calls();
     std::array<bool, GameState::Numbers + 1> lit{};
     for (const Call &call : calls)
         lit[std::size_t(call.number)] = true;
     const int newest = calls.empty() ? 0 : calls.back().number;
-    const qreal gap = CellGap * std::min(l.cell.width(), l.cell.height());
-    painter.setFont(l.boardFont);
-    painter.setPen(Qt::NoPen);
+    const qreal gap = layout.cellGap;
+    const qreal ring = FrameWidth * gap;
+    painter.setFont(layout.boardFont);
     for (int n = 1; n <= GameState::Numbers; ++n) {
-        const BoardCell at = cellOf(std::int16_t(n)); // the board's own rule
-        const QRectF cell(l.board.left() + at.column * l.cell.width(), l.board.top() + at.row * l.cell.height(),
-                          l.cell.width(), l.cell.height());
+        const QRectF cell = layout.cellOf(n);
+        if (!region.intersects(cell.toAlignedRect()))
+            continue;
         const QRectF ground = cell.adjusted(gap / 2, gap / 2, -gap / 2, -gap / 2);
-        const QColor back = n == newest ? JustCalled : lit[std::size_t(n)] ? LitCell : DarkCell;
-        painter.setBrush(back);
+        // A ring in the gap round every ground, so the dark cells stand off the backdrop.
         painter.setPen(Qt::NoPen);
+        painter.setBrush(CellFrame);
+        painter.drawRoundedRect(ground.adjusted(-ring, -ring, ring, ring), gap + ring, gap + ring);
+        painter.setBrush(n == newest ? JustCalled : lit[std::size_t(n)] ? LitCell : DarkCell);
         painter.drawRoundedRect(ground, gap, gap);
         painter.setPen(n == newest ? JustCalledDigit : lit[std::size_t(n)] ? LitDigit : DimDigit);
         painter.drawText(cell, Qt::AlignCenter, QString::number(n));

@@ -8,14 +8,16 @@
 #include <functional>
 
 class Game;
+class HallPlacement;
 struct Win;
 
 // The game for the room, on the hall's big screen: the number just called as large as the
 // screen allows, the count, the last five, the state of the game in a few words, the
 // prizes still to win, and the whole board lit where numbers were called. It holds
-// nothing of its own: every paint reads the game. On a screen of its own it fills that
-// screen and leaves the keys with the host's window; alone with the host it fills the
-// host's screen and takes the keys (Space starts and stops, Escape closes).
+// nothing of its own: every paint reads the game, and a call repaints only what it
+// changed. Where it goes, and who has the keys, is its HallPlacement's: on a screen of its
+// own it leaves the keys with the host's window; alone with the host it fills the host's
+// screen and takes them (Space starts and stops, Escape closes).
 class HallDisplay : public QWidget
 {
     Q_OBJECT
@@ -28,35 +30,45 @@ public:
         QRectF number, count, lastFive, status, prizes;
         QRectF board;      // ten columns by nine rows of cells
         QSizeF cell;
-        QFont numberFont, countFont, boardFont;
+        qreal cellGap = 0; // between two cells' grounds
+        QFont numberFont, countFont, lastFiveFont, boardFont;
         static Layout of(QSize screen);
+        // The cell of number n (1 to 90), its ground inside the gaps.
+        QRectF cellOf(int n) const;
     };
 
-    // startStop presses the main window's Start/Stop button.
+    // startStop presses the main window's Start/Stop button; owner is the host's window.
     HallDisplay(const Game &game, std::function<void()> startStop, QWidget *owner);
 
     // Fills a screen that is not the host's, the largest if several; the host's own when
-    // there is no other. Screens that overlap (mirrors, a monitor spanning the others) count
-    // as one place.
-    void place(const QScreen *hostScreen);
+    // there is no other.
+    void place();
     // Moves to the next place, the host's own included.
-    void placeNext(const QScreen *hostScreen);
+    void placeNext();
     // Alone with the host on one screen: in front again, with the keys.
     void comeForward();
-    bool sharesHostScreen() const { return shared; }
+    bool sharesHostScreen() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void showWin(const Win &win);
-    void fillPlace(const QRect &where, bool withHost);
+    void followCalls();
+    void paintNumbers(QPainter &painter);
+    void paintWords(QPainter &painter);
+    void paintBoard(QPainter &painter, const QRegion &region);
+    void placed(bool withHost);
 
     const Game &game;
     std::function<void()> startStop;
-    bool shared = false;
-    int chosen = -1; // the place chosen with Shift+F11, or the automatic choice
+    HallPlacement *placement;
+    Layout layout;
+    std::size_t shownCalls = 0; // what the last paint showed, to repaint a call's changes only
+    int shownNewest = 0;
     QString banner;  // a prize just won, for a few seconds
     QTimer bannerTimer;
 };

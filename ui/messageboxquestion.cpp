@@ -1,5 +1,6 @@
 #include "messageboxquestion.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -29,7 +30,12 @@ protected:
 
 bool MessageBoxQuestion::askYesNo(const QString &prompt, const QString &title)
 {
-    YesNoBox box(QMessageBox::Question, title, prompt, QMessageBox::Yes | QMessageBox::No, parent);
+    // Over the window that has the keys: over the hall's display when it shares the host's
+    // screen, so that the host's window, behind it, is not raised into the room's view.
+    QWidget *over = QApplication::activeWindow();
+    if (!over || over->window() != over || (parent && over != parent && over->parentWidget() != parent))
+        over = parent;
+    YesNoBox box(QMessageBox::Question, title, prompt, QMessageBox::Yes | QMessageBox::No, over);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(QMessageBox::Yes);
     // Wide enough for the whole title in the window manager's bar, beside its buttons.

@@ -5,7 +5,8 @@
 class QWidget;
 
 // The platform's modal Yes/No box with the question icon; Yes is the default button and
-// only Yes or No answers it (Escape and the title bar's close do nothing).
+// only Yes or No answers it (Escape and the title bar's close do nothing). It stands over
+// the program's window that has the keys, the parent window or one of its own.
 class MessageBoxQuestion : public Question
 {
 public:
