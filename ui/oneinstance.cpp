@@ -53,7 +53,7 @@ QString objectPath(const QString &applicationId)
 void endStartup(QWidget *window, const QByteArray &id)
 {
     auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    if (!x11 || !x11->connection()) // the off-screen platform has the interface, not the connection
         return;
     xcb_connection_t *x = x11->connection();
     auto atom = [x](const char *name) {
