@@ -45,6 +45,8 @@ private Q_SLOTS:
     void windowsOpenCentredOnTheMainWindow();
     void printTicketsMakesTheChosenBook();
     void contactLineReadableOnADarkDesktop();
+    void tabReachesEveryControl_data();
+    void tabReachesEveryControl();
 };
 
 void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
@@ -305,6 +307,63 @@ void TestWindows::contactLineReadableOnADarkDesktop()
     const QColor ink = about->findChild<QLabel *>(QStringLiteral("lblMail"))->palette().color(QPalette::WindowText);
     const double ratio = contrast(luminance(ink.rgb()), luminance(dark.color(QPalette::Window).rgb()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+}
+
+void TestWindows::tabReachesEveryControl_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("main window") << QString() << QStringLiteral("frmKalvor");
+    QTest::newRow("Set Time") << QStringLiteral("mnuStime") << QStringLiteral("frmSetTime");
+    QTest::newRow("Zoom Number") << QStringLiteral("mnuZoom") << QStringLiteral("frmZoom");
+    QTest::newRow("About") << QStringLiteral("mnuAbout") << QStringLiteral("frmAbout");
+    QTest::newRow("Calls So Far") << QStringLiteral("mnuCalls") << QStringLiteral("frmCalls");
+    QTest::newRow("Print Tickets") << QStringLiteral("mnuTickets") << QStringLiteral("frmPrintTickets");
+    QTest::newRow("Prizes") << QStringLiteral("mnuPrizes") << QStringLiteral("frmPrizes");
+    QTest::newRow("Check a Claim") << QStringLiteral("mnuClaim") << QStringLiteral("frmClaim");
+}
+
+// Tab from the control a window opens on, round its whole chain: every control a keyboard
+// can reach is reached, the buttons included, and the chain comes back to where it began.
+void TestWindows::tabReachesEveryControl()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(3);
+    rig.game().stopexec();
+    if (!menu.isEmpty())
+        rig.action(menu.toLatin1().constData())->trigger();
+    QWidget *window = menu.isEmpty() ? &rig.window : rig.secondary<QWidget>(name.toLatin1().constData());
+    QVERIFY(window && window->isVisible());
+    QSet<QWidget *> reachable;
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (child->window() == window && child->isVisibleTo(window) && child->isEnabled()
+            && (child->focusPolicy() & Qt::TabFocus) && !child->focusProxy())
+            reachable.insert(child);
+    }
+    QVERIFY(reachable.size() >= 2);
+    QWidget *first = window->focusWidget();
+    QVERIFY2(first, "the window opens with no control focused");
+    QSet<QWidget *> reached{first};
+    QStringList path{first->objectName()};
+    QWidget *at = first;
+    for (int i = 0; i < 3 * reachable.size(); ++i) {
+        QTest::keyClick(at, Qt::Key_Tab);
+        at = window->focusWidget();
+        path << (at->objectName().isEmpty() ? QString::fromLatin1(at->metaObject()->className()) : at->objectName());
+        if (at == first)
+            break;
+        reached.insert(at);
+    }
+    QVERIFY2(at == first, qPrintable(QStringLiteral("Tab does not come back: ") + path.join(QLatin1String(" > "))));
+    QStringList missed;
+    for (QWidget *control : reachable - reached)
+        missed << (control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
+                                                   : control->objectName());
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches ") + missed.join(QLatin1String(", "))
+                                          + QStringLiteral(" (") + path.join(QLatin1String(" > ")) + QLatin1Char(')')));
 }
 
 QTEST_MAIN(TestWindows)
