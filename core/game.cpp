@@ -281,6 +281,7 @@ bool Game::offerResume()
     if (!ask(prompt, QStringLiteral("Game In Progress"))) {
         keepRecord(); // the fresh game takes the interrupted one's place
         updateCalling();
+        Q_EMIT news(News::NewGame);
         return false;
     }
     resume(record);
