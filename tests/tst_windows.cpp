@@ -1,6 +1,9 @@
 #include "windowrig.h"
 
+#include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -45,6 +48,8 @@ private Q_SLOTS:
     void windowsOpenCentredOnTheMainWindow();
     void printTicketsMakesTheChosenBook();
     void contactLineReadableOnADarkDesktop();
+    void callsBehindTheMainWindowKeepTheirLine();
+    void callsCopySaysHowManyAndEscapeCloses();
     void tabReachesEveryControl_data();
     void tabReachesEveryControl();
 };
@@ -307,6 +312,57 @@ void TestWindows::contactLineReadableOnADarkDesktop()
     const QColor ink = about->findChild<QLabel *>(QStringLiteral("lblMail"))->palette().color(QPalette::WindowText);
     const double ratio = contrast(luminance(ink.rgb()), luminance(dark.color(QPalette::Window).rgb()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+}
+
+// Behind the main window the list takes each call without moving its current line (a moved
+// line is a second voice for the call); in front again it shows the newest call.
+void TestWindows::callsBehindTheMainWindowKeepTheirLine()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(3);
+    rig.action("mnuCalls")->trigger();
+    auto *calls = rig.secondary<frmCalls>("frmCalls");
+    auto *list = calls->findChild<QListWidget *>(QStringLiteral("lstCalls"));
+    QApplication::setActiveWindow(calls);
+    QCOMPARE(list->currentRow(), 2);
+    QApplication::setActiveWindow(&rig.window);
+    QVERIFY(!calls->isActiveWindow());
+    QSignalSpy moved(list, &QListWidget::currentRowChanged);
+    rig.tick(5);
+    QCOMPARE(list->count(), 8);
+    QCOMPARE(moved.count(), 0);
+    QCOMPARE(list->currentRow(), 2);
+    QApplication::setActiveWindow(calls);
+    QCOMPARE(list->currentRow(), 7);
+    QCOMPARE(list->currentItem()->text().section(QLatin1Char(' '), 1, 1),
+             QString::number(rig.state().callorder[8]));
+    rig.tick();
+    QCOMPARE(list->currentRow(), 8); // in front, it follows each call
+    // A line the host chose is kept, in front or behind.
+    list->setCurrentRow(4);
+    rig.tick();
+    QCOMPARE(list->currentRow(), 4);
+}
+
+void TestWindows::callsCopySaysHowManyAndEscapeCloses()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(24);
+    rig.action("mnuCalls")->trigger();
+    auto *calls = rig.secondary<frmCalls>("frmCalls");
+    QApplication::setActiveWindow(calls);
+    QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 24);
+    QStringList told;
+    for (QWidget *notice : calls->findChildren<QWidget *>(QStringLiteral("readerNotice")))
+        if (notice->isVisible())
+            told << notice->accessibleName();
+    QCOMPARE(told, QStringList{QStringLiteral("Copied 24 calls")});
+    QCOMPARE(QAccessible::queryAccessibleInterface(calls)->role(), QAccessible::Dialog);
+    QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_Escape);
+    QVERIFY(!rig.secondary<frmCalls>("frmCalls"));
 }
 
 void TestWindows::tabReachesEveryControl_data()

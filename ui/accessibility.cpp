@@ -1,6 +1,8 @@
 #include "accessibility.h"
 
 #include "frmabout.h"
+#include "frmcalls.h"
+#include "frmclaim.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
 
@@ -79,7 +81,8 @@ QAccessibleInterface *programWidgets(const QString &, QObject *object)
         return new QAccessibleWidget(news, QAccessible::StatusBar);
     if (object && object->objectName() == QLatin1String("readerNotice"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
-    if (qobject_cast<frmSetTime *>(object) || qobject_cast<frmAbout *>(object))
+    if (qobject_cast<frmSetTime *>(object) || qobject_cast<frmAbout *>(object) || qobject_cast<frmCalls *>(object)
+        || qobject_cast<frmClaim *>(object))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
     return nullptr;
 }

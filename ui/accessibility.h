@@ -4,8 +4,8 @@
 #include <QHash>
 #include <QWidget>
 
-// Tells screen readers what the program's own widgets are: the three secondary windows
-// are dialogs named by their captions (the zoom window described by its number), the
+// Tells screen readers what the program's own widgets are: the interval, zoom, About,
+// Calls So Far and claim windows are dialogs named by their captions (the zoom window described by its number), the
 // contact line is a link that can be pressed, and a ReaderNews is a status line whose
 // notifications a reader speaks. Safe to call more than once.
 void installAccessibility();
