@@ -21,6 +21,16 @@ template<typename T> int countOpen()
     return count;
 }
 
+// The news a window's reader notices hold for a screen reader now.
+QStringList toldBy(QWidget *window)
+{
+    QStringList told;
+    for (QWidget *notice : window->findChildren<QWidget *>(QStringLiteral("readerNotice")))
+        if (notice->isVisible())
+            told << notice->accessibleName();
+    return told;
+}
+
 QPoint centreOf(QWidget *window)
 {
     return window->frameGeometry().center();
@@ -277,7 +287,8 @@ void TestWindows::windowsOpenCentredOnTheMainWindow()
     }
 }
 
-// Ctrl+P from the main window: five strips on Letter paper are three Letter pages.
+// Ctrl+P from the main window: five strips on Letter paper are three Letter pages. A reader
+// hears the paper with its choice and, once the window is gone, what was saved where.
 void TestWindows::printTicketsMakesTheChosenBook()
 {
     WindowRig rig;
@@ -287,11 +298,13 @@ void TestWindows::printTicketsMakesTheChosenBook()
     QVERIFY(dialog->isVisible());
     dialog->findChild<QSpinBox *>(QStringLiteral("spnStrips"))->setValue(5);
     auto *paper = dialog->findChild<QComboBox *>(QStringLiteral("cboPaper"));
-    paper->setCurrentIndex(paper->findText(QStringLiteral("Letter")));
+    paper->setCurrentIndex(paper->findData(int(ticketsheet::Paper::Letter)));
+    QCOMPARE(QAccessible::queryAccessibleInterface(paper)->text(QAccessible::Name), QStringLiteral("Letter paper"));
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("book.pdf"));
     QVERIFY(dialog->saveAs(file));
     QVERIFY(!rig.secondary<frmPrintTickets>("frmPrintTickets"));
+    QCOMPARE(toldBy(&rig.window), QStringList{QStringLiteral("Saved 5 strips to book.pdf")});
     QFile pdf(file);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(pdf.readAll());
@@ -355,11 +368,7 @@ void TestWindows::callsCopySaysHowManyAndEscapeCloses()
     QApplication::setActiveWindow(calls);
     QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 24);
-    QStringList told;
-    for (QWidget *notice : calls->findChildren<QWidget *>(QStringLiteral("readerNotice")))
-        if (notice->isVisible())
-            told << notice->accessibleName();
-    QCOMPARE(told, QStringList{QStringLiteral("Copied 24 calls")});
+    QCOMPARE(toldBy(calls), QStringList{QStringLiteral("Copied 24 calls")});
     QCOMPARE(QAccessible::queryAccessibleInterface(calls)->role(), QAccessible::Dialog);
     QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_Escape);
     QVERIFY(!rig.secondary<frmCalls>("frmCalls"));

@@ -343,7 +343,11 @@ void frmKalvor::mnuCalls_Click()
 
 void frmKalvor::mnuTickets_Click()
 {
-    showOnTop(made(printTickets, this, [this] { return new frmPrintTickets(this); }));
+    showOnTop(made(printTickets, this, [this] {
+        auto *window = new frmPrintTickets(this);
+        connect(window, &frmPrintTickets::done, readerNews, &ReaderNews::tell);
+        return window;
+    }));
 }
 
 void frmKalvor::mnuPrizes_Click()

@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -17,6 +18,13 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+
+namespace {
+QString stripsText(int strips)
+{
+    return strips == 1 ? QObject::tr("1 strip") : QObject::tr("%1 strips").arg(strips);
+}
+} // namespace
 
 frmPrintTickets::frmPrintTickets(QWidget *owner)
     : QDialog(owner)
@@ -30,8 +38,10 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     cboPaper = new QComboBox(this);
     cboPaper->setObjectName(QStringLiteral("cboPaper"));
     const bool letterFirst = ticketsheet::desktopPaper() == ticketsheet::Paper::Letter;
-    cboPaper->addItem(QStringLiteral("A4"), int(ticketsheet::Paper::A4));
-    cboPaper->insertItem(letterFirst ? 0 : 1, QStringLiteral("Letter"), int(ticketsheet::Paper::Letter));
+    // A reader says a list box by its value alone, never by its label: the value names
+    // what it is.
+    cboPaper->addItem(tr("A4 paper"), int(ticketsheet::Paper::A4));
+    cboPaper->insertItem(letterFirst ? 0 : 1, tr("Letter paper"), int(ticketsheet::Paper::Letter));
     cboPaper->setCurrentIndex(0);
 
     auto *form = new QFormLayout;
@@ -82,6 +92,7 @@ bool frmPrintTickets::saveAs(const QString &file)
         return false;
     }
     accept();
+    Q_EMIT done(tr("Saved %1 to %2").arg(stripsText(strips()), QFileInfo(file).fileName()));
     return true;
 }
 
@@ -109,4 +120,5 @@ void frmPrintTickets::cmdPrint_Click()
         return;
     }
     accept();
+    Q_EMIT done(tr("Sent %1 to the printer").arg(stripsText(strips())));
 }

@@ -22,6 +22,10 @@ public:
     // The book as a PDF file; a failure is said in a message box. True when written.
     bool saveAs(const QString &file);
 
+Q_SIGNALS:
+    // What a screen reader should say once the book is made and the window has closed.
+    void done(const QString &news);
+
 private:
     void cmdPdf_Click();
     void cmdPrint_Click();
