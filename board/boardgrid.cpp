@@ -150,11 +150,11 @@ void BoardGrid::formatPlain(QTableWidgetItem *item) const
 
 void BoardGrid::marknumber(std::int16_t n)
 {
-    const BoardCell at = cellOf(n);
-    makeCurrent(at);
     // Once numbers are being marked the selection highlight would hide the newest mark.
     setSelectionMode(QAbstractItemView::NoSelection);
     clearSelection();
+    const BoardCell at = cellOf(n);
+    makeCurrent(at);
     QTableWidgetItem *item = this->item(at.row, at.column);
     item->setForeground(look::Purple);
     QFont emphasised = item->font();

@@ -1,5 +1,7 @@
 #include "windowrig.h"
 
+#include "recordfile.h"
+
 #include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void windowsOpenCentredOnTheMainWindow();
     void printTicketsMakesTheChosenBook();
     void contactLineReadableOnADarkDesktop();
+    void resumingIsToldInOneLine_data();
+    void resumingIsToldInOneLine();
     void callsBehindTheMainWindowKeepTheirLine();
     void callsCopySaysHowManyAndEscapeCloses();
     void tabReachesEveryControl_data();
@@ -325,6 +329,37 @@ void TestWindows::contactLineReadableOnADarkDesktop()
     const QColor ink = about->findChild<QLabel *>(QStringLiteral("lblMail"))->palette().color(QPalette::WindowText);
     const double ratio = contrast(luminance(ink.rgb()), luminance(dark.color(QPalette::Window).rgb()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+}
+
+void TestWindows::resumingIsToldInOneLine_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+// The answer to the question at start-up is told to a reader: where the resumed game
+// stands, or that a new game waits.
+void TestWindows::resumingIsToldInOneLine()
+{
+    QFETCH(bool, yes);
+    QTemporaryDir folder;
+    std::int16_t last = 0;
+    {
+        RecordFile keeper(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&keeper);
+        rig.cmdStart()->click();
+        rig.tick(7);
+        last = rig.game().calls().back().number;
+    }
+    RecordFile keeper(folder.path());
+    WindowRig rig;
+    rig.game().setKeeper(&keeper);
+    rig.question.answers.push_back(yes);
+    QCOMPARE(rig.game().offerResume(), yes);
+    QCOMPARE(toldBy(&rig.window), QStringList{yes ? QStringLiteral("Game resumed, 7 numbers called, the last was %1").arg(last)
+                                                   : QStringLiteral("New game")});
 }
 
 // Behind the main window the list takes each call without moving its current line (a moved
