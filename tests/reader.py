@@ -88,11 +88,15 @@ if mode == "resume":
     finish()
 
 if mode == "behind":
-    # Opened, the list says its newest line; behind the main window it follows the calls
-    # in silence, so each number is heard once, from the news, and nothing else.
-    lines = [text for _, role, text in heard() if role == "list item"]
+    # Opened, the list says its newest line once the window is up (a line told before the
+    # window was shown was lost, and the reader said only the list's size); behind the main
+    # window it follows the calls in silence, so each number is heard once, from the news,
+    # and nothing else.
+    shown = [e[5] for e in events if e[0] == "object:state-changed:showing" and e[1] == "dialog"
+             and e[2] == "Calls So Far" and e[3] == 1]
+    lines = [text for at, role, text in heard(shown[0] if shown else time.time()) if role == "list item"]
     if not lines or not re.fullmatch(r"\d+\. \d+ at \d\d:\d\d:\d\d", lines[0]):
-        faults.append("Calls So Far did not say its current line when it opened: %s" % lines[:3])
+        faults.append("Calls So Far did not say its current line once it was shown: %s" % lines[:3])
     spoken = heard()
     try:
         start = next(i for i, (_, role, text) in enumerate(spoken) if text == "Calling")

@@ -4,6 +4,7 @@
 #include "game.h"
 #include "ownwindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -105,14 +107,25 @@ void frmCalls::showNewest()
     }
 }
 
-// Back in front, a list that followed the calls shows the newest again.
+// Back in front, a list that followed the calls shows the newest again, and a reader is
+// told the current line once the window is active: told with the window still coming up,
+// it was lost and the reader said only how many lines the list has.
 void frmCalls::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && behind) {
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+        return;
+    if (behind) {
         behind = false;
         showNewest();
     }
+    QTimer::singleShot(0, this, [this] {
+        if (!isActiveWindow() || !lstCalls->hasFocus() || lstCalls->currentRow() < 0)
+            return;
+        QAccessibleEvent focus(lstCalls, QAccessible::Focus);
+        focus.setChild(lstCalls->currentRow());
+        QAccessible::updateAccessibility(&focus);
+    });
 }
 
 QString frmCalls::text() const
