@@ -38,11 +38,13 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     cboPaper = new QComboBox(this);
     cboPaper->setObjectName(QStringLiteral("cboPaper"));
     const bool letterFirst = ticketsheet::desktopPaper() == ticketsheet::Paper::Letter;
-    // A reader says a list box by its value alone, never by its label: the value names
-    // what it is.
-    cboPaper->addItem(tr("A4 paper"), int(ticketsheet::Paper::A4));
-    cboPaper->insertItem(letterFirst ? 0 : 1, tr("Letter paper"), int(ticketsheet::Paper::Letter));
+    cboPaper->addItem(QStringLiteral("A4"), int(ticketsheet::Paper::A4));
+    cboPaper->insertItem(letterFirst ? 0 : 1, QStringLiteral("Letter"), int(ticketsheet::Paper::Letter));
     cboPaper->setCurrentIndex(0);
+    // A reader says this box by its label and role alone; the choice is told as its
+    // description, which the reader says after them and again when it changes.
+    cboPaper->setAccessibleDescription(cboPaper->currentText());
+    connect(cboPaper, &QComboBox::currentTextChanged, cboPaper, &QWidget::setAccessibleDescription);
 
     auto *form = new QFormLayout;
     form->addRow(tr("&Strips of six tickets:"), spnStrips);
