@@ -41,8 +41,8 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     cboPaper->addItem(QStringLiteral("A4"), int(ticketsheet::Paper::A4));
     cboPaper->insertItem(letterFirst ? 0 : 1, QStringLiteral("Letter"), int(ticketsheet::Paper::Letter));
     cboPaper->setCurrentIndex(0);
-    // A reader says this box by its label and role alone; the choice is told as its
-    // description, which the reader says after them and again when it changes.
+    // A reader says this box by its label and role alone ("Paper: combo box"); the choice
+    // is its description too, which the reader says after them.
     cboPaper->setAccessibleDescription(cboPaper->currentText());
     connect(cboPaper, &QComboBox::currentTextChanged, cboPaper, &QWidget::setAccessibleDescription);
 
