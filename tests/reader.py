@@ -38,7 +38,9 @@ pyatspi.Registry.registerEventListener(record, "focus:", "object:state-changed:f
                                        "object:state-changed:showing", "object:state-changed:selected",
                                        "object:property-change:accessible-name")
 GLib.timeout_add(int(seconds * 1000), pyatspi.Registry.stop)
-GLib.timeout_add(300, lambda: open(ready_file, "w").close() and False)
+# The program learns of new listeners from the registry a moment later (later still in a
+# sanitizer build); the script acts once they have surely reached it.
+GLib.timeout_add(1000, lambda: open(ready_file, "w").close() and False)
 pyatspi.Registry.start()
 
 
