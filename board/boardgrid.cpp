@@ -1,6 +1,5 @@
 #include "boardgrid.h"
 
-#include "boardcell.h"
 #include "look.h"
 #include "numbertext.h"
 #include "twips.h"
@@ -115,17 +114,30 @@ void BoardGrid::clear()
     }
 }
 
+// The cells are written first and the current cell set once: moving it through all ninety
+// while the board is shown told a screen reader of each one, and a refill or a resumed game
+// kept the reader busy for most of a minute.
 void BoardGrid::fill()
 {
     for (int i = 0; i < NumberRows; ++i) {
         for (int j = 0; j < Size; ++j) {
-            setCurrentCell(i, j);
             QTableWidgetItem *item = this->item(i, j);
             item->setText(numberText(i * 10 + j + 1));
             item->setData(Qt::AccessibleTextRole, plainNumberText(i * 10 + j + 1));
             formatPlain(item);
         }
     }
+    makeCurrent({NumberRows - 1, Size - 1});
+}
+
+// The board's current cell is its own: a table's current cell reports itself focused to a
+// screen reader, beside the button that has the focus, and a reader starting up would land
+// on the board. Before the first call the current cell shows as the selected one.
+void BoardGrid::makeCurrent(BoardCell cell)
+{
+    current = cell;
+    if (selectionMode() != QAbstractItemView::NoSelection)
+        selectionModel()->select(model()->index(cell.row, cell.column), QItemSelectionModel::ClearAndSelect);
 }
 
 void BoardGrid::formatPlain(QTableWidgetItem *item) const
@@ -138,11 +150,11 @@ void BoardGrid::formatPlain(QTableWidgetItem *item) const
 
 void BoardGrid::marknumber(std::int16_t n)
 {
-    const BoardCell at = cellOf(n);
-    setCurrentCell(at.row, at.column);
     // Once numbers are being marked the selection highlight would hide the newest mark.
     setSelectionMode(QAbstractItemView::NoSelection);
     clearSelection();
+    const BoardCell at = cellOf(n);
+    makeCurrent(at);
     QTableWidgetItem *item = this->item(at.row, at.column);
     item->setForeground(look::Purple);
     QFont emphasised = item->font();
@@ -170,15 +182,4 @@ void BoardGrid::mouseDoubleClickEvent(QMouseEvent *event)
 void BoardGrid::keyPressEvent(QKeyEvent *event)
 {
     event->ignore();
-}
-
-// The table's own handler reports every new current cell as focused, even while the
-// Start button holds the focus; a screen reader would then follow the board and read a
-// whole row at each call. The board never takes the focus, so the report is left out.
-void BoardGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
-{
-    if (hasFocus())
-        QTableWidget::currentChanged(current, previous);
-    else
-        QAbstractItemView::currentChanged(current, previous);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boardcell.h"
 #include "seams.h"
 
 #include <QTableWidget>
@@ -23,15 +24,18 @@ public:
     void clear() override;
     void fill() override;
     void marknumber(std::int16_t n) override;
+    // The cell the board last filled or marked.
+    BoardCell currentCell() const { return current; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    // Moves the current cell without telling a screen reader that the board took the focus.
-    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     void formatPlain(QTableWidgetItem *item) const;
+    void makeCurrent(BoardCell cell);
+
+    BoardCell current{-1, -1};
 };

@@ -333,6 +333,7 @@ bool Game::offerResume()
     if (!yes) {
         keepRecord(); // the fresh game takes the interrupted one's place
         updateCalling();
+        Q_EMIT news(News::NewGame);
         return false;
     }
     resume(record);

@@ -3,6 +3,8 @@
 # AT-SPI client (pyatspi, as screen readers use it) records the accessibility events
 # while Space starts the calling, and a stand-in for the desktop's screen saver service
 # records the inhibitions taken on Start and released on Stop and while a question waits.
+# Then the program is killed: Yes to resuming is heard as one line, and with Calls So Far
+# open behind the main window each call is heard once.
 program=$1
 here=$(dirname "$0")
 source "$here/e2e-lib.sh"
@@ -16,7 +18,7 @@ eventually 5 "the screen saver stand-in did not start" grep -q ready "$work/save
 forget_game
 start_program "$program"
 keys F8 # the reader is the host's voice for the numbers while the sound is off
-/usr/bin/python3 "$here/reader.py" "$work/ready" 12 >"$work/reader.log" 2>&1 &
+/usr/bin/python3 "$here/reader.py" "$work/ready" 12 game >"$work/reader.log" 2>&1 &
 reader=$!
 pids+=("$reader")
 reader_ready() { [ -e "$work/ready" ]; }
@@ -50,3 +52,46 @@ wait "$reader" || status=$?
 grep -v '^event:' "$work/reader.log"
 [ "$status" -eq 0 ] || { cat "$work/reader.log" >&2; fail "the screen reader was not told what it should be"; }
 echo "screen saver: $(tr '\n' ';' <"$work/saver.log")"
+
+# listen NAME SECONDS MODE [ARGUMENTS]: a reader records for SECONDS into NAME.log; returns
+# once it listens. heard NAME: waits for it and shows what it heard, or fails.
+listen() {
+    local name=$1
+    rm -f "$work/ready"
+    /usr/bin/python3 "$here/reader.py" "$work/ready" "${@:2}" >"$work/$name.log" 2>&1 &
+    reader=$!
+    pids+=("$reader")
+    eventually 20 "the reader did not find the program" reader_ready
+}
+heard() {
+    local status=0
+    wait "$reader" || status=$?
+    grep -v '^event:' "$work/$1.log"
+    [ "$status" -eq 0 ] || { cat "$work/$1.log" >&2; fail "$2"; }
+}
+
+# A crash, then Yes: the game comes back as one line a reader hears at once.
+record="$HOME/.local/state/tabro-kalvor/game.txt"
+kill -9 "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+called=$(record_calls)
+last=$(sed -n 's/^call [0-9]* \([0-9]*\) .*/\1/p' "$record" | tail -n 1)
+start_program "$program"
+listen resume 4 resume "$work/yes" "$called" "$last"
+question=$(wait_window '^Game In Progress$')
+xdotool windowfocus --sync "$question"
+date +%s.%N >"$work/yes"
+keys Return
+heard resume "Yes to resuming was not heard as one line at once"
+
+# Calls So Far opened, then left behind the main window while five numbers are called.
+xdotool windowfocus --sync "$main_window"
+listen behind 16 behind
+keys F5
+calls_window=$(wait_window '^Calls So Far$')
+sleep 0.5
+xdotool windowfocus --sync "$main_window"
+keys space
+wait_calls $((called + 5))
+keys space
+heard behind "with Calls So Far behind the main window the calls were not heard once each"

@@ -2,6 +2,7 @@
 #include "boardgrid.h"
 #include "boardlook.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QtTest>
 
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void marksStayUntilTheBoardIsCleared();
     void sizesSurviveManyNewGames();
     void userCannotMoveTheCurrentCell();
+    void noCellSaysItHasTheFocus();
 };
 
 void TestBoard::cellRule_data()
@@ -87,8 +89,8 @@ void TestBoard::freshBoardShowsOneToNinetyPlain()
     for (int column = 0; column < 10; ++column)
         QVERIFY(grid.item(9, column)->text().isEmpty());
     // The fill leaves the cell of 90 current.
-    QCOMPARE(grid.currentRow(), 8);
-    QCOMPARE(grid.currentColumn(), 9);
+    QCOMPARE(grid.currentCell().row, 8);
+    QCOMPARE(grid.currentCell().column, 9);
 }
 
 void TestBoard::markGivesThePurpleEmphasisAndKeepsThePlainFormat()
@@ -106,8 +108,8 @@ void TestBoard::markGivesThePurpleEmphasisAndKeepsThePlainFormat()
     QCOMPARE(item->font().pointSize(), 12);
     QCOMPARE(item->text(), QStringLiteral(" 10"));
     QCOMPARE(item->textAlignment(), int(Qt::AlignCenter));
-    QCOMPARE(grid.currentRow(), 0);
-    QCOMPARE(grid.currentColumn(), 9);
+    QCOMPARE(grid.currentCell().row, 0);
+    QCOMPARE(grid.currentCell().column, 9);
     QVERIFY(!isMarked(grid, 1, 0)); // 11, the cell after it
 }
 
@@ -122,8 +124,8 @@ void TestBoard::marksStayUntilTheBoardIsCleared()
     for (int row = 0; row <= 8; ++row)
         for (int column = 0; column < 10; ++column)
             QVERIFY(isMarked(grid, row, column));
-    QCOMPARE(grid.currentRow(), 8);
-    QCOMPARE(grid.currentColumn(), 9);
+    QCOMPARE(grid.currentCell().row, 8);
+    QCOMPARE(grid.currentCell().column, 9);
 
     grid.clear();
     for (int row = 0; row < 10; ++row) {
@@ -164,8 +166,33 @@ void TestBoard::userCannotMoveTheCurrentCell()
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(10, 10));
     QTest::keyClick(&grid, Qt::Key_Down);
-    QCOMPARE(grid.currentRow(), 4);
-    QCOMPARE(grid.currentColumn(), 4);
+    QCOMPARE(grid.currentCell().row, 4);
+    QCOMPARE(grid.currentCell().column, 4);
+}
+
+// The button holds the focus; a cell that said it had it too drew a reader starting up
+// onto the board.
+void TestBoard::noCellSaysItHasTheFocus()
+{
+    BoardGrid grid;
+    grid.setrowcolwidth();
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QAccessibleInterface *board = QAccessible::queryAccessibleInterface(&grid);
+    auto focusedCells = [board] {
+        int focused = 0;
+        for (int row = 0; row < 10; ++row)
+            for (int column = 0; column < 10; ++column)
+                focused += board->tableInterface()->cellAt(row, column)->state().focused ? 1 : 0;
+        return focused;
+    };
+    grid.clear();
+    grid.fill();
+    QCOMPARE(focusedCells(), 0);
+    QCOMPARE(grid.currentCell().row, 8);
+    grid.marknumber(47);
+    QCOMPARE(focusedCells(), 0);
+    QCOMPARE(grid.currentCell().column, 6);
 }
 
 QTEST_MAIN(TestBoard)

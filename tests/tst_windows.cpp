@@ -2,7 +2,12 @@
 #include "frmprinttickets.h"
 #include "windowrig.h"
 
+#include "recordfile.h"
+
+#include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -18,6 +23,16 @@ template<typename T> int countOpen()
         if (qobject_cast<T *>(window) && window->isVisible())
             ++count;
     return count;
+}
+
+// The news a window's reader notices hold for a screen reader now.
+QStringList toldBy(QWidget *window)
+{
+    QStringList told;
+    for (QWidget *notice : window->findChildren<QWidget *>(QStringLiteral("readerNotice")))
+        if (notice->isVisible())
+            told << notice->accessibleName();
+    return told;
 }
 
 QPoint centreOf(QWidget *window)
@@ -47,6 +62,12 @@ private Q_SLOTS:
     void windowsOpenCentredOnTheMainWindow();
     void printTicketsMakesTheChosenBook();
     void contactLineReadableOnADarkDesktop();
+    void resumingIsToldInOneLine_data();
+    void resumingIsToldInOneLine();
+    void callsBehindTheMainWindowKeepTheirLine();
+    void callsCopySaysHowManyAndEscapeCloses();
+    void tabReachesEveryControl_data();
+    void tabReachesEveryControl();
 };
 
 void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
@@ -272,7 +293,8 @@ void TestWindows::windowsOpenCentredOnTheMainWindow()
     }
 }
 
-// Ctrl+P from the main window: five strips on Letter paper are three Letter pages.
+// Ctrl+P from the main window: five strips on Letter paper are three Letter pages. A reader
+// hears the paper with its choice and, once the window is gone, what was saved where.
 void TestWindows::printTicketsMakesTheChosenBook()
 {
     WindowRig rig;
@@ -282,15 +304,18 @@ void TestWindows::printTicketsMakesTheChosenBook()
     QVERIFY(dialog->isVisible());
     dialog->findChild<QSpinBox *>(QStringLiteral("spnStrips"))->setValue(5);
     auto *paper = dialog->findChild<QComboBox *>(QStringLiteral("cboPaper"));
-    paper->setCurrentIndex(paper->findText(QStringLiteral("Letter")));
+    QAccessibleInterface *told = QAccessible::queryAccessibleInterface(paper);
+    QCOMPARE(told->text(QAccessible::Description), paper->currentText());
+    paper->setCurrentIndex(paper->findData(int(ticketsheet::Paper::Letter)));
+    QCOMPARE(told->text(QAccessible::Description), QStringLiteral("Letter"));
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("book.pdf"));
-    QSignalSpy made(dialog, &frmPrintTickets::bookMade);
+    QSignalSpy made(dialog, &frmPrintTickets::done);
     QVERIFY(dialog->saveAs(file));
     QVERIFY(!dialog->saveAs(file)); // one book at a time
     QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, 20000);
-    QCOMPARE(made.first().first().toString(), QStringLiteral("Saved 5 strips to book.pdf"));
     QTRY_VERIFY(!rig.secondary<frmPrintTickets>("frmPrintTickets"));
+    QCOMPARE(toldBy(&rig.window), QStringList{QStringLiteral("Saved 5 strips to book.pdf")});
     QFile pdf(file);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(pdf.readAll());
@@ -311,6 +336,141 @@ void TestWindows::contactLineReadableOnADarkDesktop()
     const QColor ink = about->findChild<QLabel *>(QStringLiteral("lblMail"))->palette().color(QPalette::WindowText);
     const double ratio = contrast(luminance(ink.rgb()), luminance(dark.color(QPalette::Window).rgb()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+}
+
+void TestWindows::resumingIsToldInOneLine_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+// The answer to the question at start-up is told to a reader: where the resumed game
+// stands, or that a new game waits.
+void TestWindows::resumingIsToldInOneLine()
+{
+    QFETCH(bool, yes);
+    QTemporaryDir folder;
+    std::int16_t last = 0;
+    {
+        RecordFile keeper(folder.path());
+        WindowRig rig;
+        rig.game().setKeeper(&keeper);
+        rig.cmdStart()->click();
+        rig.tick(7);
+        last = rig.game().calls().back().number;
+    }
+    RecordFile keeper(folder.path());
+    WindowRig rig;
+    rig.game().setKeeper(&keeper);
+    rig.question.answers.push_back(yes);
+    QCOMPARE(rig.game().offerResume(), yes);
+    QCOMPARE(toldBy(&rig.window), QStringList{yes ? QStringLiteral("Game resumed, 7 numbers called, the last was %1").arg(last)
+                                                   : QStringLiteral("New game")});
+}
+
+// Behind the main window the list takes each call without moving its current line (a moved
+// line is a second voice for the call); in front again it shows the newest call.
+void TestWindows::callsBehindTheMainWindowKeepTheirLine()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(3);
+    rig.action("mnuCalls")->trigger();
+    auto *calls = rig.secondary<frmCalls>("frmCalls");
+    auto *list = calls->findChild<QListWidget *>(QStringLiteral("lstCalls"));
+    QApplication::setActiveWindow(calls);
+    QCOMPARE(list->currentRow(), 2);
+    QApplication::setActiveWindow(&rig.window);
+    QVERIFY(!calls->isActiveWindow());
+    QSignalSpy moved(list, &QListWidget::currentRowChanged);
+    rig.tick(5);
+    QCOMPARE(list->count(), 8);
+    QCOMPARE(moved.count(), 0);
+    QCOMPARE(list->currentRow(), 2);
+    QApplication::setActiveWindow(calls);
+    QCOMPARE(list->currentRow(), 7);
+    QCOMPARE(list->currentItem()->text().section(QLatin1Char(' '), 1, 1),
+             QString::number(rig.state().callorder[8]));
+    rig.tick();
+    QCOMPARE(list->currentRow(), 8); // in front, it follows each call
+    // A line the host chose is kept, in front or behind.
+    list->setCurrentRow(4);
+    rig.tick();
+    QCOMPARE(list->currentRow(), 4);
+}
+
+void TestWindows::callsCopySaysHowManyAndEscapeCloses()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(24);
+    rig.action("mnuCalls")->trigger();
+    auto *calls = rig.secondary<frmCalls>("frmCalls");
+    QApplication::setActiveWindow(calls);
+    QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 24);
+    QCOMPARE(toldBy(calls), QStringList{QStringLiteral("Copied 24 calls")});
+    QCOMPARE(QAccessible::queryAccessibleInterface(calls)->role(), QAccessible::Dialog);
+    QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_Escape);
+    QVERIFY(!rig.secondary<frmCalls>("frmCalls"));
+}
+
+void TestWindows::tabReachesEveryControl_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("main window") << QString() << QStringLiteral("frmKalvor");
+    QTest::newRow("Set Time") << QStringLiteral("mnuStime") << QStringLiteral("frmSetTime");
+    QTest::newRow("Zoom Number") << QStringLiteral("mnuZoom") << QStringLiteral("frmZoom");
+    QTest::newRow("About") << QStringLiteral("mnuAbout") << QStringLiteral("frmAbout");
+    QTest::newRow("Calls So Far") << QStringLiteral("mnuCalls") << QStringLiteral("frmCalls");
+    QTest::newRow("Print Tickets") << QStringLiteral("mnuTickets") << QStringLiteral("frmPrintTickets");
+    QTest::newRow("Prizes") << QStringLiteral("mnuPrizes") << QStringLiteral("frmPrizes");
+    QTest::newRow("Check a Claim") << QStringLiteral("mnuClaim") << QStringLiteral("frmClaim");
+}
+
+// Tab from the control a window opens on, round its whole chain: every control a keyboard
+// can reach is reached, the buttons included, and the chain comes back to where it began.
+void TestWindows::tabReachesEveryControl()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(3);
+    rig.game().stopexec();
+    if (!menu.isEmpty())
+        rig.action(menu.toLatin1().constData())->trigger();
+    QWidget *window = menu.isEmpty() ? &rig.window : rig.secondary<QWidget>(name.toLatin1().constData());
+    QVERIFY(window && window->isVisible());
+    QSet<QWidget *> reachable;
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (child->window() == window && child->isVisibleTo(window) && child->isEnabled()
+            && (child->focusPolicy() & Qt::TabFocus) && !child->focusProxy())
+            reachable.insert(child);
+    }
+    QVERIFY(reachable.size() >= 2);
+    QWidget *first = window->focusWidget();
+    QVERIFY2(first, "the window opens with no control focused");
+    QSet<QWidget *> reached{first};
+    QStringList path{first->objectName()};
+    QWidget *at = first;
+    for (int i = 0; i < 3 * reachable.size(); ++i) {
+        QTest::keyClick(at, Qt::Key_Tab);
+        at = window->focusWidget();
+        path << (at->objectName().isEmpty() ? QString::fromLatin1(at->metaObject()->className()) : at->objectName());
+        if (at == first)
+            break;
+        reached.insert(at);
+    }
+    QVERIFY2(at == first, qPrintable(QStringLiteral("Tab does not come back: ") + path.join(QLatin1String(" > "))));
+    QStringList missed;
+    for (QWidget *control : reachable - reached)
+        missed << (control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
+                                                   : control->objectName());
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches ") + missed.join(QLatin1String(", "))
+                                          + QStringLiteral(" (") + path.join(QLatin1String(" > ")) + QLatin1Char(')')));
 }
 
 QTEST_MAIN(TestWindows)

@@ -1,6 +1,8 @@
 #include "accessibility.h"
 
 #include "frmabout.h"
+#include "frmcalls.h"
+#include "frmclaim.h"
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
@@ -83,7 +85,8 @@ QAccessibleInterface *programWidgets(const QString &, QObject *object)
     // The hall's display is a window of its own, named by what it is for the host.
     if (auto *hall = qobject_cast<HallDisplay *>(object))
         return new QAccessibleWidget(hall, QAccessible::Window);
-    if (qobject_cast<frmSetTime *>(object) || qobject_cast<frmAbout *>(object))
+    if (qobject_cast<frmSetTime *>(object) || qobject_cast<frmAbout *>(object) || qobject_cast<frmCalls *>(object)
+        || qobject_cast<frmClaim *>(object))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
     return nullptr;
 }

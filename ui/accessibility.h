@@ -4,10 +4,11 @@
 #include <QHash>
 #include <QWidget>
 
-// Tells screen readers what the program's own widgets are: the three secondary windows
-// are dialogs named by their captions (the zoom window described by its number), the
-// contact line is a link that can be pressed, and a ReaderNews is a status line whose
-// notifications a reader speaks. Safe to call more than once.
+// Tells screen readers what the program's own widgets are: the interval, zoom, About,
+// Calls So Far and claim windows are dialogs named by their captions (the zoom window
+// described by its number), the contact line is a link that can be pressed, and a
+// ReaderNews is a status line whose notifications a reader speaks. Safe to call more
+// than once.
 void installAccessibility();
 
 // A line of news for a screen reader, never seen on screen: each text given to it is

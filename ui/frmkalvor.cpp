@@ -309,7 +309,7 @@ void frmKalvor::mnuTickets_Click()
 {
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
-        connect(window, &frmPrintTickets::bookMade, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::done, readerNews, &ReaderNews::tell);
         return window;
     }));
 }
@@ -341,6 +341,11 @@ void frmKalvor::tellNews(Game::News what)
     // A key press empties a reader's queue, so the number the game stopped on is said again.
     if (what == Game::News::Stopped && !caller->calls().empty())
         readerNews->tell(tr("Stopped after %1").arg(caller->calls().back().number));
+    // Where the resumed game stands, in the words of the question just answered.
+    else if (what == Game::News::Resumed && !caller->calls().empty())
+        readerNews->tell(tr("Game resumed, %1 numbers called, the last was %2")
+                             .arg(caller->calls().size())
+                             .arg(caller->calls().back().number));
     else
         readerNews->tell(tr(words[int(what)]));
 }

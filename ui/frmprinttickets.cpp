@@ -25,6 +25,13 @@
 
 #include <memory>
 
+namespace {
+QString stripsText(int strips)
+{
+    return strips == 1 ? QObject::tr("1 strip") : QObject::tr("%1 strips").arg(strips);
+}
+} // namespace
+
 frmPrintTickets::frmPrintTickets(QWidget *owner)
     : QDialog(owner)
 {
@@ -40,6 +47,10 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     cboPaper->addItem(QStringLiteral("A4"), int(ticketsheet::Paper::A4));
     cboPaper->insertItem(letterFirst ? 0 : 1, QStringLiteral("Letter"), int(ticketsheet::Paper::Letter));
     cboPaper->setCurrentIndex(0);
+    // A reader says this box by its label and role alone ("Paper: combo box"); the choice
+    // is its description too, which the reader says after them.
+    cboPaper->setAccessibleDescription(cboPaper->currentText());
+    connect(cboPaper, &QComboBox::currentTextChanged, cboPaper, &QWidget::setAccessibleDescription);
 
     auto *form = new QFormLayout;
     form->addRow(tr("&Strips of six tickets:"), spnStrips);
@@ -95,7 +106,8 @@ bool frmPrintTickets::saveAs(const QString &file)
 {
     if (!printer->startPdf(file, strips(), paper()))
         return false;
-    making(tr("Saving"), QFileInfo(file).fileName());
+    making(tr("Saving"), QFileInfo(file).fileName(),
+           tr("Saved %1 to %2").arg(stripsText(strips()), QFileInfo(file).fileName()));
     return true;
 }
 
@@ -128,12 +140,13 @@ void frmPrintTickets::cmdPrint_Click()
         return true;
     };
     if (printer->start(count, paper(), print))
-        making(tr("Printing"), device->printerName());
+        making(tr("Printing"), device->printerName(), tr("Sent %1 to the printer").arg(stripsText(count)));
 }
 
-void frmPrintTickets::making(const QString &doing, const QString &where)
+void frmPrintTickets::making(const QString &doing, const QString &where, const QString &news)
 {
     target = where;
+    doneNews = news;
     spnStrips->setEnabled(false);
     cboPaper->setEnabled(false);
     cmdPdf->setEnabled(false);
@@ -157,7 +170,8 @@ void frmPrintTickets::made(bool printed, const QString &why, const QString &note
     }
     if (!note.isEmpty())
         QMessageBox::warning(this, windowTitle(), note.left(1).toUpper() + note.mid(1) + QLatin1Char('.'));
-    Q_EMIT bookMade(strips() == 1 ? tr("Saved 1 strip to %1").arg(target)
-                                  : tr("Saved %1 strips to %2").arg(strips()).arg(target));
+    // Said once the window has closed, so the reader's move to the main window does not
+    // cut it short.
     accept();
+    Q_EMIT done(doneNews);
 }

@@ -27,13 +27,13 @@ public:
     bool saveAs(const QString &file);
 
 Q_SIGNALS:
-    // The book is made: what was made, in words ("Saved 50 strips to tickets.pdf").
-    void bookMade(const QString &what);
+    // What a screen reader should say once the book is made and the window has closed.
+    void done(const QString &news);
 
 private:
     void cmdPdf_Click();
     void cmdPrint_Click();
-    void making(const QString &doing, const QString &where);
+    void making(const QString &doing, const QString &where, const QString &news);
     void made(bool printed, const QString &why, const QString &note);
 
     QSpinBox *spnStrips;
@@ -43,5 +43,6 @@ private:
     QPushButton *cmdCancel;
     QProgressBar *barProgress;
     BookPrinter *printer;
-    QString target; // the file's name or the printer's, for the host
+    QString target;   // the file's name or the printer's, for the host
+    QString doneNews; // what the reader hears once the book is made
 };

@@ -4,7 +4,6 @@
 #include "ownwindow.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -45,16 +44,25 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     }
     choose(game.prizes());
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    QPushButton *useTambola = buttons->addButton(tr("All &Tambola"), QDialogButtonBox::ResetRole);
-    QPushButton *useNinety = buttons->addButton(tr("All &Ninety-Ball"), QDialogButtonBox::ResetRole);
+    // Plain buttons in one row: a button box mixing standard and own buttons sets a tab
+    // order of its own that never led from its buttons back to the prizes.
+    auto button = [this](const QString &name, const QString &caption) {
+        auto *made = new QPushButton(caption, this);
+        made->setObjectName(name);
+        return made;
+    };
+    QPushButton *useTambola = button(QStringLiteral("cmdTambola"), tr("All &Tambola"));
+    QPushButton *useNinety = button(QStringLiteral("cmdNinety"), tr("All &Ninety-Ball"));
+    QPushButton *cmdOK = button(QStringLiteral("cmdOK"), tr("OK"));
+    QPushButton *cmdCancel = button(QStringLiteral("cmdCancel"), tr("Cancel"));
+    cmdOK->setDefault(true);
     connect(useTambola, &QPushButton::clicked, this, [this] { choose(prizes::Tambola); });
     connect(useNinety, &QPushButton::clicked, this, [this] { choose(prizes::NinetyBall); });
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+    connect(cmdOK, &QPushButton::clicked, this, [this] {
         this->game.setPrizes(chosen());
         accept();
     });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     auto *sets = new QHBoxLayout;
@@ -62,7 +70,24 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     sets->addWidget(ninety);
     sets->addWidget(houses);
     layout->addLayout(sets);
-    layout->addWidget(buttons);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(useTambola);
+    buttons->addWidget(useNinety);
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    layout->addLayout(buttons);
+    // Down each set of prizes as they are shown, then the buttons left to right.
+    QWidget *previous = nullptr;
+    auto chain = [this, &previous](QWidget *next) {
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    };
+    for (QCheckBox *box : boxes)
+        chain(box);
+    for (QWidget *next : {useTambola, useNinety, cmdOK, cmdCancel})
+        chain(next);
     boxes[0]->setFocus();
 }
 
