@@ -94,6 +94,10 @@ bool makeStateFolder(const QString &folder, QString &why)
         struct stat info {};
         if (::stat(QFile::encodeName(at).constData(), &info) == 0)
             break;
+        if (errno == ENOTDIR) {
+            why = QStringLiteral("a file lies where the folder %1 should be").arg(printable(at));
+            return false;
+        }
         if (errno != ENOENT) {
             why = QStringLiteral("the folder %1 cannot be reached (%2)").arg(printable(at), systemError(errno));
             return false;
