@@ -12,6 +12,7 @@
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
+#include "readerwords.h"
 #include "twips.h"
 #include "version.h"
 
@@ -334,20 +335,7 @@ void frmKalvor::tellReader(int n)
 
 void frmKalvor::tellNews(Game::News what)
 {
-    // In the order of Game::News.
-    static const char *const words[] = {QT_TR_NOOP("Calling"), QT_TR_NOOP("Stopped"), QT_TR_NOOP("Paused"),
-                                        QT_TR_NOOP("Sound off"), QT_TR_NOOP("Sound on"), QT_TR_NOOP("New game"),
-                                        QT_TR_NOOP("Game resumed"), QT_TR_NOOP("Checking a claim")};
-    // A key press empties a reader's queue, so the number the game stopped on is said again.
-    if (what == Game::News::Stopped && !caller->calls().empty())
-        readerNews->tell(tr("Stopped after %1").arg(caller->calls().back().number));
-    // Where the resumed game stands, in the words of the question just answered.
-    else if (what == Game::News::Resumed && !caller->calls().empty())
-        readerNews->tell(tr("Game resumed, %1 numbers called, the last was %2")
-                             .arg(caller->calls().size())
-                             .arg(caller->calls().back().number));
-    else
-        readerNews->tell(tr(words[int(what)]));
+    readerNews->tell(readerWords(what, *caller));
 }
 
 void frmKalvor::showKept()
