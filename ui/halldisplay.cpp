@@ -13,19 +13,8 @@
 #include <array>
 
 namespace {
-// A lit board, as flashboards are: the numbers not yet called are dim on a dark ground,
-// the called ones lit, the program's purple on its peach, and the one just called lit
-// apart in yellow until the next call. A projector cannot show black, and a lit hall
-// washes out its darks, so what reads from the back is the light: the pattern of lit
-// cells carries across the room even where the digits cannot be read.
-const QColor Backdrop{24, 16, 28};
-const QColor DarkCell{40, 28, 44};
-const QColor DimDigit{160, 150, 165};   // 5.9:1 on the dark cell
-const QColor LitCell = look::Peach;      // with the purple: 7.6:1
-const QColor LitDigit = look::Purple;
-const QColor JustCalled{255, 204, 0};    // with black: 13.9:1
-const QColor JustCalledDigit{0, 0, 0};
-const QColor Words{235, 225, 240};       // the count, the last five, the state and prizes
+// The lit board's colours, shared with the players' phones.
+using namespace look::hall;
 constexpr int BannerMs = 8000;
 constexpr qreal CellGap = 0.06; // between two cells' grounds, a share of a cell
 

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <utility>
+#include <vector>
+
+class QTcpSocket;
+class Watch;
+
+// The way in for every connection, before Qt HttpServer reads it: at most MaxConnections
+// open at once (the rest are answered 503 and closed), each request's head (request line,
+// headers and any body) held to MaxHead bytes (431) and checked as it arrives, so that a
+// malformed one is answered 400 at its first wrong byte, and a connection that says
+// nothing for IdleMs closed. Connections that became a push channel are the station's
+// to watch.
+class Doorway : public QTcpServer
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxConnections = 2000;
+    static constexpr int MaxHead = 8 * 1024;
+    static constexpr int IdleMs = 15000;
+    static constexpr const char *LivePath = "/live"; // the push channel's path
+
+    // Sent with every answer: the page needs nothing from anywhere else, so it may load
+    // nothing from anywhere else, not be framed, and not be read by another site.
+    static const std::pair<const char *, const char *> Guarded[6];
+
+    // How a request's head stands so far.
+    enum class Head { Partial, Whole, Malformed, TooLarge };
+    Q_ENUM(Head)
+    static Head judge(const QByteArray &head);
+
+    explicit Doorway(QObject *parent = nullptr);
+    ~Doorway() override;
+
+    int open() const { return count; }
+    // The request read on this socket was answered: the next one is judged afresh.
+    static void answered(QTcpSocket *socket);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    friend class Watch;
+    void sweep();
+
+    int count = 0;
+    std::vector<QPointer<Watch>> watches;
+    QTimer sweeper;
+};
