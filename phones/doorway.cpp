@@ -64,7 +64,6 @@ public:
     {
         if (refused || pushing || !socket->isOpen())
             return;
-        idle.setRemainingTime(Doorway::IdleMs);
         const qint64 room = Doorway::MaxHead + 1 - head.size();
         head += socket->peek(std::min(socket->bytesAvailable(), std::max<qint64>(room, 0)));
         switch (Doorway::judge(head)) {
@@ -146,8 +145,10 @@ void Doorway::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    if (count >= MaxConnections)
+        evictOne();
     if (count >= MaxConnections) {
-        // Turned away before Qt HttpServer ever sees it.
+        // Every place is a phone's push channel: turned away before Qt HttpServer sees it.
         socket->write(refusal(503, "Service Unavailable"));
         socket->disconnectFromHost();
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -164,8 +165,24 @@ void Doorway::incomingConnection(qintptr descriptor)
 
 void Doorway::answered(QTcpSocket *socket)
 {
-    if (auto *watch = socket->findChild<Watch *>(QString(), Qt::FindDirectChildrenOnly))
+    if (auto *watch = socket->findChild<Watch *>(QString(), Qt::FindDirectChildrenOnly)) {
         watch->head.clear();
+        watch->idle.setRemainingTime(IdleMs);
+    }
+}
+
+void Doorway::evictOne()
+{
+    // The oldest connection that is not a phone's push channel makes room: a crowd of silent
+    // connections cannot keep a player's page from loading.
+    for (const QPointer<Watch> &watch : watches) {
+        if (watch && !watch->pushing) {
+            QTcpSocket *socket = watch->socket;
+            socket->abort();
+            delete socket;
+            return;
+        }
+    }
 }
 
 void Doorway::sweep()

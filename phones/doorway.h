@@ -12,11 +12,12 @@ class QTcpSocket;
 class Watch;
 
 // The way in for every connection, before Qt HttpServer reads it: at most MaxConnections
-// open at once (the rest are answered 503 and closed), each request's head (request line,
-// headers and any body) held to MaxHead bytes (431) and checked as it arrives, so that a
-// malformed one is answered 400 at its first wrong byte, and a connection that says
-// nothing for IdleMs closed. Connections that became a push channel are the station's
-// to watch.
+// open at once (a newcomer past that closes the oldest connection that is not a push
+// channel; with none, it is answered 503), each request's head (request line, headers and
+// any body) held to MaxHead bytes (431) and checked as it arrives, so that a malformed one
+// is answered 400 at its first wrong byte; each request must be whole within IdleMs of the
+// connection or of the answer before it. Connections that became a push channel are the
+// station's to watch.
 class Doorway : public QTcpServer
 {
     Q_OBJECT
@@ -49,6 +50,7 @@ protected:
 private:
     friend class Watch;
     void sweep();
+    void evictOne();
 
     int count = 0;
     std::vector<QPointer<Watch>> watches;

@@ -52,6 +52,7 @@ quint16 Station::open(quint16 first, int tries)
 {
     for (int i = 0; i < tries; ++i) {
         auto *door = new Doorway(this);
+        door->setListenBacklogSize(Doorway::MaxConnections / 2); // a hall arriving at once waits in the kernel, not in retries
         if (door->listen(QHostAddress::Any, quint16(first + i))) {
             doorway = door;
             bind(door);
