@@ -159,6 +159,8 @@ void Doorway::incomingConnection(qintptr descriptor)
         return;
     }
     socket->setReadBufferSize(ReadBuffer);
+    // A call is one small write to each phone: sent at once, never held back for an ack.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     watches.emplace_back(new Watch(socket, this));
     addPendingConnection(socket);
 }

@@ -2,6 +2,7 @@
 #include "doorway.h"
 #include "fakes.h"
 #include "game.h"
+#include "halldisplay.h"
 #include "phonesharing.h"
 
 #include <QJsonArray>
@@ -100,6 +101,8 @@ private Q_SLOTS:
     void anotherSiteCannotOpenThePushChannel();
     void offClosesThePortAndDropsEveryPhone();
     void aTakenPortFallsBackToTheNext();
+    void theHallsCornerKeepsClearOfTheNumber_data();
+    void theHallsCornerKeepsClearOfTheNumber();
 };
 
 void TestPhones::headsAreJudgedAsTheyArrive_data()
@@ -282,5 +285,30 @@ void TestPhones::aTakenPortFallsBackToTheNext()
     QVERIFY(sharing.addresses().isEmpty() || sharing.addresses().first().endsWith(QStringLiteral(":%1/").arg(sharing.port())));
 }
 
-QTEST_GUILESS_MAIN(TestPhones)
+void TestPhones::theHallsCornerKeepsClearOfTheNumber_data()
+{
+    QTest::addColumn<QSize>("screen");
+    for (const QSize &size : {QSize(1024, 768), QSize(1280, 1024), QSize(1920, 1080), QSize(2560, 1080),
+                              QSize(3840, 2160), QSize(1080, 1920)})
+        QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()))) << size;
+}
+
+void TestPhones::theHallsCornerKeepsClearOfTheNumber()
+{
+    QFETCH(QSize, screen);
+    // As the phones' corner reserves it: a quarter of the shorter side, and its address below.
+    const int side = std::min(screen.width(), screen.height()) * 24 / 100;
+    const int corner = side + side / 8;
+    const HallDisplay::Layout plain = HallDisplay::Layout::of(screen);
+    const HallDisplay::Layout l = HallDisplay::Layout::of(screen, corner);
+    QVERIFY(!l.number.intersects(QRectF(0, 0, side, corner)));
+    const QRectF ink = QFontMetricsF(l.numberFont).tightBoundingRect(QStringLiteral("88"));
+    QVERIFY(ink.width() <= l.number.width() && ink.height() <= l.number.height());
+    // The number gives way, but stays the largest thing on the screen.
+    QVERIFY(ink.height() >= 0.5 * QFontMetricsF(plain.numberFont).tightBoundingRect(QStringLiteral("88")).height());
+    QVERIFY(ink.height() > 2 * QFontMetricsF(l.countFont).tightBoundingRect(QStringLiteral("88")).height());
+    QCOMPARE(l.board, plain.board);
+}
+
+QTEST_MAIN(TestPhones)
 #include "tst_phones.moc"

@@ -103,7 +103,7 @@ int placeOf(const QList<QRect> &places, const QScreen *screen)
 }
 } // namespace
 
-HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
+HallDisplay::Layout HallDisplay::Layout::of(QSize screen, int corner)
 {
     Layout l;
     const qreal w = screen.width();
@@ -149,6 +149,13 @@ HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
             l.status = QRectF(words.left(), words.top() + 0.44 * bh, words.width(), 0.22 * bh);
             l.prizes = QRectF(words.left(), words.top() + 0.68 * bh, words.width(), 0.32 * bh);
         }
+    }
+    if (corner > 0) {
+        // The number gives way: below the corner beside the board, beside it above the board.
+        if (l.wide)
+            l.number.setTop(std::min(l.number.bottom() - 1, qreal(corner)));
+        else
+            l.number.setLeft(std::min(l.number.right() - 1, qreal(corner)));
     }
     l.cell = QSizeF(l.board.width() / 10, l.board.height() / 9);
     l.numberFont = fitted(QStringLiteral("88"), l.number.size(), 0.92);
@@ -241,6 +248,14 @@ void HallDisplay::fillPlace(const QRect &where, bool withHost)
     }
 }
 
+void HallDisplay::reserveCorner(int pixels)
+{
+    if (pixels != corner) {
+        corner = pixels;
+        update();
+    }
+}
+
 void HallDisplay::comeForward()
 {
     if (!shared || !isVisible())
@@ -265,7 +280,7 @@ void HallDisplay::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), Backdrop);
-    const Layout l = Layout::of(size());
+    const Layout l = Layout::of(size(), corner);
     const std::vector<Call> &calls = game.calls();
 
     if (!calls.empty()) {

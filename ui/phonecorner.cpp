@@ -1,5 +1,6 @@
 #include "phonecorner.h"
 
+#include "halldisplay.h"
 #include "look.h"
 #include "phonesharing.h"
 #include "qrcode.h"
@@ -17,13 +18,14 @@ QByteArray cssColour(const char *name, const QColor &colour)
 }
 } // namespace
 
-void PhoneCorner::attach(QWidget *hall, PhoneSharing &sharing)
+void PhoneCorner::attach(HallDisplay *hall, PhoneSharing &sharing)
 {
     new PhoneCorner(hall, sharing);
 }
 
-PhoneCorner::PhoneCorner(QWidget *hall, PhoneSharing &sharing)
+PhoneCorner::PhoneCorner(HallDisplay *hall, PhoneSharing &sharing)
     : QWidget(hall)
+    , hall(hall)
     , sharing(sharing)
 {
     setObjectName(QStringLiteral("phoneCorner"));
@@ -37,9 +39,11 @@ void PhoneCorner::follow()
 {
     const QStringList addresses = sharing.addresses();
     address = addresses.isEmpty() ? QString() : addresses.first();
-    const int side = int(CornerShare * std::min(parentWidget()->width(), parentWidget()->height()));
-    setGeometry(0, 0, side, side + side / 7);
-    setVisible(sharing.on() && !address.isEmpty());
+    const int side = int(CornerShare * std::min(hall->width(), hall->height()));
+    const bool shown = sharing.on() && !address.isEmpty();
+    setGeometry(0, 0, side, side + side / 8);
+    setVisible(shown);
+    hall->reserveCorner(shown ? height() : 0);
     raise();
     update();
 }
@@ -63,13 +67,17 @@ void PhoneCorner::paintEvent(QPaintEvent *)
     const QImage image = qrImage(address.toLatin1(), module);
     painter.fillRect(rect(), look::hall::Backdrop);
     painter.drawImage(QPoint((side - image.width()) / 2, 0), image);
+    // The address under it, for a phone without a camera app: as large as fits.
+    const QString shown = QString(address).remove(QStringLiteral("http://")).remove(QLatin1Char('/'));
     QFont font = look::arialBold(12);
-    font.setPixelSize(std::max(8, (height() - image.height()) * 6 / 10));
+    int pixels = std::max(8, (height() - image.height()) * 7 / 10);
+    font.setPixelSize(pixels);
+    while (pixels > 8 && QFontMetrics(font).horizontalAdvance(shown) > side) {
+        font.setPixelSize(--pixels);
+    }
     painter.setFont(font);
     painter.setPen(look::hall::Words);
-    const QRectF below(0, image.height(), side, height() - image.height());
-    const QString shown = QFontMetrics(font).elidedText(QString(address).remove(QStringLiteral("http://")), Qt::ElideRight, side);
-    painter.drawText(below, Qt::AlignCenter, shown);
+    painter.drawText(QRectF(0, image.height(), side, height() - image.height()), Qt::AlignCenter, shown);
 }
 
 QByteArray PhoneCorner::palette()

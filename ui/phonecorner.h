@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QWidget>
 
+class HallDisplay;
 class PhoneSharing;
 
 // While the game is shared with phones, a corner of the hall's display holds the page's
@@ -14,7 +15,7 @@ class PhoneCorner : public QWidget
 
 public:
     // Adds the corner to a hall display; it lives and goes with it.
-    static void attach(QWidget *hall, PhoneSharing &sharing);
+    static void attach(HallDisplay *hall, PhoneSharing &sharing);
 
     // The page's colours as CSS custom properties: the hall display's own.
     static QByteArray palette();
@@ -26,9 +27,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    PhoneCorner(QWidget *hall, PhoneSharing &sharing);
+    PhoneCorner(HallDisplay *hall, PhoneSharing &sharing);
     void follow();
 
+    HallDisplay *hall;
     PhoneSharing &sharing;
     QString address;
 };
