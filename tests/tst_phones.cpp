@@ -4,6 +4,7 @@
 #include "game.h"
 #include "halldisplay.h"
 #include "phonesharing.h"
+#include "station.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -101,6 +102,7 @@ private Q_SLOTS:
     void anotherSiteCannotOpenThePushChannel();
     void offClosesThePortAndDropsEveryPhone();
     void aTakenPortFallsBackToTheNext();
+    void connectionsGiveTheirPlaceBack();
     void theHallsCornerKeepsClearOfTheNumber_data();
     void theHallsCornerKeepsClearOfTheNumber();
 };
@@ -283,6 +285,40 @@ void TestPhones::aTakenPortFallsBackToTheNext()
     QVERIFY(sharing.port() > PhoneSharing::FirstPort);
     QVERIFY(sharing.port() < PhoneSharing::FirstPort + PhoneSharing::Ports);
     QVERIFY(sharing.addresses().isEmpty() || sharing.addresses().first().endsWith(QStringLiteral(":%1/").arg(sharing.port())));
+}
+
+// Phones come and go all evening (asleep, out of range, reloaded): every connection that
+// ends, push channel or page load, must give its place back, or the hall runs out of them.
+void TestPhones::connectionsGiveTheirPlaceBack()
+{
+    Rig rig;
+    Station station(Palette);
+    station.publish(BoardFeed::of(rig.game, 1));
+    const quint16 port = station.open(PhoneSharing::FirstPort, PhoneSharing::Ports);
+    QVERIFY(port != 0);
+    const Doorway *doorway = station.findChild<Doorway *>();
+    QVERIFY(doorway);
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::unique_ptr<Phone>> phones;
+        for (int i = 0; i < 20; ++i)
+            phones.push_back(std::make_unique<Phone>(port));
+        QTcpSocket page;
+        page.connectToHost(QHostAddress::LocalHost, port);
+        page.write("GET / HTTP/1.1\r\n\r\n");
+        QTRY_VERIFY(std::all_of(phones.begin(), phones.end(), [](const auto &phone) { return phone->calls() == 0; }));
+        QTRY_VERIFY(page.bytesAvailable() > 0);
+        QCOMPARE(doorway->open(), 21);
+        // Half leave politely, half vanish.
+        for (int i = 0; i < 20; ++i) {
+            if (i % 2)
+                phones[std::size_t(i)]->socket.close();
+            else
+                phones[std::size_t(i)]->socket.abort();
+        }
+        page.abort();
+        phones.clear();
+        QTRY_COMPARE(doorway->open(), 0);
+    }
 }
 
 void TestPhones::theHallsCornerKeepsClearOfTheNumber_data()
