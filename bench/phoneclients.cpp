@@ -60,6 +60,7 @@ int main(int argc, char *argv[])
         phone.socket = std::make_unique<QWebSocket>();
         QObject::connect(phone.socket.get(), &QWebSocket::textMessageReceived, &app, [&, p = &phone](const QString &text) {
             const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            // Read as the page reads it: the calls and the time of the last.
             const QJsonObject board = QJsonDocument::fromJson(text.toUtf8()).object();
             if (board.contains(QStringLiteral("beat")))
                 return;

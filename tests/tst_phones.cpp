@@ -103,6 +103,7 @@ private Q_SLOTS:
     void offClosesThePortAndDropsEveryPhone();
     void aTakenPortFallsBackToTheNext();
     void connectionsGiveTheirPlaceBack();
+    void aPhoneThatStopsReadingIsDropped();
     void theHallsCornerKeepsClearOfTheNumber_data();
     void theHallsCornerKeepsClearOfTheNumber();
 };
@@ -319,6 +320,37 @@ void TestPhones::connectionsGiveTheirPlaceBack()
         phones.clear();
         QTRY_COMPARE(doorway->open(), 0);
     }
+}
+
+void TestPhones::aPhoneThatStopsReadingIsDropped()
+{
+    Rig rig;
+    Station station(Palette);
+    QSignalSpy phones(&station, &Station::phonesChanged);
+    station.publish(BoardFeed::of(rig.game, 1));
+    const quint16 port = station.open(PhoneSharing::FirstPort, PhoneSharing::Ports);
+    QTcpSocket stuck;
+    stuck.setReadBufferSize(1);
+    stuck.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(stuck.waitForConnected(2000));
+    stuck.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    Phone reading(port);
+    QTRY_COMPARE(reading.calls(), 0);
+    QTRY_VERIFY(!phones.isEmpty() && phones.last().first().toInt() == 2);
+    // Boards far larger than any game's, until the one that never reads has held up more
+    // than its share; the one that reads gets every board.
+    QByteArray board = BoardFeed::of(rig.game, 2);
+    board.insert(1, "\"padding\":\"" + QByteArray(16 * 1024, 'x') + "\",");
+    for (int i = 0; i < 2000 && phones.last().first().toInt() != 1; ++i) {
+        station.publish(board);
+        QCoreApplication::processEvents();
+        if (i % 100 == 0)
+            QTest::qWait(20);
+    }
+    QTRY_COMPARE(phones.last().first().toInt(), 1);
+    QTRY_VERIFY(reading.boards.size() > 1);
+    QVERIFY(reading.socket.state() == QAbstractSocket::ConnectedState);
 }
 
 void TestPhones::theHallsCornerKeepsClearOfTheNumber_data()
