@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct Phone
 {
     std::unique_ptr<QWebSocket> socket;
     int calls = -1; // the most calls seen; -1 before the first board
-    int seen = 0;   // new calls seen while measuring
+    std::map<int, double> arrivals; // by the count of calls: how long the call took to arrive
 };
 
 double percentile(std::vector<double> values, double p)
@@ -51,7 +52,6 @@ int main(int argc, char *argv[])
     setrlimit(RLIMIT_NOFILE, &limit);
 
     std::vector<Phone> phones(static_cast<std::size_t>(count));
-    std::vector<double> delays;
     int ready = 0;
     int start = -1; // the calls when every phone had the board
     int measured = 0;
@@ -70,12 +70,13 @@ int main(int argc, char *argv[])
                 std::printf("%d phones have the board at call %d\n", count, calls);
                 std::fflush(stdout);
             }
-            if (start >= 0 && calls > p->calls && calls > start && calls <= start + wanted) {
-                delays.push_back(double(now - qint64(board[QStringLiteral("at")].toDouble())));
-                ++p->seen;
-                measured = std::max(measured, calls - start);
-            }
+            // Each phone's boards come in order, but not in step with the others': a call
+            // may reach one phone before the last phone has its first board.
+            if (p->calls >= 0 && calls > p->calls)
+                p->arrivals[calls] = double(now - qint64(board[QStringLiteral("at")].toDouble()));
             p->calls = std::max(p->calls, calls);
+            if (start >= 0)
+                measured = std::max(measured, calls - start);
         });
         phone.socket->open(url);
     }
@@ -91,7 +92,19 @@ int main(int argc, char *argv[])
     check.start(100);
     app.exec();
 
-    const int missing = int(std::count_if(phones.begin(), phones.end(), [&](const Phone &p) { return p.seen < wanted; }));
+    std::vector<double> delays;
+    int missing = 0;
+    for (const Phone &phone : phones) {
+        bool missed = false;
+        for (int call = start + 1; call <= start + wanted; ++call) {
+            const auto arrival = phone.arrivals.find(call);
+            if (arrival == phone.arrivals.end())
+                missed = true;
+            else
+                delays.push_back(arrival->second);
+        }
+        missing += missed;
+    }
     std::printf("phones %d, connected %d, calls %d, deliveries %zu, phones that missed a call %d\n", count, ready,
                 measured, delays.size(), missing);
     std::printf("call to phone: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", percentile(delays, 0.5),

@@ -1,6 +1,7 @@
 #include "doorway.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -10,6 +11,8 @@ namespace {
 constexpr int MethodLength = 16;
 constexpr int ReadBuffer = 64 * 1024; // what one read may take in before the head is judged
 constexpr int ClosingMs = 2000;       // a refused connection's answer gets this long to leave
+constexpr int SilentMs = 2000;        // a connection that said nothing this long may make room
+constexpr int HandshakeMs = 10000;    // a push channel asked for must be open within this
 
 bool tokenChar(char c)
 {
@@ -51,6 +54,7 @@ public:
     {
         ++doorway->count;
         idle.setRemainingTime(Doorway::IdleMs);
+        age.start();
         // Connected before Qt HttpServer's own reader, so a head is judged before it is parsed.
         connect(socket, &QTcpSocket::readyRead, this, &Watch::heard);
     }
@@ -105,8 +109,21 @@ public:
         idle.setRemainingTime(ClosingMs);
     }
 
-    // Past its time: a silent connection, or a refused one whose client does not read.
-    bool expired() const { return !pushing && idle.hasExpired(); }
+    // Nothing heard since it came, a while ago: a browser asks at once. Or it asked for a
+    // push channel a while ago and never got one (a handshake that failed).
+    bool silent() const
+    {
+        return age.hasExpired(SilentMs) && (pushing ? !channel : head.isEmpty() && !answeredOnce);
+    }
+
+    // Past its time: a silent connection, a refused one whose client does not read, or a
+    // push channel that never opened. An open channel is the station's to time out.
+    bool expired() const
+    {
+        if (channel)
+            return false;
+        return pushing ? age.hasExpired(HandshakeMs) : idle.hasExpired();
+    }
     void end()
     {
         socket->abort();
@@ -117,8 +134,11 @@ public:
     QPointer<Doorway> doorway;
     QByteArray head;
     QDeadlineTimer idle;
+    QElapsedTimer age;
+    bool answeredOnce = false;
     bool refused = false;
-    bool pushing = false;
+    bool pushing = false; // asked for the push channel
+    bool channel = false; // ... and has it
 };
 
 Doorway::Doorway(QObject *parent)
@@ -169,20 +189,34 @@ void Doorway::answered(QTcpSocket *socket)
 {
     if (auto *watch = socket->findChild<Watch *>(QString(), Qt::FindDirectChildrenOnly)) {
         watch->head.clear();
+        watch->answeredOnce = true;
         watch->idle.setRemainingTime(IdleMs);
+    }
+}
+
+void Doorway::opened(const QHostAddress &peer, quint16 port)
+{
+    for (const QPointer<Watch> &watch : watches) {
+        if (watch && watch->pushing && watch->socket->peerPort() == port && watch->socket->peerAddress() == peer) {
+            watch->channel = true;
+            return;
+        }
     }
 }
 
 void Doorway::evictOne()
 {
-    // The oldest connection that is not a phone's push channel makes room: a crowd of silent
+    // Room is made by the oldest connection that said nothing yet or was already refused,
+    // else by the oldest that is not a phone's push channel: a crowd of silent or hostile
     // connections cannot keep a player's page from loading.
-    for (const QPointer<Watch> &watch : watches) {
-        if (watch && !watch->pushing) {
-            QTcpSocket *socket = watch->socket;
-            socket->abort();
-            delete socket;
-            return;
+    for (const bool anyButPhones : {false, true}) {
+        for (const QPointer<Watch> &watch : watches) {
+            if (watch && !watch->channel && (anyButPhones || watch->refused || watch->silent())) {
+                QTcpSocket *socket = watch->socket;
+                socket->abort();
+                delete socket;
+                return;
+            }
         }
     }
 }

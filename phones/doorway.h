@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+class QHostAddress;
 class QTcpSocket;
 class Watch;
 
@@ -16,8 +17,8 @@ class Watch;
 // channel; with none, it is answered 503), each request's head (request line, headers and
 // any body) held to MaxHead bytes (431) and checked as it arrives, so that a malformed one
 // is answered 400 at its first wrong byte; each request must be whole within IdleMs of the
-// connection or of the answer before it. Connections that became a push channel are the
-// station's to watch.
+// connection or of the answer before it, and a push channel asked for must open within
+// seconds. Open push channels are the station's to watch.
 class Doorway : public QTcpServer
 {
     Q_OBJECT
@@ -43,6 +44,8 @@ public:
     int open() const { return count; }
     // The request read on this socket was answered: the next one is judged afresh.
     static void answered(QTcpSocket *socket);
+    // The push channel asked for from this peer is open: the station watches it from now on.
+    void opened(const QHostAddress &peer, quint16 port);
 
 protected:
     void incomingConnection(qintptr descriptor) override;

@@ -115,6 +115,8 @@ void Station::welcome()
             socket->deleteLater();
             continue;
         }
+        if (doorway)
+            doorway->opened(socket->peerAddress(), socket->peerPort());
         socket->setMaxAllowedIncomingFrameSize(MaxIncoming);
         socket->setMaxAllowedIncomingMessageSize(MaxIncoming);
         socket->setReadBufferSize(4 * MaxIncoming);

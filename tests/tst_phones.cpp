@@ -104,6 +104,7 @@ private Q_SLOTS:
     void aTakenPortFallsBackToTheNext();
     void connectionsGiveTheirPlaceBack();
     void aPhoneThatStopsReadingIsDropped();
+    void aPushChannelThatNeverOpensGivesItsPlaceBack();
     void theHallsCornerKeepsClearOfTheNumber_data();
     void theHallsCornerKeepsClearOfTheNumber();
 };
@@ -351,6 +352,25 @@ void TestPhones::aPhoneThatStopsReadingIsDropped()
     QTRY_COMPARE(phones.last().first().toInt(), 1);
     QTRY_VERIFY(reading.boards.size() > 1);
     QVERIFY(reading.socket.state() == QAbstractSocket::ConnectedState);
+}
+
+// A request for the push channel whose handshake fails (no key) must not hold a place as
+// if it were a phone: a flood of them once filled every place.
+void TestPhones::aPushChannelThatNeverOpensGivesItsPlaceBack()
+{
+    Rig rig;
+    Station station(Palette);
+    station.publish(BoardFeed::of(rig.game, 1));
+    const quint16 port = station.open(PhoneSharing::FirstPort, PhoneSharing::Ports);
+    const Doorway *doorway = station.findChild<Doorway *>();
+    QTcpSocket half;
+    half.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(half.waitForConnected(2000));
+    half.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n\r\n");
+    Phone phone(port);
+    QTRY_COMPARE(phone.calls(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(doorway->open(), 1, 15000);
+    QCOMPARE(phone.socket.state(), QAbstractSocket::ConnectedState);
 }
 
 void TestPhones::theHallsCornerKeepsClearOfTheNumber_data()
