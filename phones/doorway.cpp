@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/ioctl.h>
+
 namespace {
 constexpr int MethodLength = 16;
 constexpr int ReadBuffer = 64 * 1024; // what one read may take in before the head is judged
@@ -113,7 +115,12 @@ public:
     // push channel a while ago and never got one (a handshake that failed).
     bool silent() const
     {
-        return age.hasExpired(SilentMs) && (pushing ? !channel : head.isEmpty() && !answeredOnce);
+        if (!age.hasExpired(SilentMs) || (pushing ? channel : !head.isEmpty() || answeredOnce))
+            return false;
+        // What it sent may wait unread while the server is busy: that is not silence.
+        int waiting = 0;
+        return socket->bytesAvailable() == 0 && ::ioctl(int(socket->socketDescriptor()), FIONREAD, &waiting) == 0
+            && waiting == 0;
     }
 
     // Past its time: a silent connection, a refused one whose client does not read, or a
