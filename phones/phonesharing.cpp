@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -75,6 +76,7 @@ bool PhoneSharing::setOn(bool wanted)
                 station = new Station(palette);
                 station->publish(feed->snapshot());
                 listening = station->open(FirstPort, Ports);
+                listener = station->listener();
             },
             Qt::BlockingQueuedConnection);
         if (listening == 0) {
@@ -91,6 +93,10 @@ bool PhoneSharing::setOn(bool wanted)
         delete feed;
         feed = nullptr;
         if (thread.isRunning()) {
+            // The port closes now, even while the server's thread is still busy with a crowd.
+            if (listener >= 0)
+                ::shutdown(int(listener), SHUT_RDWR);
+            listener = -1;
             QMetaObject::invokeMethod(home, [this] { delete station; }, Qt::BlockingQueuedConnection);
             thread.quit();
             thread.wait();

@@ -46,5 +46,6 @@ private:
     Station *station = nullptr;
     BoardFeed *feed = nullptr;
     quint16 listening = 0;
+    qintptr listener = -1;
     int following = 0;
 };

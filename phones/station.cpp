@@ -64,6 +64,11 @@ quint16 Station::open(quint16 first, int tries)
     return 0;
 }
 
+qintptr Station::listener() const
+{
+    return doorway ? doorway->socketDescriptor() : -1;
+}
+
 void Station::close()
 {
     heartbeat.stop();

@@ -36,6 +36,8 @@ public:
     quint16 open(quint16 first, int tries);
     // Closes the port and drops every connection at once.
     void close();
+    // The listening socket, to be shut from another thread when this one is busy.
+    qintptr listener() const;
     void publish(const QByteArray &snapshot);
 
 Q_SIGNALS:
