@@ -13,6 +13,9 @@
 #include "frmzoom.h"
 #include "halldisplay.h"
 #include "readerwords.h"
+#include "frmphones.h"
+#include "phonecorner.h"
+#include "phonesharing.h"
 #include "twips.h"
 #include "version.h"
 
@@ -50,6 +53,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
 
     buildControls();
     caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
+    sharing = new PhoneSharing(*caller, PhoneCorner::palette(), this);
     buildMenus();
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
@@ -84,8 +88,13 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     cmdStart->setFocus();
 }
 
-// The secondary windows go with their owner, declared after the game they point into.
-frmKalvor::~frmKalvor() = default;
+// The secondary windows first, then the phones' server they show, then (as members) the
+// game they all read.
+frmKalvor::~frmKalvor()
+{
+    windows.deleteAll();
+    delete sharing;
+}
 
 void frmKalvor::buildControls()
 {
@@ -192,6 +201,7 @@ void frmKalvor::buildMenus()
     mnuCalls = addItem(mnuGame, QStringLiteral("mnuCalls"), tr("Calls &So Far"), Qt::Key_F5);
     mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("Print &Tickets..."),
                          QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuPhones = addItem(mnuGame, QStringLiteral("mnuPhones"), tr("Share With P&hones..."), QKeySequence());
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -214,6 +224,7 @@ void frmKalvor::buildMenus()
     connect(mnuTickets, &QAction::triggered, this, &frmKalvor::mnuTickets_Click);
     connect(mnuPrizes, &QAction::triggered, this, &frmKalvor::mnuPrizes_Click);
     connect(mnuClaim, &QAction::triggered, this, &frmKalvor::mnuClaim_Click);
+    connect(mnuPhones, &QAction::triggered, this, &frmKalvor::mnuPhones_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -292,7 +303,12 @@ void frmKalvor::mnuHall_Click()
         hall->close();
         return;
     }
-    windows.get<HallDisplay>([this] { return new HallDisplay(*caller, [this] { cmdStart->click(); }, this); })
+    windows
+        .get<HallDisplay>([this] {
+            auto *hall = new HallDisplay(*caller, [this] { cmdStart->click(); }, this);
+            PhoneCorner::attach(hall, *sharing);
+            return hall;
+        })
         ->place();
 }
 
@@ -325,6 +341,11 @@ void frmKalvor::mnuClaim_Click()
 {
     caller->claimStarted();
     showOnTop(windows.get<frmClaim>([this] { return new frmClaim(*caller, this); }));
+}
+
+void frmKalvor::mnuPhones_Click()
+{
+    showOnTop(windows.get<frmPhones>([this] { return new frmPhones(*sharing, this); }));
 }
 
 void frmKalvor::tellReader(int n)

@@ -12,6 +12,8 @@
 class BoardGrid;
 class frmZoom;
 class HallDisplay;
+class PhoneSharing;
+class frmPhones;
 class ReaderNews;
 class QAction;
 class QLabel;
@@ -54,6 +56,8 @@ public:
     void mnuTickets_Click();
     void mnuPrizes_Click();
     void mnuClaim_Click();
+    // Share With Phones: the players' phones follow the game.
+    void mnuPhones_Click();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -102,7 +106,8 @@ private:
 
     Greeter &greeter;
     std::unique_ptr<Game> caller;
+    PhoneSharing *sharing;
+    QAction *mnuPhones;
     WindowOwner windows; // after the game: the windows go first
-
     bool centred = false;
 };

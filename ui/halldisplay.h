@@ -32,7 +32,8 @@ public:
         QSizeF cell;
         qreal cellGap = 0; // between two cells' grounds
         QFont numberFont, countFont, lastFiveFont, boardFont;
-        static Layout of(QSize screen);
+        // corner: a square kept free at the top left (the phones' code), in pixels.
+        static Layout of(QSize screen, int corner = 0);
         // The cell of number n (1 to 90), its ground inside the gaps.
         QRectF cellOf(int n) const;
     };
@@ -48,6 +49,8 @@ public:
     // Alone with the host on one screen: in front again, with the keys.
     void comeForward();
     bool sharesHostScreen() const;
+    // Keeps a square at the top left free for an overlay; 0 gives it back to the number.
+    void reserveCorner(int pixels);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -58,6 +61,7 @@ protected:
 private:
     void showWin(const Win &win);
     void followCalls();
+    void relayout();
     void paintNumbers(QPainter &painter);
     void paintWords(QPainter &painter);
     void paintBoard(QPainter &painter, const QRegion &region);
@@ -70,5 +74,6 @@ private:
     std::size_t shownCalls = 0; // what the last paint showed, to repaint a call's changes only
     int shownNewest = 0;
     QString banner;  // a prize just won, for a few seconds
+    int corner = 0;
     QTimer bannerTimer;
 };

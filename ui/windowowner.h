@@ -21,9 +21,14 @@ public:
         : QObject(parent)
     {
     }
-    ~WindowOwner() override
+    ~WindowOwner() override { deleteAll(); }
+
+    // Deletes every window it still has, open or closing.
+    void deleteAll()
     {
-        for (auto &entry : windows)
+        auto left = std::move(windows);
+        windows.clear();
+        for (auto &entry : left)
             delete entry.second.data();
     }
 
