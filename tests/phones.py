@@ -215,7 +215,9 @@ try:
                                               1000 * max([s for s in served if s is not None] or [0]), len(held)))
     if len(made) < 10 or min(gaps) < 850 or max(gaps) > 1150:
         fail("the calling was not on time during the attack: %s" % gaps)
-    if not sanitized and (sum(1 for s in served if s is None) > 2 or after_crowd < 3):
+    # A load can meet a connection of the crowd's being turned away on a busy machine; most
+    # must be served, and some after the crowd came.
+    if not sanitized and (sum(1 for s in served if s is None) > max(2, len(served) // 4) or after_crowd < 3):
         fail("the page was not served during the attack (%d loads after 3,000 connections were opened)" % after_crowd)
     for s in held:
         s.close()
