@@ -571,8 +571,11 @@ QString spokenVerdicts(const std::vector<Verdict> &verdicts)
         sentences << QStringLiteral("%1 already won").arg(names(alike[Verdict::AlreadyWon], QStringLiteral("and")));
     if (!alike[Verdict::NotComplete].empty())
         sentences << QStringLiteral("%1 not complete").arg(names(alike[Verdict::NotComplete], QStringLiteral("and")));
+    QStringList unknown;
     for (const auto &group : cannotTell(ordered, spokenReason))
-        sentences << QStringLiteral("Cannot tell %1, %2").arg(names(group.second, QStringLiteral("or")), spokenReason(group.first));
+        unknown << QStringLiteral("%1, %2").arg(names(group.second, QStringLiteral("or")), spokenReason(group.first));
+    if (!unknown.isEmpty())
+        sentences << QStringLiteral("Cannot tell ") + unknown.join(QStringLiteral("; "));
     if (sentences.isEmpty())
         return QStringLiteral("No prizes are in play.");
     return sentences.join(QStringLiteral(". ")) + QLatin1Char('.');

@@ -6,7 +6,9 @@ Usage: reader.py READY-FILE SECONDS MODE [ARGUMENTS]. Writes READY-FILE once the
 found, records for SECONDS, prints the events and exits non-zero with the faults found.
 MODE "game": the calls and the host's changes with the sound off. MODE "resume" YES-FILE
 CALLS LAST: Yes to resuming (its time in YES-FILE) is heard as one line. MODE "behind":
-Calls So Far opened, then left behind the main window while numbers are called."""
+Calls So Far opened, then left behind the main window while numbers are called. MODE "claim"
+ENTER-FILE: a late ticket typed in Check a Claim (Enter at the time in ENTER-FILE) is heard
+deciding verdict first, in few words."""
 import re
 import sys
 import time
@@ -87,6 +89,24 @@ if mode == "resume":
     extra = [(role, text) for _, role, text in after if role not in ("notification", "push button", "frame")]
     if extra:
         faults.append("besides the line the reader was given %s" % extra)
+    finish()
+
+if mode == "claim":
+    # The verdict that decides the claim comes first, and the whole is short: at a reader's
+    # pace of about three words a second, ten seconds are thirty words.
+    enter_at = float(open(sys.argv[4]).read())
+    said = [(at - enter_at, text) for at, role, text in heard(enter_at) if role == "notification"]
+    print("heard after Enter:", ["%s (%.2f s)" % (text, at) for at, text in said])
+    if not said:
+        faults.append("the verdicts were not heard")
+        finish()
+    first = said[0][1]
+    if not re.match(r"Early Five late, complete since call \d+\.", first):
+        faults.append("the deciding verdict was not heard first: %r" % first)
+    if len(first.split()) > 30 or re.search(r"[():]", first):
+        faults.append("the verdicts are not in few plain words (%d words): %r" % (len(first.split()), first))
+    if first.count("Cannot tell") > 1:
+        faults.append("Cannot tell was said more than once: %r" % first)
     finish()
 
 if mode == "behind":
