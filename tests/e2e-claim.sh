@@ -53,15 +53,7 @@ echo "ticket $other of a book printed elsewhere: held back, then judged on Check
 # A ticket from elsewhere, typed in: five numbers called, the last one among them.
 mapfile -t numbers < <(sed -n 's/^call [0-9]* \([0-9]*\) .*/\1/p' "$record")
 last=${numbers[-1]}
-picked=("$last")
-declare -A per_column=([$(( last >= 90 ? 8 : last / 10 ))]=1)
-for n in "${numbers[@]:0:${#numbers[@]}-1}"; do
-    column=$(( n >= 90 ? 8 : n / 10 ))
-    [ "${per_column[$column]:-0}" -lt 3 ] || continue
-    per_column[$column]=$(( ${per_column[$column]:-0} + 1 ))
-    picked+=("$n")
-    [ "${#picked[@]}" -eq 5 ] && break
-done
+read -ra picked <<<"$(ticket_five "$last" "${numbers[@]:0:${#numbers[@]}-1}")"
 keys ctrl+a
 xdotool type --delay 30 "${picked[*]}"
 keys Return

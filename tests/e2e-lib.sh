@@ -281,3 +281,18 @@ quit_program() {
     wait "$program_pid" || status=$?
     [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
+
+# ticket_five NUMBERS...: the first five of them a ticket could hold together (at most three
+# from one column), as a host would type them from a ticket of elsewhere.
+ticket_five() {
+    local -A per_column=()
+    local picked=() n column
+    for n in "$@"; do
+        column=$(( n >= 90 ? 8 : n / 10 ))
+        [ "${per_column[$column]:-0}" -lt 3 ] || continue
+        per_column[$column]=$(( ${per_column[$column]:-0} + 1 ))
+        picked+=("$n")
+        [ "${#picked[@]}" -eq 5 ] && break
+    done
+    echo "${picked[*]}"
+}

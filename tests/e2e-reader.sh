@@ -99,15 +99,7 @@ heard behind "with Calls So Far behind the main window the calls were not heard 
 # A late ticket in Check a Claim, typed without its rows: the deciding verdict is heard
 # first, the prizes it cannot tell said once, the whole in few words.
 mapfile -t numbers < <(sed -n 's/^call [0-9]* \([0-9]*\) .*/\1/p' "$record")
-picked=()
-declare -A per_column=()
-for n in "${numbers[@]}"; do
-    column=$(( n >= 90 ? 8 : n / 10 ))
-    [ "${per_column[$column]:-0}" -lt 3 ] || continue
-    per_column[$column]=$(( ${per_column[$column]:-0} + 1 ))
-    picked+=("$n")
-    [ "${#picked[@]}" -eq 5 ] && break
-done
+read -ra picked <<<"$(ticket_five "${numbers[@]}")"
 xdotool windowfocus --sync "$main_window"
 keys F9
 claim_window=$(wait_window '^Check a Claim$')
