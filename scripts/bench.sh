@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark command's runs, on a private display and sound server: the performance
-# figures, long recordings and the screen reader's pace seen from outside, the long soak,
-# and the player's fuzzer for a longer while.
+# figures, long recordings, the screen reader's pace and the players' phones seen from
+# outside, the long soak, and the player's fuzzer for a longer while.
 # Usage: bench.sh BUILD-FOLDER [--quick]
 set -euo pipefail
 build=$1
@@ -18,6 +18,9 @@ echo
 bash "$here/bench/outside/longrecordings.sh" "$build/bin" 60
 echo
 bash "$here/bench/outside/readerpace.sh" "$build/bin/tabro-kalvor"
+echo
+# A hall's worth of phones following the game on the loopback.
+bash "$here/bench/outside/phones.sh" "$build/bin" 1000 30
 echo
 if [ "$quick" = "--quick" ]; then
     "$build/bin/tk-bench" --quick

@@ -8,6 +8,9 @@
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
+#include "frmphones.h"
+#include "phonecorner.h"
+#include "phonesharing.h"
 #include "twips.h"
 #include "version.h"
 
@@ -56,6 +59,7 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
 
     buildControls();
     caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
+    sharing = new PhoneSharing(*caller, PhoneCorner::palette(), this);
     buildMenus();
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
@@ -114,6 +118,8 @@ frmKalvor::~frmKalvor()
     delete printTickets;
     delete prizesWindow;
     delete claim;
+    delete phonesWindow;
+    delete sharing; // the phones' server stops before the game it reads goes
 }
 
 void frmKalvor::buildControls()
@@ -221,6 +227,7 @@ void frmKalvor::buildMenus()
     mnuCalls = addItem(mnuGame, QStringLiteral("mnuCalls"), tr("Calls &So Far"), Qt::Key_F5);
     mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("Print &Tickets..."),
                          QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuPhones = addItem(mnuGame, QStringLiteral("mnuPhones"), tr("Share With P&hones..."), QKeySequence());
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -243,6 +250,7 @@ void frmKalvor::buildMenus()
     connect(mnuTickets, &QAction::triggered, this, &frmKalvor::mnuTickets_Click);
     connect(mnuPrizes, &QAction::triggered, this, &frmKalvor::mnuPrizes_Click);
     connect(mnuClaim, &QAction::triggered, this, &frmKalvor::mnuClaim_Click);
+    connect(mnuPhones, &QAction::triggered, this, &frmKalvor::mnuPhones_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -328,6 +336,7 @@ void frmKalvor::mnuHall_Click()
     }
     hall = new HallDisplay(*caller, [this] { cmdStart->click(); }, this);
     hall->installEventFilter(this);
+    PhoneCorner::attach(hall, *sharing);
     hall->place(screen());
 }
 
@@ -360,6 +369,11 @@ void frmKalvor::mnuClaim_Click()
 {
     caller->claimStarted();
     showOnTop(made(claim, this, [this] { return new frmClaim(*caller, this); }));
+}
+
+void frmKalvor::mnuPhones_Click()
+{
+    showOnTop(made(phonesWindow, this, [this] { return new frmPhones(*sharing, this); }));
 }
 
 // A closed window is discarded; it is forgotten at once, so the next use makes a new one

@@ -18,6 +18,8 @@
 
 class BoardGrid;
 class HallDisplay;
+class PhoneSharing;
+class frmPhones;
 class ReaderNews;
 class QAction;
 class QLabel;
@@ -60,6 +62,8 @@ public:
     void mnuTickets_Click();
     void mnuPrizes_Click();
     void mnuClaim_Click();
+    // Share With Phones: the players' phones follow the game.
+    void mnuPhones_Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -114,6 +118,9 @@ private:
     QPointer<frmPrizes> prizesWindow;
     QPointer<frmClaim> claim;
     QPointer<HallDisplay> hall;
+    PhoneSharing *sharing;
+    QAction *mnuPhones;
+    QPointer<frmPhones> phonesWindow;
     bool centred = false;
     QTimer hallPlacing;
 };

@@ -13,19 +13,8 @@
 #include <array>
 
 namespace {
-// A lit board, as flashboards are: the numbers not yet called are dim on a dark ground,
-// the called ones lit, the program's purple on its peach, and the one just called lit
-// apart in yellow until the next call. A projector cannot show black, and a lit hall
-// washes out its darks, so what reads from the back is the light: the pattern of lit
-// cells carries across the room even where the digits cannot be read.
-const QColor Backdrop{24, 16, 28};
-const QColor DarkCell{40, 28, 44};
-const QColor DimDigit{160, 150, 165};   // 5.9:1 on the dark cell
-const QColor LitCell = look::Peach;      // with the purple: 7.6:1
-const QColor LitDigit = look::Purple;
-const QColor JustCalled{255, 204, 0};    // with black: 13.9:1
-const QColor JustCalledDigit{0, 0, 0};
-const QColor Words{235, 225, 240};       // the count, the last five, the state and prizes
+// The lit board's colours, shared with the players' phones.
+using namespace look::hall;
 constexpr int BannerMs = 8000;
 constexpr qreal CellGap = 0.06; // between two cells' grounds, a share of a cell
 
@@ -114,7 +103,7 @@ int placeOf(const QList<QRect> &places, const QScreen *screen)
 }
 } // namespace
 
-HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
+HallDisplay::Layout HallDisplay::Layout::of(QSize screen, int corner)
 {
     Layout l;
     const qreal w = screen.width();
@@ -160,6 +149,13 @@ HallDisplay::Layout HallDisplay::Layout::of(QSize screen)
             l.status = QRectF(words.left(), words.top() + 0.44 * bh, words.width(), 0.22 * bh);
             l.prizes = QRectF(words.left(), words.top() + 0.68 * bh, words.width(), 0.32 * bh);
         }
+    }
+    if (corner > 0) {
+        // The number gives way: below the corner beside the board, beside it above the board.
+        if (l.wide)
+            l.number.setTop(std::min(l.number.bottom() - 1, qreal(corner)));
+        else
+            l.number.setLeft(std::min(l.number.right() - 1, qreal(corner)));
     }
     l.cell = QSizeF(l.board.width() / 10, l.board.height() / 9);
     l.numberFont = fitted(QStringLiteral("88"), l.number.size(), 0.92);
@@ -252,6 +248,14 @@ void HallDisplay::fillPlace(const QRect &where, bool withHost)
     }
 }
 
+void HallDisplay::reserveCorner(int pixels)
+{
+    if (pixels != corner) {
+        corner = pixels;
+        update();
+    }
+}
+
 void HallDisplay::comeForward()
 {
     if (!shared || !isVisible())
@@ -276,7 +280,7 @@ void HallDisplay::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), Backdrop);
-    const Layout l = Layout::of(size());
+    const Layout l = Layout::of(size(), corner);
     const std::vector<Call> &calls = game.calls();
 
     if (!calls.empty()) {

@@ -29,7 +29,8 @@ public:
         QRectF board;      // ten columns by nine rows of cells
         QSizeF cell;
         QFont numberFont, countFont, boardFont;
-        static Layout of(QSize screen);
+        // corner: a square kept free at the top left (the phones' code), in pixels.
+        static Layout of(QSize screen, int corner = 0);
     };
 
     // startStop presses the main window's Start/Stop button.
@@ -44,6 +45,8 @@ public:
     // Alone with the host on one screen: in front again, with the keys.
     void comeForward();
     bool sharesHostScreen() const { return shared; }
+    // Keeps a square at the top left free for an overlay; 0 gives it back to the number.
+    void reserveCorner(int pixels);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -58,5 +61,6 @@ private:
     bool shared = false;
     int chosen = -1; // the place chosen with Shift+F11, or the automatic choice
     QString banner;  // a prize just won, for a few seconds
+    int corner = 0;
     QTimer bannerTimer;
 };

@@ -1,0 +1,82 @@
+#include "boardfeed.h"
+
+#include "game.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+// The state in one word; the page says it in full.
+QString stateWord(const Game &game)
+{
+    if (game.checkingClaim())
+        return QStringLiteral("claim");
+    switch (game.run()) {
+    case Game::Run::Waiting:
+        return QStringLiteral("waiting");
+    case Game::Run::Calling:
+        return QStringLiteral("calling");
+    case Game::Run::Stopped:
+        return QStringLiteral("stopped");
+    case Game::Run::Paused:
+        break;
+    }
+    return QStringLiteral("paused");
+}
+} // namespace
+
+BoardFeed::BoardFeed(const Game &game, QObject *parent)
+    : QObject(parent)
+    , game(game)
+{
+    pending.setSingleShot(true);
+    pending.setInterval(0);
+    connect(&pending, &QTimer::timeout, this, &BoardFeed::refresh);
+    auto later = [this] { pending.start(); };
+    connect(&game, &Game::numberCalled, this, later);
+    connect(&game, &Game::callsChanged, this, later);
+    connect(&game, &Game::callingChanged, this, later);
+    connect(&game, &Game::news, this, later);
+    connect(&game, &Game::prizesChanged, this, later);
+    connect(&game, &Game::claimChanged, this, later);
+    latest = of(game, sequence);
+}
+
+void BoardFeed::refresh()
+{
+    latest = of(game, ++sequence);
+    Q_EMIT changed(latest);
+}
+
+QByteArray BoardFeed::of(const Game &game, quint64 sequence)
+{
+    QJsonArray calls;
+    for (const Call &call : game.calls())
+        calls.append(call.number);
+    QJsonArray toWin;
+    QJsonArray winners;
+    for (int i = 0; i < PrizeCount; ++i) {
+        if (game.prizesLeft() & prizes::bit(Prize(i)))
+            toWin.append(prizes::name(Prize(i)));
+    }
+    for (const Win &win : game.wins()) {
+        // A ticket typed in from elsewhere has no code a player would know.
+        const bool typed = win.ticket.startsWith(QLatin1String("typed:"));
+        winners.append(QJsonObject{{QStringLiteral("prize"), prizes::name(win.prize)},
+                                   {QStringLiteral("ticket"), typed ? QString() : win.ticket},
+                                   {QStringLiteral("call"), win.position},
+                                   {QStringLiteral("number"), win.number}});
+    }
+    const QJsonObject board{
+        {QStringLiteral("seq"), double(sequence)},
+        {QStringLiteral("state"), stateWord(game)},
+        {QStringLiteral("sound"), game.state().soundflag == 1},
+        {QStringLiteral("calls"), calls},
+        // When the last number was called, in milliseconds since 1970 (UTC).
+        {QStringLiteral("at"), game.calls().empty() ? 0.0 : double(game.calls().back().time)},
+        {QStringLiteral("toWin"), toWin},
+        {QStringLiteral("winners"), winners},
+    };
+    return QJsonDocument(board).toJson(QJsonDocument::Compact);
+}

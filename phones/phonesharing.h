@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+
+class BoardFeed;
+class Game;
+class Station;
+
+// Share With Phones: while on, the board is served to the players' phones on the hall's
+// own network, from a thread of its own, fed with snapshots made from the game's signals;
+// off, the port is closed and every phone dropped before setOn returns. Nothing a phone
+// sends reaches the game, and no network stall reaches the window's thread.
+class PhoneSharing : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 FirstPort = 8090; // then the next free one
+    static constexpr int Ports = 10;
+
+    // palette: the page's colours, as CSS custom properties.
+    PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent = nullptr);
+    ~PhoneSharing() override;
+
+    bool on() const { return station != nullptr; }
+    quint16 port() const { return listening; }
+    // Starts or stops serving; false when no port could be opened.
+    bool setOn(bool on);
+    // Where phones find the page, the hall's network first: "http://192.168.1.20:8090/".
+    QStringList addresses() const;
+    int phones() const { return following; }
+
+Q_SIGNALS:
+    void sharingChanged(bool on);
+    // The phones following the game, at most once a second.
+    void phonesChanged(int phones);
+
+private:
+    const Game &game;
+    QByteArray palette;
+    QThread thread;
+    QObject *home = new QObject; // lives on the server's thread: what runs there runs through it
+    Station *station = nullptr;
+    BoardFeed *feed = nullptr;
+    quint16 listening = 0;
+    int following = 0;
+};
