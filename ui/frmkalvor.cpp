@@ -8,7 +8,9 @@
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
+#include "frmphoneclaims.h"
 #include "frmphones.h"
+#include "phoneclaims.h"
 #include "phonecorner.h"
 #include "phonesharing.h"
 #include "twips.h"
@@ -61,6 +63,14 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
     sharing = new PhoneSharing(*caller, PhoneCorner::palette(), this);
     buildMenus();
+    connect(&sharing->claims(), &PhoneClaims::arrived, this, &frmKalvor::phoneClaimArrived);
+    claimTold.setSingleShot(true);
+    claimTold.setInterval(1500);
+    connect(&claimTold, &QTimer::timeout, this, [this] {
+        if (untold > 0)
+            readerNews->tell(untold == 1 ? tr("One more claim from a phone") : tr("%1 more claims from phones").arg(untold));
+        untold = 0;
+    });
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
@@ -119,6 +129,7 @@ frmKalvor::~frmKalvor()
     delete prizesWindow;
     delete claim;
     delete phonesWindow;
+    delete phoneClaimsWindow;
     delete sharing; // the phones' server stops before the game it reads goes
 }
 
@@ -355,6 +366,7 @@ void frmKalvor::mnuTickets_Click()
     showOnTop(made(printTickets, this, [this] {
         auto *window = new frmPrintTickets(this);
         connect(window, &frmPrintTickets::bookMade, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::bookMade, sharing, &PhoneSharing::readBooks); // claims from its tickets
         return window;
     }));
 }
@@ -368,7 +380,43 @@ void frmKalvor::mnuPrizes_Click()
 void frmKalvor::mnuClaim_Click()
 {
     caller->claimStarted();
-    showOnTop(made(claim, this, [this] { return new frmClaim(*caller, this); }));
+    const bool fresh = !claim;
+    showOnTop(made(claim, this, [this] {
+        auto *window = new frmClaim(*caller, this);
+        connect(window, &frmClaim::decided, &sharing->claims(), &PhoneClaims::settle);
+        return window;
+    }));
+    // The oldest claim from a phone comes filled in, unless the window is already on it.
+    const auto &waiting = sharing->claims().waiting();
+    if (!waiting.empty() && (fresh || waiting.front().code != phoneCodeFilled)) {
+        phoneCodeFilled = waiting.front().code;
+        claim->checkCode(phoneCodeFilled);
+    }
+}
+
+void frmKalvor::checkPhoneClaim(const QString &code)
+{
+    mnuClaim_Click();
+    if (phoneCodeFilled != code) {
+        phoneCodeFilled = code;
+        claim->checkCode(code);
+    }
+}
+
+void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
+{
+    if (!phoneClaimsWindow) {
+        phoneClaimsWindow = new frmPhoneClaims(sharing->claims(), this);
+        connect(phoneClaimsWindow, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
+        phoneClaimsWindow->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    phoneClaimsWindow->show();
+    if (claimTold.isActive()) {
+        ++untold;
+    } else {
+        readerNews->tell(tr("Claim from a phone: %1").arg(prizes::name(arrived.prize)));
+        claimTold.start();
+    }
 }
 
 void frmKalvor::mnuPhones_Click()

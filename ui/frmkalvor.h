@@ -20,6 +20,8 @@ class BoardGrid;
 class HallDisplay;
 class PhoneSharing;
 class frmPhones;
+class frmPhoneClaims;
+struct PhoneClaim;
 class ReaderNews;
 class QAction;
 class QLabel;
@@ -64,6 +66,8 @@ public:
     void mnuClaim_Click();
     // Share With Phones: the players' phones follow the game.
     void mnuPhones_Click();
+    // A claim from a phone: Check a Claim opened with its code checked.
+    void checkPhoneClaim(const QString &code);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -83,6 +87,8 @@ private:
     // Tells a screen reader the number just called, or what the host just changed.
     void tellReader(int n);
     void tellNews(Game::News what);
+    // A claim from a phone came: the host's list comes up and a reader is told, once.
+    void phoneClaimArrived(const PhoneClaim &claim);
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;
@@ -121,6 +127,10 @@ private:
     PhoneSharing *sharing;
     QAction *mnuPhones;
     QPointer<frmPhones> phonesWindow;
+    QPointer<frmPhoneClaims> phoneClaimsWindow;
+    QTimer claimTold; // claims coming together are told together
+    int untold = 0;
+    QString phoneCodeFilled; // the phone's claim Check a Claim was last opened on
     bool centred = false;
     QTimer hallPlacing;
 };

@@ -198,6 +198,14 @@ void HallDisplay::showWin(const Win &win)
     update();
 }
 
+void HallDisplay::setNotice(const QString &words)
+{
+    if (words != notice) {
+        notice = words;
+        update();
+    }
+}
+
 void HallDisplay::place(const QScreen *hostScreen)
 {
     const QList<QRect> places = placesOf(QGuiApplication::screens());
@@ -306,6 +314,8 @@ void HallDisplay::paintEvent(QPaintEvent *)
         state = banner;
     } else if (game.checkingClaim()) {
         state = tr("Checking a claim");
+    } else if (!notice.isEmpty()) {
+        state = notice;
     } else {
         switch (game.run()) {
         case Game::Run::Waiting:

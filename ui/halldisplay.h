@@ -47,6 +47,8 @@ public:
     bool sharesHostScreen() const { return shared; }
     // Keeps a square at the top left free for an overlay; 0 gives it back to the number.
     void reserveCorner(int pixels);
+    // A word for the room in the state's place ("Claim from a phone"); empty gives it back.
+    void setNotice(const QString &words);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -63,4 +65,5 @@ private:
     QString banner;  // a prize just won, for a few seconds
     int corner = 0;
     QTimer bannerTimer;
+    QString notice;
 };
