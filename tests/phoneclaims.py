@@ -198,6 +198,14 @@ try:
     want = "%s · %s · call %d" % (code, line, len(made))
     wait(30, "the host's list did not show %r" % want, lambda: claims_waiting() == [want])
     print("the host's list: %s" % want)
+    subprocess.run(["import", "-window", window_named("^Claims From Phones$"),
+                    os.path.join(artifacts, "phones-claims-window.png")], check=True)
+    keys(main_window, "F11")
+    hall = wait(10, "the hall display did not open", lambda: window_named("^Hall Display$"))
+    time.sleep(1)
+    subprocess.run(["import", "-window", "root", os.path.join(artifacts, "hall-display-phone-claim.png")], check=True)
+    keys(hall, "Escape")
+    wait(10, "the hall display did not close", lambda: window_named("^Hall Display$") is None)
 
     # Hostile claims: a book not printed here, a repeat within the call, a flood; none shown.
     phone = websocket.create_connection("ws://127.0.0.1:%d/live" % where, timeout=10)

@@ -333,7 +333,9 @@ void HallDisplay::paintEvent(QPaintEvent *)
         if (game.state().soundflag != 1)
             state = state.isEmpty() ? tr("Sound off") : tr("%1 · Sound off").arg(state);
     }
-    painter.setPen(banner.isEmpty() ? Words : JustCalled);
+    // A prize just won, or a claim waiting, stands out in the just-called colour.
+    const bool bright = !banner.isEmpty() || (!game.checkingClaim() && !notice.isEmpty());
+    painter.setPen(bright ? JustCalled : Words);
     if (!state.isEmpty())
         drawFitted(painter, l.status, state, l.status.height() * 0.6);
     QStringList left;

@@ -265,7 +265,11 @@ const MyTickets = (() => {
     tickets.push(ticket);
   }
   // A ticket's QR code opens the page with the ticket: /#t=CODE.
-  const linked = /^#t=([-0-9A-Za-z ]{1,20})$/.exec(decodeURIComponent(location.hash));
+  let hash = "";
+  try {
+    hash = decodeURIComponent(location.hash);
+  } catch (e) { /* not a link of ours */ }
+  const linked = /^#t=([-0-9A-Za-z ]{1,20})$/.exec(hash);
   if (linked) {
     add(linked[1], false);
     history.replaceState(null, "", location.pathname);
