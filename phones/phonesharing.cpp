@@ -58,8 +58,10 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
     qRegisterMetaType<PhoneClaim>();
     claimList = new PhoneClaims(this);
     connect(&game, &Game::callsChanged, claimList, [this] {
-        if (this->game.calls().empty())
+        if (this->game.calls().empty()) {
             claimList->clear();
+            readBooks(); // a book printed by another run meanwhile
+        }
     });
 }
 

@@ -10,7 +10,12 @@
 #include <QWebSocket>
 
 #include <algorithm>
+#include <atomic>
 
+
+// Every push channel's number, never used twice while the program runs: a claim's verdict
+// reaches the phone that sent it, even across sharing turned off and on.
+static std::atomic<quint64> phonesSeen{0};
 
 static void loadPage()
 {

@@ -88,5 +88,4 @@ private:
     int counted = -1;
     // Claims from phones.
     ClaimDesk desk;
-    quint64 phonesSeen = 0;
 };

@@ -69,6 +69,7 @@ private Q_SLOTS:
     void verdictsInThePlayersWords();
     void theHostsDecisionSettlesEveryClaimOfTheTicket();
     void aClaimTravelsThePushChannelBothWays();
+    void aVerdictNeverReachesAnotherPhoneAfterSharingComesBack();
 };
 
 void TestPhoneClaims::aClaimWaitsOnlyWhenItMay_data()
@@ -275,6 +276,38 @@ void TestPhoneClaims::aClaimTravelsThePushChannelBothWays()
     QTest::qWait(200);
     QCOMPARE(other.heard.size(), 2);
     QCOMPARE(claimed.size(), 1);
+}
+
+// Sharing off and on again makes a new server: a claim still waiting from before must not
+// have its verdict sent to whichever phone now holds the same place.
+void TestPhoneClaims::aVerdictNeverReachesAnotherPhoneAfterSharingComesBack()
+{
+    qRegisterMetaType<PhoneClaim>();
+    quint64 before = 0;
+    for (int round = 0; round < 2; ++round) {
+        Station station(QByteArray(":root{}\n"));
+        const quint16 port = station.open(18090, 10);
+        QVERIFY(port != 0);
+        station.setBooks({InPlay.book});
+        station.publish(board(3, {QStringLiteral("Top Line")}));
+        QSignalSpy claimed(&station, &Station::claimed);
+        QWebSocket phone;
+        QList<QJsonObject> heard;
+        QObject::connect(&phone, &QWebSocket::textMessageReceived, &phone,
+                         [&heard](const QString &text) { heard << QJsonDocument::fromJson(text.toUtf8()).object(); });
+        phone.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(port)));
+        QTRY_COMPARE(heard.size(), 1);
+        if (round == 1) {
+            station.tellVerdict(before, "{\"verdict\":\"Valid: Top Line is yours\"}");
+            QTest::qWait(200);
+            QCOMPARE(heard.size(), 1);
+        }
+        phone.sendTextMessage(QString::fromUtf8(claim(InPlay.text(), QStringLiteral("Top Line"))));
+        QTRY_COMPARE(claimed.size(), 1);
+        const quint64 id = claimed[0][0].value<PhoneClaim>().phone;
+        QVERIFY(id != before);
+        before = id;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPhoneClaims)

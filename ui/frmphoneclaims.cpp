@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 frmPhoneClaims::frmPhoneClaims(PhoneClaims &claims, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , claims(claims)
