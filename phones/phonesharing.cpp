@@ -1,6 +1,10 @@
 #include "phonesharing.h"
 
+#include "atomicfile.h"
 #include "boardfeed.h"
+#include "books.h"
+#include "game.h"
+#include "phoneclaims.h"
 #include "station.h"
 
 #include <QHostAddress>
@@ -51,6 +55,15 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
 {
     thread.setObjectName(QStringLiteral("phones"));
     home->moveToThread(&thread);
+    // Claims from phones wait here for the host; a new game sets them aside.
+    qRegisterMetaType<PhoneClaim>();
+    claimList = new PhoneClaims(this);
+    connect(&game, &Game::callsChanged, claimList, [this] {
+        if (this->game.calls().empty()) {
+            claimList->clear();
+            readBooks(); // a book printed by another run meanwhile
+        }
+    });
 }
 
 PhoneSharing::~PhoneSharing()
@@ -89,6 +102,9 @@ bool PhoneSharing::setOn(bool wanted)
             following = phones;
             Q_EMIT phonesChanged(phones);
         }, Qt::QueuedConnection);
+        connect(station, &Station::claimed, claimList, &PhoneClaims::add, Qt::QueuedConnection);
+        connect(claimList, &PhoneClaims::verdict, station, &Station::tellVerdict, Qt::QueuedConnection);
+        readBooks();
     } else {
         delete feed;
         feed = nullptr;
@@ -140,4 +156,17 @@ QStringList PhoneSharing::addresses() const
         }
     }
     return hall + other;
+}
+
+void PhoneSharing::readBooks()
+{
+    if (!station)
+        return;
+    BookList list(defaultStateFolder());
+    QString why;
+    list.load(why);
+    QList<quint32> books;
+    for (const BookList::Book &book : list.books())
+        books << book.book;
+    QMetaObject::invokeMethod(station, [target = station, books] { target->setBooks(books); }, Qt::QueuedConnection);
 }

@@ -7,6 +7,7 @@
 
 class BoardFeed;
 class Game;
+class PhoneClaims;
 class Station;
 
 // Share With Phones: while on, the board is served to the players' phones on the hall's
@@ -33,6 +34,12 @@ public:
     QStringList addresses() const;
     int phones() const { return following; }
 
+    // The claims the phones sent, waiting for the host; kept while sharing is off.
+    PhoneClaims &claims() { return *claimList; }
+    // Reads the books in play again, for the phones' claims: when sharing starts and
+    // whenever a book has been printed.
+    void readBooks();
+
 Q_SIGNALS:
     void sharingChanged(bool on);
     // The phones following the game, at most once a second.
@@ -48,4 +55,5 @@ private:
     quint16 listening = 0;
     qintptr listener = -1;
     int following = 0;
+    PhoneClaims *claimList;
 };

@@ -5,11 +5,17 @@
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QDateTime>
 #include <QTcpSocket>
 #include <QWebSocket>
 
 #include <algorithm>
+#include <atomic>
 
+
+// Every push channel's number, never used twice while the program runs: a claim's verdict
+// reaches the phone that sent it, even across sharing turned off and on.
+static std::atomic<quint64> phonesSeen{0};
 
 static void loadPage()
 {
@@ -29,6 +35,10 @@ Station::Station(const QByteArray &palette, QObject *parent)
     assets.push_back({"/page.css", {palette + read(QStringLiteral("page.css")), "text/css; charset=utf-8"}});
     assets.push_back({"/page.js", {read(QStringLiteral("page.js")), "text/javascript; charset=utf-8"}});
     assets.push_back({"/icon.svg", {read(QStringLiteral("icon.svg")), "image/svg+xml"}});
+    // The players' own tickets: rebuilt from their codes, marked, and claimed from the page.
+    assets.push_back({"/tickets.js", {read(QStringLiteral("tickets.js")), "text/javascript; charset=utf-8"}});
+    assets.push_back({"/mytickets.js", {read(QStringLiteral("mytickets.js")), "text/javascript; charset=utf-8"}});
+    assets.push_back({"/tickets.css", {read(QStringLiteral("tickets.css")), "text/css; charset=utf-8"}});
     heartbeat.setInterval(BeatMs);
     connect(&heartbeat, &QTimer::timeout, this, &Station::beat);
     counting.setSingleShot(true);
@@ -92,6 +102,7 @@ void Station::publish(const QByteArray &board)
 {
     snapshot = board;
     latest = QString::fromUtf8(board);
+    desk.follow(board);
     for (Client &client : clients) {
         if (!client.socket)
             continue;
@@ -128,6 +139,7 @@ void Station::welcome()
         Client client;
         client.socket = socket;
         client.silent.setRemainingTime(SilentMs);
+        client.phone = ++phonesSeen;
         clients.push_back(client);
         auto heard = [this, socket](bool message) {
             auto it = std::find_if(clients.begin(), clients.end(), [socket](const Client &c) { return c.socket == socket; });
@@ -141,6 +153,9 @@ void Station::welcome()
         connect(socket, &QWebSocket::textMessageReceived, this, [heard] { heard(true); });
         connect(socket, &QWebSocket::binaryMessageReceived, this, [heard] { heard(true); });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { drop(socket); });
+        // After the count above, which may have dropped a flood.
+        connect(socket, &QWebSocket::textMessageReceived, this,
+                [this, socket](const QString &message) { claimFrom(socket, message); });
         socket->sendTextMessage(latest);
         countLater();
     }
@@ -167,8 +182,10 @@ void Station::beat()
 void Station::drop(QWebSocket *socket)
 {
     for (Client &client : clients) {
-        if (client.socket == socket)
+        if (client.socket == socket) {
             client.socket = nullptr;
+            desk.forget(client.phone);
+        }
     }
     socket->abort();
     socket->deleteLater();
@@ -220,4 +237,43 @@ void Station::answer(const QHttpServerRequest &request, QTcpSocket *socket, int 
     responder.writeHeader("Cache-Control", caching);
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
     responder.writeBody(body);
+}
+
+// Claims from phones: judged here, on the server's thread; only what the desk admits goes
+// on to the host, and every claim gets its answer on its own channel.
+void Station::claimFrom(QWebSocket *socket, const QString &message)
+{
+    const QByteArray text = message.left(ClaimDesk::MaxMessage + 1).toUtf8();
+    auto it = std::find_if(clients.begin(), clients.end(), [socket](const Client &c) { return c.socket == socket; });
+    if (it == clients.end())
+        return;
+    if (text == ClaimDesk::BooksAsked && !it->tickets) {
+        it->tickets = true;
+        socket->sendTextMessage(QString::fromUtf8(desk.booksMessage()));
+        return;
+    }
+    if (!ClaimDesk::isClaim(text))
+        return;
+    const ClaimDesk::Answer answer = desk.admit(it->phone, text, QDateTime::currentMSecsSinceEpoch());
+    socket->sendTextMessage(QString::fromUtf8(answer.text()));
+    if (answer.status == 202)
+        Q_EMIT claimed(answer.claim);
+}
+
+void Station::setBooks(const QList<quint32> &books)
+{
+    desk.setBooks(std::vector<std::uint32_t>(books.begin(), books.end()));
+    const QString text = QString::fromUtf8(desk.booksMessage());
+    for (Client &client : clients) {
+        if (client.socket && client.tickets)
+            client.socket->sendTextMessage(text);
+    }
+}
+
+void Station::tellVerdict(quint64 phone, const QByteArray &message)
+{
+    for (Client &client : clients) {
+        if (client.phone == phone && client.socket)
+            client.socket->sendTextMessage(QString::fromUtf8(message));
+    }
 }

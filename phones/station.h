@@ -1,5 +1,7 @@
 #pragma once
 
+#include "claimdesk.h"
+
 #include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -40,9 +42,16 @@ public:
     qintptr listener() const;
     void publish(const QByteArray &snapshot);
 
+    // Claims from phones: the books they may come from (sent to every page that asks), and a
+    // verdict for the phone that claimed, if it is still here.
+    void setBooks(const QList<quint32> &books);
+    void tellVerdict(quint64 phone, const QByteArray &message);
+
 Q_SIGNALS:
     // The phones following the game, at most once a second.
     void phonesChanged(int phones);
+    // A claim the desk admitted, for the host's list.
+    void claimed(const PhoneClaim &claim);
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
@@ -54,6 +63,8 @@ private:
         QPointer<QWebSocket> socket;
         QDeadlineTimer silent;
         int messages = 0;
+        quint64 phone = 0; // who a claim's verdict goes back to
+        bool tickets = false; // a page with tickets, which wants the books in play
     };
     struct Asset
     {
@@ -67,6 +78,7 @@ private:
     void answer(const QHttpServerRequest &request, QTcpSocket *socket, int status, const QByteArray &body,
                 const QByteArray &type, const QByteArray &caching);
     void countLater();
+    void claimFrom(QWebSocket *socket, const QString &message);
 
     QPointer<Doorway> doorway;
     std::vector<Client> clients;
@@ -76,4 +88,6 @@ private:
     QTimer heartbeat{this};
     QTimer counting{this};
     int counted = -1;
+    // Claims from phones.
+    ClaimDesk desk;
 };

@@ -171,7 +171,9 @@ void frmClaim::cmdAccept_Click()
 {
     if (!checked)
         return;
+    const std::vector<Verdict> decidedOn = game.checkClaim(ticket); // for a phone's claim
     const std::vector<Win> accepted = game.acceptClaim(ticket);
+    Q_EMIT decided(ticket, decidedOn, !accepted.empty());
     QStringList names;
     for (const Win &win : accepted)
         names << prizes::name(win.prize);
@@ -186,11 +188,19 @@ void frmClaim::cmdAccept_Click()
 
 void frmClaim::cmdReject_Click()
 {
-    if (checked)
+    if (checked) {
+        Q_EMIT decided(ticket, game.checkClaim(ticket), false); // for a phone's claim
         say(tr("Rejected: nothing recorded for %1.").arg(ticket.label));
+    }
     clearTicket();
     txtTicket->clear();
     txtTicket->setFocus();
+}
+
+void frmClaim::checkCode(const QString &code)
+{
+    txtTicket->setText(code);
+    cmdCheck_Click();
 }
 
 void frmClaim::clearTicket()

@@ -31,6 +31,13 @@ public:
     void cmdAccept_Click();
     void cmdReject_Click();
 
+    // Claims from phones: a code filled in and checked, as if the host had typed it.
+    void checkCode(const QString &code);
+
+Q_SIGNALS:
+    // The host decided on a ticket, Accept (accepted) or Reject, with the verdicts it had then.
+    void decided(const ClaimTicket &ticket, const std::vector<Verdict> &verdicts, bool accepted);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -13,7 +13,9 @@
 #include "frmzoom.h"
 #include "halldisplay.h"
 #include "readerwords.h"
+#include "frmphoneclaims.h"
 #include "frmphones.h"
+#include "phoneclaims.h"
 #include "phonecorner.h"
 #include "phonesharing.h"
 #include "twips.h"
@@ -55,6 +57,14 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
     sharing = new PhoneSharing(*caller, PhoneCorner::palette(), this);
     buildMenus();
+    connect(&sharing->claims(), &PhoneClaims::arrived, this, &frmKalvor::phoneClaimArrived);
+    claimTold.setSingleShot(true);
+    claimTold.setInterval(1500);
+    connect(&claimTold, &QTimer::timeout, this, [this] {
+        if (untold > 0)
+            readerNews->tell(untold == 1 ? tr("One more claim from a phone") : tr("%1 more claims from phones").arg(untold));
+        untold = 0;
+    });
 
     connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
     connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
@@ -327,6 +337,7 @@ void frmKalvor::mnuTickets_Click()
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
         connect(window, &frmPrintTickets::done, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::done, sharing, &PhoneSharing::readBooks); // claims from its tickets
         return window;
     }));
 }
@@ -340,7 +351,47 @@ void frmKalvor::mnuPrizes_Click()
 void frmKalvor::mnuClaim_Click()
 {
     caller->claimStarted();
-    showOnTop(windows.get<frmClaim>([this] { return new frmClaim(*caller, this); }));
+    const bool fresh = !windows.find<frmClaim>();
+    frmClaim *claim = windows.get<frmClaim>([this] {
+        auto *window = new frmClaim(*caller, this);
+        connect(window, &frmClaim::decided, &sharing->claims(), &PhoneClaims::settle);
+        return window;
+    });
+    showOnTop(claim);
+    // The oldest claim from a phone comes filled in, unless the window is already on it.
+    const auto &waiting = sharing->claims().waiting();
+    if (!waiting.empty() && (fresh || waiting.front().code != phoneCodeFilled)) {
+        phoneCodeFilled = waiting.front().code;
+        claim->checkCode(phoneCodeFilled);
+    }
+}
+
+void frmKalvor::checkPhoneClaim(const QString &code)
+{
+    mnuClaim_Click();
+    if (phoneCodeFilled != code) {
+        phoneCodeFilled = code;
+        windows.find<frmClaim>()->checkCode(code);
+    }
+}
+
+void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
+{
+    // Shown without the keys: the host may be typing elsewhere.
+    windows
+        .get<frmPhoneClaims>([this] {
+            auto *list = new frmPhoneClaims(sharing->claims(), this);
+            connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
+            list->move(frameGeometry().topRight() + QPoint(8, 0));
+            return list;
+        })
+        ->show();
+    if (claimTold.isActive()) {
+        ++untold;
+    } else {
+        readerNews->tell(tr("Claim from a phone: %1").arg(prizes::name(arrived.prize)));
+        claimTold.start();
+    }
 }
 
 void frmKalvor::mnuPhones_Click()

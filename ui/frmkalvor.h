@@ -14,6 +14,8 @@ class frmZoom;
 class HallDisplay;
 class PhoneSharing;
 class frmPhones;
+class frmPhoneClaims;
+struct PhoneClaim;
 class ReaderNews;
 class QAction;
 class QLabel;
@@ -58,6 +60,8 @@ public:
     void mnuClaim_Click();
     // Share With Phones: the players' phones follow the game.
     void mnuPhones_Click();
+    // A claim from a phone: Check a Claim opened with its code checked.
+    void checkPhoneClaim(const QString &code);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -78,6 +82,8 @@ private:
     void tellNews(Game::News what);
     // A line of its own under the board while the game cannot be kept; the game goes on.
     void showKept();
+    // A claim from a phone came: the host's list comes up and a reader is told, once.
+    void phoneClaimArrived(const PhoneClaim &claim);
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;
@@ -109,5 +115,8 @@ private:
     PhoneSharing *sharing;
     QAction *mnuPhones;
     WindowOwner windows; // after the game: the windows go first
+    QTimer claimTold; // claims coming together are told together
+    int untold = 0;
+    QString phoneCodeFilled; // the phone's claim Check a Claim was last opened on
     bool centred = false;
 };

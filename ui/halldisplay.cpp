@@ -199,6 +199,14 @@ void HallDisplay::place()
     placement->place();
 }
 
+void HallDisplay::setNotice(const QString &words)
+{
+    if (words != notice) {
+        notice = words;
+        update(layout.status.toAlignedRect());
+    }
+}
+
 void HallDisplay::placeNext()
 {
     placement->placeNext();
@@ -350,6 +358,8 @@ void HallDisplay::paintWords(QPainter &painter)
         state << banner;
     } else if (game.checkingClaim()) {
         state << tr("Checking a claim");
+    } else if (!notice.isEmpty()) {
+        state << notice;
     } else {
         switch (game.run()) {
         case Game::Run::Waiting:
@@ -367,7 +377,9 @@ void HallDisplay::paintWords(QPainter &painter)
         if (game.state().soundflag != 1)
             state << tr("Sound off");
     }
-    painter.setPen(banner.isEmpty() ? Words : JustCalled);
+    // A prize just won, or a claim waiting, stands out in the just-called colour.
+    const bool bright = !banner.isEmpty() || (!game.checkingClaim() && !notice.isEmpty());
+    painter.setPen(bright ? JustCalled : Words);
     if (!state.isEmpty())
         drawFitted(painter, layout.status, listed(state), layout.status.height() * 0.6);
     QStringList left;

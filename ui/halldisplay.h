@@ -51,6 +51,8 @@ public:
     bool sharesHostScreen() const;
     // Keeps a square at the top left free for an overlay; 0 gives it back to the number.
     void reserveCorner(int pixels);
+    // A word for the room in the state's place ("Claim from a phone"); empty gives it back.
+    void setNotice(const QString &words);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -76,4 +78,5 @@ private:
     QString banner;  // a prize just won, for a few seconds
     int corner = 0;
     QTimer bannerTimer;
+    QString notice;
 };

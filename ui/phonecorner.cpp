@@ -2,6 +2,7 @@
 
 #include "halldisplay.h"
 #include "look.h"
+#include "phoneclaims.h"
 #include "phonesharing.h"
 #include "qrcode.h"
 
@@ -21,6 +22,13 @@ QByteArray cssColour(const char *name, const QColor &colour)
 void PhoneCorner::attach(HallDisplay *hall, PhoneSharing &sharing)
 {
     new PhoneCorner(hall, sharing);
+    // While claims from phones wait, the room sees that the host has one.
+    PhoneClaims &claims = sharing.claims();
+    auto notice = [hall, &claims] {
+        hall->setNotice(claims.waiting().empty() ? QString() : HallDisplay::tr("Claim from a phone"));
+    };
+    QObject::connect(&claims, &PhoneClaims::changed, hall, notice);
+    notice();
 }
 
 PhoneCorner::PhoneCorner(HallDisplay *hall, PhoneSharing &sharing)

@@ -95,9 +95,14 @@
       }
       if (b.beat)
         return;
+      // The player's tickets: the books in play and the answers to claims are theirs.
+      if (typeof MyTickets !== "undefined" && MyTickets.heard(b, ws))
+        return;
       attempt = 0;
       live = true;
       show(b);
+      if (typeof MyTickets !== "undefined")
+        MyTickets.follow(b);
     };
     ws.onclose = () => lost(ws);
     ws.onerror = () => lost(ws);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Tickets on the phone and claims from it, against the real program under Xvfb: a book
+# printed here (so in play), the game shared with phones and called at 1 s, then
+# phoneclaims.py: Chromium draws tickets typed or linked by their code as printed, marks
+# them, offers Claim on a complete line; the claim reaches the host's list (read through
+# AT-SPI), F9 checks it with the code filled in, Accept sends the verdict back to the page;
+# hostile claims are refused and shown nowhere.
+program=$1
+ticketof=$2
+artifacts=$3
+here=$(dirname "$0")
+source "$here/e2e-lib.sh"
+
+export XDG_STATE_HOME="$work/state"
+"$program" --tickets 50 --output "$work/book.pdf" || fail "no book printed"
+pdftotext "$work/book.pdf" - | grep -oE '\b[2-9A-Z]{3}-[2-9A-Z]{4}-[2-9A-Z]\b' | sort -u >"$work/codes"
+[ "$(wc -l <"$work/codes")" -eq 300 ] || fail "the book's 300 codes were not found ($(wc -l <"$work/codes"))"
+xargs "$ticketof" <"$work/codes" >"$work/tickets"
+
+start_display
+start_accessibility_bus
+start_program "$program"
+keys alt+g h
+share=$(wait_window '^Share With Phones$')
+xdotool windowfocus --sync "$share"
+keys space
+xdotool windowfocus --sync "$main_window"
+calling_every_second
+wait_calls 1
+/usr/bin/python3 "$here/phoneclaims.py" "$XDG_STATE_HOME/tabro-kalvor/game.txt" "$work/tickets" "$artifacts" \
+    "$main_window" || fail "the tickets' and claims' test failed"
+kill -0 "$program_pid" || fail "the program ended"
+quit_program
