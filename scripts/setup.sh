@@ -83,10 +83,13 @@ case "$mode" in
         echo "lintian: no errors, no warnings"
         ;;
     sanitize)
+        # Every test but the phones' siege: 3,000 connections and floods against a server
+        # several times slower under the sanitizers measure the sanitizers, not the server,
+        # whose code the unit tests and the claims' end-to-end test run sanitized.
         configure_and_build "$root/build-sanitize" -DTK_SANITIZE=ON -DTK_WERROR=ON
         ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-            ctest --test-dir "$root/build-sanitize" --output-on-failure
+            ctest --test-dir "$root/build-sanitize" --output-on-failure -E '^e2e_phones$'
         ;;
 esac
