@@ -249,9 +249,9 @@ void callingFigures(const Options &options)
     Soak::CountingYes yes;
     Soak::NeverQuit never;
     ClockRandomSource random;
-    frmKalvor window(voice, realVoice, yes, never, random);
+    Game game(voice, yes, never, random);
+    frmKalvor window(game, realVoice);
     window.show();
-    Game &game = window.game();
 
     // Power: the window waiting, then calling at the start interval, then stopped again;
     // nothing else of the benchmark runs meanwhile.
@@ -619,10 +619,10 @@ void claimFigures()
     Soak::CountingYes yes;
     Soak::NeverQuit never;
     ClockRandomSource random;
-    frmKalvor window(voice, voice, yes, never, random);
+    Game game(voice, yes, never, random);
+    frmKalvor window(game, voice);
     window.show();
     pause(300);
-    Game &game = window.game();
     game.cmdStart_Click();
     for (int i = 0; i < 60; ++i)
         game.tmrRand_Timer();

@@ -17,11 +17,8 @@ QString numbersCalled(int count)
 }
 } // namespace
 
-Game::Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
-           RandomSource &random, QObject *parent)
+Game::Game(Announcer &voice, Question &question, Quitter &quitter, RandomSource &random, QObject *parent)
     : QObject(parent)
-    , board(board)
-    , controls(controls)
     , voice(&voice)
     , question(question)
     , quitter(quitter)
@@ -35,9 +32,23 @@ Game::Game(Board &board, Controls &controls, Announcer &voice, Question &questio
     connect(&tmrRand, &QTimer::timeout, this, &Game::tmrRand_Timer);
 }
 
+Game::Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
+           RandomSource &random, QObject *parent)
+    : Game(voice, question, quitter, random, parent)
+{
+    attach(board, controls);
+}
+
+void Game::attach(Board &board, Controls &controls)
+{
+    this->board = &board;
+    this->controls = &controls;
+}
+
 void Game::Form_Load()
 {
-    board.setrowcolwidth();
+    Q_ASSERT(board && controls);
+    board->setrowcolwidth();
     display();
     initialization();
     game.zoomflag = 0;
@@ -49,15 +60,15 @@ void Game::cmdStart_Click()
 {
     if (ended)
         return;
-    if (controls.startCaption() == StartCaption) {
+    if (controls->startCaption() == StartCaption) {
         if (!tmrRand.isActive())
             tmrRand.start();
         game.running = 1;
-        controls.setStartCaption(StopCaption);
+        controls->setStartCaption(StopCaption);
         Q_EMIT news(News::Calling);
     } else {
         game.running = 0;
-        controls.setStartCaption(StartCaption);
+        controls->setStartCaption(StartCaption);
         Q_EMIT news(News::Stopped);
     }
     updateCalling();
@@ -67,7 +78,7 @@ void Game::stopexec()
 {
     const bool wasCalling = calling;
     tmrRand.stop();
-    controls.setStartCaption(StartCaption);
+    controls->setStartCaption(StartCaption);
     updateCalling();
     if (wasCalling)
         Q_EMIT news(News::Paused);
@@ -93,11 +104,11 @@ void Game::mnuMute_Click()
     if (game.soundflag == 1) {
         game.soundflag = 0;
         voice->hush();
-        controls.setMuteChecked(true);
+        controls->setMuteChecked(true);
         Q_EMIT news(News::SoundOff);
     } else {
         game.soundflag = 1;
-        controls.setMuteChecked(false);
+        controls->setMuteChecked(false);
         Q_EMIT news(News::SoundOn);
     }
     updateCalling();
@@ -135,11 +146,11 @@ void Game::tmrRand_Timer()
         return;
     if (game.callpos <= GameState::Numbers) {
         const std::int16_t n = game.callorder[game.callpos];
-        controls.setCalledText(plainNumberText(n));
+        controls->setCalledText(plainNumberText(n));
         if (game.zoomflag == 1)
-            controls.setZoomText(controls.calledText());
-        board.marknumber(n);
-        controls.setCounterText(numberText(game.callcount + 1));
+            controls->setZoomText(controls->calledText());
+        board->marknumber(n);
+        controls->setCounterText(numberText(game.callcount + 1));
         ++game.callcount;
         if (game.soundflag == 1)
             announce(n);
@@ -168,11 +179,11 @@ void Game::tmrRand_Timer()
 
 void Game::display()
 {
-    board.clear();
+    board->clear();
     if (game.zoomflag == 1)
-        controls.closeZoom();
-    board.fill();
-    controls.setStartCaption(StartCaption);
+        controls->closeZoom();
+    board->fill();
+    controls->setStartCaption(StartCaption);
     game.running = 0;
     updateCalling();
 }
@@ -232,7 +243,7 @@ void Game::claimStarted()
         return;
     if (game.running == 1) {
         game.running = 0;
-        controls.setStartCaption(StartCaption);
+        controls->setStartCaption(StartCaption);
     }
     updateCalling();
     if (!claiming) {
@@ -308,7 +319,7 @@ bool Game::offerResume()
     if (!keeper || ended || !keeper->interrupted(record))
         return false;
     // Whatever the keeper's own reading allows, only a game with calls, each one in its
-    // place in the order, can be put back on the board.
+    // place in the order, can be put back on the board->
     if (!record.inProgress() || record.calls.size() != std::size_t(record.callcount)
         || record.callpos != record.callcount + 1)
         return false;
@@ -355,10 +366,10 @@ void Game::resume(const GameRecord &record)
     inPlay = record.prizes;
     won = record.wins;
     for (const Call &call : called)
-        board.marknumber(call.number);
-    controls.setCalledText(plainNumberText(called.back().number));
-    controls.setCounterText(numberText(game.callcount));
-    controls.setMuteChecked(game.soundflag != 1);
+        board->marknumber(call.number);
+    controls->setCalledText(plainNumberText(called.back().number));
+    controls->setCounterText(numberText(game.callcount));
+    controls->setMuteChecked(game.soundflag != 1);
     updateCalling();
     Q_EMIT news(News::Resumed);
     Q_EMIT callsChanged();

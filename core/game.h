@@ -30,8 +30,12 @@ public:
     enum class News { Calling, Stopped, Paused, SoundOff, SoundOn, NewGame, Resumed, Claim };
     Q_ENUM(News)
 
+    // The game is made before the window that shows it; attach() then gives it the
+    // window's board and controls, before Form_Load.
+    Game(Announcer &voice, Question &question, Quitter &quitter, RandomSource &random, QObject *parent = nullptr);
     Game(Board &board, Controls &controls, Announcer &voice, Question &question, Quitter &quitter,
          RandomSource &random, QObject *parent = nullptr);
+    void attach(Board &board, Controls &controls);
 
     // The voice that speaks from now on: the sound layer, once loaded, takes over from the
     // stand-in the game started with.
@@ -131,8 +135,8 @@ private:
     void keepRecord(bool endedByHost = false);
     void resume(const GameRecord &record);
 
-    Board &board;
-    Controls &controls;
+    Board *board = nullptr;
+    Controls *controls = nullptr;
     QTimer tmrRand{this}; // a child named "tmrRand", so it can be found from outside
     Announcer *voice;
     Question &question;

@@ -43,8 +43,8 @@ Played playGame(const QString &directory, bool muted)
     FakeQuitter quitter;
     ScriptedRandom random(45);
     random.script = {44.0f / 89, 45.0f / 89}; // 45, then 46
-    frmKalvor window(voice, voice, question, quitter, random);
-    Game &game = window.game();
+    Game game(voice, question, quitter, random);
+    frmKalvor window(game, voice);
     if (muted)
         game.mnuMute_Click();
     game.cmdStart_Click();

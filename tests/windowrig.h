@@ -29,7 +29,8 @@ struct WindowRig
     FakeQuestion question;
     FakeQuitter quitter;
     ScriptedRandom random{5};
-    frmKalvor window{voice, greeting, question, quitter, random};
+    Game caller{voice, question, quitter, random};
+    frmKalvor window{caller, greeting};
 
     WindowRig()
     {
@@ -38,7 +39,7 @@ struct WindowRig
         (void)QTest::qWaitForWindowExposed(&window);
     }
 
-    Game &game() { return window.game(); }
+    Game &game() { return caller; }
     // The main window's open (or hidden) secondary window of that name: a closed one is
     // gone once its deferred delete ran, as it would in the event loop.
     template<typename T> T *secondary(const char *name)
@@ -50,7 +51,7 @@ struct WindowRig
     frmSetTime *setTimeWindow() { return secondary<frmSetTime>("frmSetTime"); }
     frmAbout *aboutWindow() { return secondary<frmAbout>("frmAbout"); }
     BoardGrid *board() { return find<BoardGrid>("grdTable"); }
-    const GameState &state() { return window.game().state(); }
+    const GameState &state() { return caller.state(); }
     template<typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QPushButton *cmdStart() { return find<QPushButton>("cmdStart"); }
     QLineEdit *txtgen() { return find<QLineEdit>("txtgen"); }

@@ -41,10 +41,10 @@ static void loadResources()
     Q_INIT_RESOURCE(icons);
 }
 
-frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
-                     QWidget *parent)
+frmKalvor::frmKalvor(Game &game, Greeter &greeter, QWidget *parent)
     : QMainWindow(parent)
     , greeter(greeter)
+    , caller(game)
 {
     loadResources();
     installAccessibility();
@@ -54,8 +54,8 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     setFont(look::windowFont());
 
     buildControls();
-    caller = std::make_unique<Game>(*grdTable, *this, voice, question, quitter, random);
-    sharing = new PhoneSharing(*caller, PhoneCorner::palette(), this);
+    caller.attach(*grdTable, *this);
+    sharing = new PhoneSharing(caller, PhoneCorner::palette(), this);
     buildMenus();
     connect(&sharing->claims(), &PhoneClaims::arrived, this, &frmKalvor::phoneClaimArrived);
     claimTold.setSingleShot(true);
@@ -66,13 +66,13 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
         untold = 0;
     });
 
-    connect(cmdStart, &QPushButton::clicked, caller.get(), &Game::cmdStart_Click);
-    connect(caller.get(), &Game::numberCalled, this, &frmKalvor::tellReader);
-    connect(caller.get(), &Game::news, this, &frmKalvor::tellNews);
-    connect(caller.get(), &Game::keptChanged, this, &frmKalvor::showKept);
+    connect(cmdStart, &QPushButton::clicked, &caller, &Game::cmdStart_Click);
+    connect(&caller, &Game::numberCalled, this, &frmKalvor::tellReader);
+    connect(&caller, &Game::news, this, &frmKalvor::tellNews);
+    connect(&caller, &Game::keptChanged, this, &frmKalvor::showKept);
     // Alone on the host's screen, the display comes back in front once a question or a
     // window of the host's is done with.
-    connect(caller.get(), &Game::questionClosed, this, &frmKalvor::hallForward);
+    connect(&caller, &Game::questionClosed, this, &frmKalvor::hallForward);
     auto *nextScreen = new QAction(this);
     nextScreen->setObjectName(QStringLiteral("mnuHallNext"));
     nextScreen->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F11));
@@ -94,12 +94,12 @@ frmKalvor::frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Qui
     setFixedSize(sizeHint());
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
 
-    caller->Form_Load();
+    caller.Form_Load();
     cmdStart->setFocus();
 }
 
-// The secondary windows first, then the phones' server they show, then (as members) the
-// game they all read.
+// The secondary windows first, then the phones' server they show; the game they read
+// outlives them all.
 frmKalvor::~frmKalvor()
 {
     windows.deleteAll();
@@ -219,16 +219,16 @@ void frmKalvor::buildMenus()
     mnuAbout = addItem(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"), Qt::Key_F7);
 
     // Opening a menu pauses the calling, so a command is chosen with the game at rest.
-    connect(mnuOptions, &QMenu::aboutToShow, caller.get(), &Game::mnuOptions_Click);
-    connect(mnuHelp, &QMenu::aboutToShow, caller.get(), &Game::mnuHelp_Click);
-    connect(mnuGame, &QMenu::aboutToShow, caller.get(), &Game::mnuGame_Click);
+    connect(mnuOptions, &QMenu::aboutToShow, &caller, &Game::mnuOptions_Click);
+    connect(mnuHelp, &QMenu::aboutToShow, &caller, &Game::mnuHelp_Click);
+    connect(mnuGame, &QMenu::aboutToShow, &caller, &Game::mnuGame_Click);
 
     connect(mnuStime, &QAction::triggered, this, &frmKalvor::mnuStime_Click);
     // The game sets the check mark from the sound switch after the action's own toggle.
-    connect(mnuMute, &QAction::triggered, caller.get(), &Game::mnuMute_Click);
+    connect(mnuMute, &QAction::triggered, &caller, &Game::mnuMute_Click);
     connect(mnuZoom, &QAction::triggered, this, &frmKalvor::mnuZoom_Click);
     connect(mnuHall, &QAction::triggered, this, &frmKalvor::mnuHall_Click);
-    connect(mnuExit, &QAction::triggered, caller.get(), &Game::mnuExit_Click);
+    connect(mnuExit, &QAction::triggered, &caller, &Game::mnuExit_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKalvor::mnuAbout_Click);
     connect(mnuCalls, &QAction::triggered, this, &frmKalvor::mnuCalls_Click);
     connect(mnuTickets, &QAction::triggered, this, &frmKalvor::mnuTickets_Click);
@@ -296,7 +296,7 @@ void frmKalvor::mnuStime_Click()
 {
     showOnTop(windows.get<frmSetTime>([this] {
         auto *setTime = new frmSetTime(this);
-        connect(setTime, &frmSetTime::intervalChosen, caller.get(), &Game::setInterval);
+        connect(setTime, &frmSetTime::intervalChosen, &caller, &Game::setInterval);
         return setTime;
     }));
 }
@@ -304,7 +304,7 @@ void frmKalvor::mnuStime_Click()
 void frmKalvor::mnuZoom_Click()
 {
     showOnTop(zoomWindowCreated());
-    caller->mnuZoom_Click();
+    caller.mnuZoom_Click();
 }
 
 void frmKalvor::mnuHall_Click()
@@ -315,7 +315,7 @@ void frmKalvor::mnuHall_Click()
     }
     windows
         .get<HallDisplay>([this] {
-            auto *hall = new HallDisplay(*caller, [this] { cmdStart->click(); }, this);
+            auto *hall = new HallDisplay(caller, [this] { cmdStart->click(); }, this);
             PhoneCorner::attach(hall, *sharing);
             return hall;
         })
@@ -329,7 +329,7 @@ void frmKalvor::mnuAbout_Click()
 
 void frmKalvor::mnuCalls_Click()
 {
-    showOnTop(windows.get<frmCalls>([this] { return new frmCalls(*caller, this); }));
+    showOnTop(windows.get<frmCalls>([this] { return new frmCalls(caller, this); }));
 }
 
 void frmKalvor::mnuTickets_Click()
@@ -344,16 +344,16 @@ void frmKalvor::mnuTickets_Click()
 
 void frmKalvor::mnuPrizes_Click()
 {
-    showOnTop(windows.get<frmPrizes>([this] { return new frmPrizes(*caller, this); }));
+    showOnTop(windows.get<frmPrizes>([this] { return new frmPrizes(caller, this); }));
 }
 
 // A claim stops the calling at once, wherever the host's keys are.
 void frmKalvor::mnuClaim_Click()
 {
-    caller->claimStarted();
+    caller.claimStarted();
     const bool fresh = !windows.find<frmClaim>();
     frmClaim *claim = windows.get<frmClaim>([this] {
-        auto *window = new frmClaim(*caller, this);
+        auto *window = new frmClaim(caller, this);
         connect(window, &frmClaim::decided, &sharing->claims(), &PhoneClaims::settle);
         return window;
     });
@@ -401,18 +401,18 @@ void frmKalvor::mnuPhones_Click()
 
 void frmKalvor::tellReader(int n)
 {
-    if (caller->readerSpeaksNumbers())
+    if (caller.readerSpeaksNumbers())
         readerNews->tell(QString::number(n));
 }
 
 void frmKalvor::tellNews(Game::News what)
 {
-    readerNews->tell(readerWords(what, *caller));
+    readerNews->tell(readerWords(what, caller));
 }
 
 void frmKalvor::showKept()
 {
-    const QString why = caller->notKept();
+    const QString why = caller.notKept();
     const bool shown = lblRecord && !statusBar()->isHidden();
     if (why.isEmpty()) {
         if (!shown)
@@ -479,5 +479,5 @@ void frmKalvor::closeEvent(QCloseEvent *event)
 {
     // Closing through the frame ends the program like Exit, without the question.
     event->accept();
-    caller->endProgram();
+    caller.endProgram();
 }

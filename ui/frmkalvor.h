@@ -7,8 +7,6 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include <memory>
-
 class BoardGrid;
 class frmZoom;
 class HallDisplay;
@@ -33,12 +31,10 @@ public:
     static constexpr int ClientWidthTwips = 7035;
     static constexpr int ClientHeightTwips = 7470;
 
-    // voice speaks the calls; greeter plays the information window's greeting.
-    frmKalvor(Announcer &voice, Greeter &greeter, Question &question, Quitter &quitter, RandomSource &random,
-              QWidget *parent = nullptr);
+    // Shows the game and hands it the host's clicks; greeter plays the information
+    // window's greeting. The game outlives the window.
+    frmKalvor(Game &game, Greeter &greeter, QWidget *parent = nullptr);
     ~frmKalvor() override;
-
-    Game &game() { return *caller; }
 
     QString startCaption() const override;
     void setStartCaption(const QString &caption) override;
@@ -111,10 +107,10 @@ private:
     QAction *mnuAbout;
 
     Greeter &greeter;
-    std::unique_ptr<Game> caller;
+    Game &caller;
     PhoneSharing *sharing;
     QAction *mnuPhones;
-    WindowOwner windows; // after the game: the windows go first
+    WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;
     QString phoneCodeFilled; // the phone's claim Check a Claim was last opened on

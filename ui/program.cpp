@@ -175,8 +175,9 @@ int runProgram(int argc, char *argv[])
     // Made before the window, so it outlives the game and writes its last record.
     RecordFile keeper(RecordFile::defaultFolder());
 
-    frmKalvor window(voice, voice, question, quitter, random);
-    Game &game = window.game();
+    // The game is made before the window and outlives it, with every window it opens.
+    Game game(voice, question, quitter, random);
+    frmKalvor window(game, voice);
     question.setParentWindow(&window);
     voice.arrived = [&game](Announcer &layer) { game.setVoice(layer); };
     // The sound libraries are loaded and the sound server asked for its device once the

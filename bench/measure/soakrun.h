@@ -58,15 +58,14 @@ public:
         std::future<void> done = read.get_future();
         clips.convert(nullptr, 0, [&read](const ClipPtr &) { read.set_value(); });
         done.wait();
-        window.game().mnuZoom_Click();
+        game.mnuZoom_Click();
         counterBox = window.findChild<QLineEdit *>(QStringLiteral("txtCtr"));
-        QObject::connect(&window.game(), &Game::numberCalled, [this](int n) { called.push_back(n); });
+        QObject::connect(&game, &Game::numberCalled, [this](int n) { called.push_back(n); });
     }
 
     // Plays one game to its end; returns an empty string or what went wrong.
     QString playGame()
     {
-        Game &game = window.game();
         if (window.startCaption() != QStringLiteral("&Start"))
             return QStringLiteral("the button does not offer Start before the game");
         called.clear();
@@ -102,7 +101,8 @@ public:
     CountingYes question;
     NeverQuit quitter;
     ClockRandomSource random;
-    frmKalvor window{voice, voice, question, quitter, random};
+    Game game{voice, question, quitter, random};
+    frmKalvor window{game, voice};
     QLineEdit *counterBox = nullptr;
     std::vector<int> called;
     long games = 0;
