@@ -231,6 +231,24 @@ std::vector<double> absolute(std::vector<double> values)
     return values;
 }
 
+// The real main window and its game, as the program makes them, with every question
+// answered Yes and no end to the program; shown.
+struct Caller
+{
+    Caller(Announcer &voice, Greeter &greeter)
+        : game(voice, yes, never, random)
+        , window(game, greeter)
+    {
+        window.show();
+    }
+
+    Soak::CountingYes yes;
+    Soak::NeverQuit never;
+    ClockRandomSource random;
+    Game game;
+    frmKalvor window;
+};
+
 struct Options
 {
     int calls = 90;
@@ -246,12 +264,8 @@ void callingFigures(const Options &options)
     LateVoice realVoice(QCoreApplication::applicationDirPath());
     realVoice.load();
     TimedVoice voice(realVoice);
-    Soak::CountingYes yes;
-    Soak::NeverQuit never;
-    ClockRandomSource random;
-    Game game(voice, yes, never, random);
-    frmKalvor window(game, realVoice);
-    window.show();
+    Caller caller(voice, realVoice);
+    Game &game = caller.game;
 
     // Power: the window waiting, then calling at the start interval, then stopped again;
     // nothing else of the benchmark runs meanwhile.
@@ -616,12 +630,9 @@ void ticketFigures()
 void claimFigures()
 {
     LateVoice voice(QCoreApplication::applicationDirPath()); // not loaded: silent
-    Soak::CountingYes yes;
-    Soak::NeverQuit never;
-    ClockRandomSource random;
-    Game game(voice, yes, never, random);
-    frmKalvor window(game, voice);
-    window.show();
+    Caller caller(voice, voice);
+    Game &game = caller.game;
+    frmKalvor &window = caller.window;
     pause(300);
     game.cmdStart_Click();
     for (int i = 0; i < 60; ++i)

@@ -171,6 +171,18 @@ calling_every_second() {
 
 # The game's record, for a program run with XDG_STATE_HOME set: how many calls it holds,
 # and wait_calls N: until it holds N, at most 30 s.
+# Share With Phones turned on in its window, as the host does, then calling every second
+# and the first call made; $share is the phones' window.
+share_with_phones() {
+    keys alt+g h
+    share=$(wait_window '^Share With Phones$')
+    xdotool windowfocus --sync "$share"
+    keys space
+    xdotool windowfocus --sync "$main_window"
+    calling_every_second
+    wait_calls 1
+}
+
 record_calls() { sed -n 's/^called //p' "${XDG_STATE_HOME:-$HOME/.local/state}/tabro-kalvor/game.txt" 2>/dev/null || true; }
 wait_calls() {
     local i

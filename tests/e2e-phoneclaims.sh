@@ -20,13 +20,7 @@ xargs "$ticketof" <"$work/codes" >"$work/tickets"
 start_display
 start_accessibility_bus
 start_program "$program"
-keys alt+g h
-share=$(wait_window '^Share With Phones$')
-xdotool windowfocus --sync "$share"
-keys space
-xdotool windowfocus --sync "$main_window"
-calling_every_second
-wait_calls 1
+share_with_phones
 /usr/bin/python3 "$here/phoneclaims.py" "$XDG_STATE_HOME/tabro-kalvor/game.txt" "$work/tickets" "$artifacts" \
     "$main_window" || fail "the tickets' and claims' test failed"
 kill -0 "$program_pid" || fail "the program ended"

@@ -11,13 +11,7 @@ source "$here/e2e-lib.sh"
 export XDG_STATE_HOME="$work/state"
 start_display
 start_program "$program"
-keys alt+g h
-share=$(wait_window '^Share With Phones$')
-xdotool windowfocus --sync "$share"
-keys space
-xdotool windowfocus --sync "$main_window"
-calling_every_second
-wait_calls 1
+share_with_phones
 shot "$share" "$artifacts/phones-window.png"
 /usr/bin/python3 "$here/phones.py" "$XDG_STATE_HOME/tabro-kalvor/game.txt" "$tk_phones" "$artifacts" "$share" \
     || fail "the phones' test failed"

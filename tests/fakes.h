@@ -144,3 +144,30 @@ public:
 private:
     std::mt19937 engine;
 };
+
+// A game wired to fakes and loaded, as the program starts it. seed: the fixed sequence's;
+// first: values the first order is drawn from, before it.
+struct GameRig
+{
+    explicit GameRig(std::uint32_t seed = 7, std::deque<float> first = {})
+        : random(seed)
+    {
+        random.script = std::move(first);
+        game.Form_Load();
+    }
+
+    const GameState &state() const { return game.state(); }
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            game.tmrRand_Timer();
+    }
+
+    FakeBoard board;
+    FakeControls controls;
+    FakeVoice voice;
+    FakeQuestion question;
+    FakeQuitter quitter;
+    ScriptedRandom random;
+    Game game{board, controls, voice, question, quitter, random};
+};

@@ -9,11 +9,11 @@ import os
 import subprocess
 import sys
 import time
-import urllib.request
 
 import websocket
 
 from browser import Browser
+from phonepage import fail, port, wait
 
 record, tickets_file, artifacts, main_window = sys.argv[1:5]
 
@@ -28,36 +28,11 @@ GOLDEN = {
 LINES = ["Top Line", "Middle Line", "Bottom Line"]
 
 
-def fail(what):
-    print("FAIL: " + what, file=sys.stderr)
-    sys.exit(1)
-
-
-def wait(seconds, what, test):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = test()
-        if value:
-            return value
-        time.sleep(0.1)
-    fail("%s (after %s s)" % (what, seconds))
-
-
 def calls():
     try:
         return [int(line.split()[2]) for line in open(record) if line.startswith("call ")]
     except FileNotFoundError:
         return []
-
-
-def port():
-    for p in range(8090, 8100):
-        try:
-            if b'"calls"' in urllib.request.urlopen("http://127.0.0.1:%d/snapshot" % p, timeout=2).read():
-                return p
-        except OSError:
-            pass
-    return None
 
 
 tickets = {}

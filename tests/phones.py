@@ -13,6 +13,7 @@ import time
 import urllib.request
 
 from browser import Browser
+from phonepage import fail, port, wait
 
 record, tk_phones, artifacts, share_window = sys.argv[1:5]
 # The sanitizer build does everything several times slower: its server cannot keep up with
@@ -20,11 +21,6 @@ record, tk_phones, artifacts, share_window = sys.argv[1:5]
 # attack; the calls must keep time all the same.
 sanitized = bool(os.environ.get("TK_SANITIZED"))
 slow = 2 if sanitized else 1
-
-
-def fail(what):
-    print("FAIL: " + what, file=sys.stderr)
-    sys.exit(1)
 
 
 def calls():
@@ -39,27 +35,6 @@ def calls():
     except FileNotFoundError:
         pass
     return out
-
-
-def wait(seconds, what, test):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = test()
-        if value:
-            return value
-        time.sleep(0.05)
-    fail("%s (after %s s)" % (what, seconds))
-
-
-def port():
-    for p in range(8090, 8100):
-        try:
-            body = urllib.request.urlopen("http://127.0.0.1:%d/snapshot" % p, timeout=2).read()
-            if b'"calls"' in body:
-                return p
-        except OSError:
-            pass
-    return None
 
 
 def toggle_sharing():

@@ -154,6 +154,38 @@ ClaimTicket byCode(std::uint32_t book, std::uint32_t serial)
     return ClaimTicket::of(TicketCode{book, serial});
 }
 
+// The claim a table row makes: the ticket typed, read; the prizes in play; the calls; the
+// wins so far, where a ticket named T or U stands for book 1234's serial 60 or 61.
+struct RowClaim
+{
+    bool read = false;
+    ClaimTicket ticket;
+    prizes::Set inPlay = 0;
+    std::vector<Call> calls;
+    std::vector<Win> wins;
+};
+
+RowClaim rowClaim()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, inPlay);
+    QFETCH(QList<int>, called);
+    QFETCH(QStringList, won);
+    RowClaim claim;
+    QString why;
+    claim.read = ClaimTicket::read(typed, claim.ticket, why);
+    if (!claim.read)
+        QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+    claim.inPlay = prizes::Set(inPlay);
+    claim.calls = callsOf(called);
+    for (QString &line : won) {
+        line.replace(QRegularExpression(QStringLiteral(" T$")), QLatin1Char(' ') + byCode(1234, 60).label);
+        line.replace(QRegularExpression(QStringLiteral(" U$")), QLatin1Char(' ') + byCode(1234, 61).label);
+    }
+    claim.wins = winsOf(won, claim.calls);
+    return claim;
+}
+
 // The ticket's rows as a host types them: "1 12 23 34 45 / 2 50 61 72 83 / ...".
 QString typedRows(const ClaimTicket &ticket)
 {
@@ -243,17 +275,12 @@ void TestClaims::verdicts_data()
 
 void TestClaims::verdicts()
 {
-    QFETCH(QString, typed);
-    QFETCH(int, inPlay);
-    QFETCH(QList<int>, called);
-    QFETCH(QStringList, won);
     QFETCH(QStringList, expected);
-    ClaimTicket ticket;
-    QString why;
-    QVERIFY2(ClaimTicket::read(typed, ticket, why), qPrintable(why));
-    const std::vector<Call> calls = callsOf(called);
+    const RowClaim claim = rowClaim();
+    if (!claim.read)
+        return;
     QStringList said;
-    for (const Verdict &verdict : checkClaim(ticket, prizes::Set(inPlay), calls, winsOf(won, calls)))
+    for (const Verdict &verdict : checkClaim(claim.ticket, claim.inPlay, claim.calls, claim.wins))
         said << verdict.text();
     QCOMPARE(said, expected);
 }
@@ -343,23 +370,13 @@ void TestClaims::aTicketIsPaidOnce_data()
 
 void TestClaims::aTicketIsPaidOnce()
 {
-    QFETCH(QString, typed);
-    QFETCH(int, inPlay);
-    QFETCH(QList<int>, called);
-    QFETCH(QStringList, won);
     QFETCH(QString, expected);
-    ClaimTicket ticket;
-    QString why;
-    QVERIFY2(ClaimTicket::read(typed, ticket, why), qPrintable(why));
-    const std::vector<Call> calls = callsOf(called);
-    for (QString &line : won) {
-        line.replace(QRegularExpression(QStringLiteral(" T$")), QLatin1Char(' ') + byCode(1234, 60).label);
-        line.replace(QRegularExpression(QStringLiteral(" U$")), QLatin1Char(' ') + byCode(1234, 61).label);
-    }
-    const std::vector<Win> wins = winsOf(won, calls);
-    const std::vector<Verdict> verdicts = checkClaim(ticket, prizes::Set(inPlay), calls, wins);
+    const RowClaim claim = rowClaim();
+    if (!claim.read)
+        return;
+    const std::vector<Verdict> verdicts = checkClaim(claim.ticket, claim.inPlay, claim.calls, claim.wins);
     QCOMPARE(reference::said(verdicts), QStringList{expected});
-    QCOMPARE(reference::judge(ticket, prizes::Set(inPlay), calls, wins), QStringList{expected});
+    QCOMPARE(reference::judge(claim.ticket, claim.inPlay, claim.calls, claim.wins), QStringList{expected});
     QCOMPARE(acceptable(verdicts), expected.startsWith(QLatin1String("valid")));
 }
 

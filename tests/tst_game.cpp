@@ -12,30 +12,10 @@ namespace {
 const QString Start = QStringLiteral("&Start");
 const QString Stop = QStringLiteral("&Stop");
 
-// A game wired to fakes, loaded as the program starts.
-struct Rig
+// The game's own tests draw from their own fixed sequence.
+struct Rig : GameRig
 {
-    FakeBoard board;
-    FakeControls controls;
-    FakeVoice player;
-    FakeQuestion question;
-    FakeQuitter quitter;
-    ScriptedRandom random{99};
-    Game game{board, controls, player, question, quitter, random};
-
-    // first: the random values the first order is drawn from, before the fixed sequence.
-    explicit Rig(std::deque<float> first = {})
-    {
-        random.script = std::move(first);
-        game.Form_Load();
-    }
-
-    const GameState &state() const { return game.state(); }
-    void tick(int times = 1)
-    {
-        for (int i = 0; i < times; ++i)
-            game.tmrRand_Timer();
-    }
+    explicit Rig(std::deque<float> first = {}) : GameRig(99, std::move(first)) {}
 };
 }
 
@@ -105,7 +85,7 @@ void TestGame::tickWhileNotRunningOnlySetsTheDevice()
 {
     Rig rig;
     rig.tick(3);
-    QCOMPARE(rig.player.log, QStringList(3, QStringLiteral("device WaveAudio")));
+    QCOMPARE(rig.voice.log, QStringList(3, QStringLiteral("device WaveAudio")));
     QCOMPARE(rig.state().callpos, 1);
     QCOMPARE(rig.state().callcount, 0);
     QVERIFY(rig.controls.called.isEmpty());
@@ -190,7 +170,7 @@ void TestGame::soundOffShowsMarksAndCountsButOpensNoFile()
     rig.game.mnuMute_Click();
     rig.game.cmdStart_Click();
     rig.tick(3);
-    QCOMPARE(rig.player.log, QStringList(3, QStringLiteral("device WaveAudio")));
+    QCOMPARE(rig.voice.log, QStringList(3, QStringLiteral("device WaveAudio")));
     QCOMPARE(rig.controls.counter, QStringLiteral(" 3"));
     QCOMPARE(rig.board.marks.size(), std::size_t(3));
     QCOMPARE(rig.controls.called, QString::number(rig.state().callorder[3]));
@@ -202,7 +182,7 @@ void TestGame::voiceIsPreparedThenAnnouncesPerCall()
     QCOMPARE(rig.state().callorder[1], 45);
     rig.game.cmdStart_Click();
     rig.tick();
-    QCOMPARE(rig.player.log, (QStringList{QStringLiteral("device WaveAudio"), QStringLiteral("announce 45")}));
+    QCOMPARE(rig.voice.log, (QStringList{QStringLiteral("device WaveAudio"), QStringLiteral("announce 45")}));
 }
 
 // The sound output is held from Start until calling stops, pauses, halts, is muted or
@@ -210,7 +190,7 @@ void TestGame::voiceIsPreparedThenAnnouncesPerCall()
 void TestGame::outputIsHeldOnlyWhileCallingWithSound()
 {
     Rig rig;
-    auto told = [&] { return rig.player.calling; };
+    auto told = [&] { return rig.voice.calling; };
     QVERIFY(told().empty());
     rig.game.cmdStart_Click();
     rig.game.cmdStart_Click(); // Stop
@@ -231,7 +211,7 @@ void TestGame::outputIsHeldOnlyWhileCallingWithSound()
     rig.game.mnuExit_Click(); // Yes: the program ends
     QCOMPARE(told(), (std::vector<bool>{true, false, true, false, true, false, true, false, true, false, true, false}));
     // Switching the sound off and the program's end silence what still sounds; Stop does not.
-    QCOMPARE(rig.player.hushes, 3);
+    QCOMPARE(rig.voice.hushes, 3);
 }
 
 void TestGame::ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion()
@@ -247,7 +227,7 @@ void TestGame::ninetiethCallIsShownCountedAndAnnouncedBeforeTheQuestion()
         markedWhenAsked = std::set<int>(rig.board.marks.begin(), rig.board.marks.end()).size();
         shownWhenAsked = rig.controls.called;
         countWhenAsked = rig.controls.counter;
-        playedWhenAsked = rig.player.log;
+        playedWhenAsked = rig.voice.log;
     };
     rig.tick(89);
     QVERIFY(rig.question.asked.isEmpty());
@@ -315,7 +295,7 @@ void TestGame::tickWhileTheQuestionIsOpenChangesNothing()
         const QString counterBefore = rig.controls.counter;
         const QString calledBefore = rig.controls.called;
         const std::size_t marksBefore = rig.board.marks.size();
-        const int logBefore = int(rig.player.log.size());
+        const int logBefore = int(rig.voice.log.size());
         rig.tick(3);
         during = rig.state();
         QCOMPARE(during.callpos, before.callpos);
@@ -323,7 +303,7 @@ void TestGame::tickWhileTheQuestionIsOpenChangesNothing()
         QCOMPARE(rig.controls.counter, counterBefore);
         QCOMPARE(rig.controls.called, calledBefore);
         QCOMPARE(rig.board.marks.size(), marksBefore);
-        logDuring = rig.player.log.mid(logBefore);
+        logDuring = rig.voice.log.mid(logBefore);
     };
     rig.tick(90);
     QCOMPARE(during.callcount, 90);

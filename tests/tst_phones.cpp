@@ -15,21 +15,13 @@
 #include <QtTest>
 
 namespace {
-struct Rig
+struct Rig : GameRig
 {
-    FakeBoard board;
-    FakeControls controls;
-    FakeVoice player;
-    FakeQuestion question;
-    FakeQuitter quitter;
-    ScriptedRandom random{7};
-    Game game{board, controls, player, question, quitter, random};
-    Rig() { game.Form_Load(); }
     // Start, with the game's own timer held: the test makes every tick itself.
     void start()
     {
         game.cmdStart_Click();
-        game.findChild<QTimer *>(QStringLiteral("tmrRand"))->stop();
+        timerOf(game).stop();
     }
 };
 

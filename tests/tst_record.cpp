@@ -99,18 +99,6 @@ public:
     std::vector<GameRecord> kept;
 };
 
-// A game wired to fakes, as the program starts it.
-struct GameRig
-{
-    FakeBoard board;
-    FakeControls controls;
-    FakeVoice voice;
-    FakeQuestion question;
-    FakeQuitter quitter;
-    ScriptedRandom random{7};
-    Game game{board, controls, voice, question, quitter, random};
-    GameRig() { game.Form_Load(); }
-};
 
 // Hands two games to the keeper in turn, as fast as it writes them, until killed.
 int writeForever(const char *folder)

@@ -13,14 +13,13 @@ import subprocess
 import sys
 import threading
 import time
-import urllib.request
 
 import websocket
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tests"))
 from browser import Browser  # noqa: E402
-from caller import keys, main_window, one_second, window  # noqa: E402
+from caller import calls as calls_on, describe, main_window, share_with_phones, wait_calls as wait_on  # noqa: E402
 
 folder, record, codes_file, phones, calls_wanted = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
 codes = open(codes_file).read().split()
@@ -28,27 +27,11 @@ program = subprocess.Popen([os.path.join(folder, "tabro-kalvor")], stderr=subpro
 
 
 def calls():
-    out = []
-    try:
-        for line in open(record):
-            if line.startswith("call "):
-                stamp = line.split()[3]
-                t = time.strptime(stamp[:19], "%Y-%m-%dT%H:%M:%S")
-                out.append((time.mktime(t) - time.timezone) * 1000 + int(stamp[20:23]))
-    except FileNotFoundError:
-        pass
-    return out
+    return calls_on(record)
 
 
 def wait_calls(n):
-    while len(calls()) < n:
-        time.sleep(0.05)
-
-
-def describe(values):
-    values = sorted(values)
-    p99 = values[min(len(values) - 1, round(0.99 * (len(values) - 1)))]
-    return "median %.1f ms, 99th %.1f ms, max %.1f ms (%d)" % (statistics.median(values), p99, values[-1], len(values))
+    wait_on(record, n)
 
 
 def claims_listed():
@@ -62,21 +45,7 @@ def claims_listed():
 browser = None
 try:
     main = main_window()
-    keys("alt+g", "h")
-    share = window("^Share With Phones$")
-    subprocess.run(["xdotool", "windowfocus", "--sync", share, "key", "space"], check=True)
-    subprocess.run(["xdotool", "windowfocus", "--sync", main], check=True)
-    one_second(main)
-    keys("space")
-    port = None
-    while port is None:
-        for p in range(8090, 8100):
-            try:
-                if b'"calls"' in urllib.request.urlopen("http://127.0.0.1:%d/snapshot" % p, timeout=2).read():
-                    port = p
-                    break
-            except OSError:
-                pass
+    port = share_with_phones(main)
     base = "http://127.0.0.1:%d/" % port
 
     # One real page with three tickets, its marking timed from each call's own time.

@@ -6,13 +6,11 @@ without and with the phones, and its CPU time per call in both.
 
 Usage: phones.py BUILD-BIN RECORD PHONES CALLS"""
 import os
-import statistics
 import subprocess
 import sys
 import time
-import urllib.request
 
-from caller import keys, main_window, one_second, window
+from caller import calls as calls_on, describe, main_window, share_with_phones, wait_calls as wait_on
 
 folder, record, phones, calls_wanted = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 program = subprocess.Popen([os.path.join(folder, "tabro-kalvor")], stderr=subprocess.DEVNULL)
@@ -20,21 +18,11 @@ ticks_per_second = os.sysconf("SC_CLK_TCK")
 
 
 def calls():
-    out = []
-    try:
-        for line in open(record):
-            if line.startswith("call "):
-                stamp = line.split()[3]
-                t = time.strptime(stamp[:19], "%Y-%m-%dT%H:%M:%S")
-                out.append((time.mktime(t) - time.timezone) * 1000 + int(stamp[20:23]))
-    except FileNotFoundError:
-        pass
-    return out
+    return calls_on(record)
 
 
 def wait_calls(n):
-    while len(calls()) < n:
-        time.sleep(0.05)
+    wait_on(record, n)
 
 
 def rss_mb():
@@ -53,28 +41,9 @@ def lateness(times):
     return [t - (times[0] + 1000 * k) for k, t in enumerate(times)]
 
 
-def describe(values):
-    values = sorted(values)
-    p99 = values[min(len(values) - 1, round(0.99 * (len(values) - 1)))]
-    return "median %.1f ms, 99th %.1f ms, max %.1f ms" % (statistics.median(values), p99, values[-1])
-
-
 try:
     main = main_window()
-    keys("alt+g", "h")
-    share = window("^Share With Phones$")
-    subprocess.run(["xdotool", "windowfocus", "--sync", share, "key", "space"], check=True)
-    subprocess.run(["xdotool", "windowfocus", "--sync", main], check=True)
-    one_second(main)
-    keys("space")
-    port = None
-    for p in range(8090, 8100):
-        try:
-            if b'"calls"' in urllib.request.urlopen("http://127.0.0.1:%d/snapshot" % p, timeout=2).read():
-                port = p
-                break
-        except OSError:
-            pass
+    port = share_with_phones(main)
     wait_calls(2)
     # No phone.
     start = len(calls())
