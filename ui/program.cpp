@@ -209,7 +209,7 @@ int runProgram(int argc, char *argv[])
     // overwritten or doubled, and says so in its window.
     game.setKeeper(&keeper);
     window.show();
-    instance.serve(&window);
+    instance.serve(window.windowHandle());
     endOnSignals(game, &window);
     // Before the first call can come: a game a crash or a power cut interrupted.
     game.offerResume();

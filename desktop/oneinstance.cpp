@@ -50,7 +50,7 @@ QString objectPath(const QString &applicationId)
 // The launcher's startup notification on X11: the window carries its id, so the window
 // manager lets the activation through its focus-stealing rules, and the launcher's busy
 // cursor ends ("remove" in the startup-notification protocol).
-void endStartup(QWidget *window, const QByteArray &id)
+void endStartup(QWindow *window, const QByteArray &id)
 {
     auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection()) // the off-screen platform has the interface, not the connection
@@ -137,7 +137,7 @@ bool OneInstance::activateFirst()
     return QDBusConnection::sessionBus().call(call, QDBus::Block, AnswerMs).type() == QDBusMessage::ReplyMessage;
 }
 
-void OneInstance::serve(QWidget *shown)
+void OneInstance::serve(QWindow *shown)
 {
     window = shown;
     new ApplicationAdaptor(this);
@@ -155,10 +155,10 @@ void OneInstance::bringToFront(const QVariantMap &platformData)
     const QString token = platformData.value(QStringLiteral("activation-token")).toString();
     if (!token.isEmpty() && token.size() <= LongestId)
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->setWindowStates((window->windowStates() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->show();
     window->raise();
-    window->activateWindow();
+    window->requestActivate();
 }
 
 #include "oneinstance.moc"

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QVariantMap>
-#include <QWidget>
+#include <QWindow>
 
 #include <thread>
 
@@ -28,7 +28,7 @@ public:
     bool isSecond();
     bool activateFirst();
     // The first caller: from now on, Activate brings this window to the front.
-    void serve(QWidget *window);
+    void serve(QWindow *window);
 
     void bringToFront(const QVariantMap &platformData);
 
@@ -37,5 +37,5 @@ private:
     QString path;
     bool second = false;
     std::thread claim;
-    QPointer<QWidget> window;
+    QPointer<QWindow> window;
 };
