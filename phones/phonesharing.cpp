@@ -5,10 +5,9 @@
 #include "books.h"
 #include "game.h"
 #include "phoneclaims.h"
-#include "station.h"
+#include "pluginfile.h"
 
-#include <QHostAddress>
-#include <QNetworkInterface>
+#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -39,13 +38,6 @@ void yieldToTheWindow()
     setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 5);
 }
 
-bool hallNetwork(const QHostAddress &address)
-{
-    // 10/8, 172.16/12 and 192.168/16: the addresses a home or hall router hands out.
-    return address.isInSubnet(QHostAddress(QStringLiteral("10.0.0.0")), 8)
-        || address.isInSubnet(QHostAddress(QStringLiteral("172.16.0.0")), 12)
-        || address.isInSubnet(QHostAddress(QStringLiteral("192.168.0.0")), 16);
-}
 } // namespace
 
 PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent)
@@ -64,6 +56,10 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
             readBooks(); // a book printed by another run meanwhile
         }
     });
+    connect(claimList, &PhoneClaims::verdict, home, [this](quint64 phone, const QByteArray &message) {
+        if (server)
+            server->tellVerdict(phone, message);
+    }, Qt::QueuedConnection);
 }
 
 PhoneSharing::~PhoneSharing()
@@ -77,19 +73,35 @@ bool PhoneSharing::setOn(bool wanted)
     if (wanted == on())
         return true;
     if (wanted) {
+        if (!loadServer())
+            return false;
         roomForConnections();
         feed = new BoardFeed(game, this);
         thread.start();
+        // What the server tells comes back to the window's thread queued, and is dropped
+        // once sharing has stopped.
+        PhoneServer::Hooks hooks;
+        hooks.phonesChanged = [this](int phones) {
+            QMetaObject::invokeMethod(this, [this, phones] {
+                if (!on())
+                    return;
+                following = phones;
+                Q_EMIT phonesChanged(phones);
+            }, Qt::QueuedConnection);
+        };
+        hooks.claimed = [list = claimList](const PhoneClaim &claim) {
+            QMetaObject::invokeMethod(list, [list, claim] { list->add(claim); }, Qt::QueuedConnection);
+        };
         // Made on its own thread: Qt HttpServer keeps its WebSocket server inside, where a
         // move to another thread would not reach it.
         QMetaObject::invokeMethod(
             home,
-            [this] {
+            [this, hooks] {
                 yieldToTheWindow();
-                station = new Station(palette);
-                station->publish(feed->snapshot());
-                listening = station->open(FirstPort, Ports);
-                listener = station->listener();
+                server = create(palette, hooks);
+                server->publish(feed->snapshot());
+                listening = server->open(FirstPort, Ports);
+                listener = server->listener();
             },
             Qt::BlockingQueuedConnection);
         if (listening == 0) {
@@ -97,13 +109,10 @@ bool PhoneSharing::setOn(bool wanted)
             return false;
         }
         // Snapshots cross to the server's thread queued: the game never waits for a phone.
-        connect(feed, &BoardFeed::changed, station, &Station::publish, Qt::QueuedConnection);
-        connect(station, &Station::phonesChanged, this, [this](int phones) {
-            following = phones;
-            Q_EMIT phonesChanged(phones);
+        connect(feed, &BoardFeed::changed, home, [this](const QByteArray &snapshot) {
+            if (server)
+                server->publish(snapshot);
         }, Qt::QueuedConnection);
-        connect(station, &Station::claimed, claimList, &PhoneClaims::add, Qt::QueuedConnection);
-        connect(claimList, &PhoneClaims::verdict, station, &Station::tellVerdict, Qt::QueuedConnection);
         readBooks();
     } else {
         delete feed;
@@ -113,11 +122,13 @@ bool PhoneSharing::setOn(bool wanted)
             if (listener >= 0)
                 ::shutdown(int(listener), SHUT_RDWR);
             listener = -1;
-            QMetaObject::invokeMethod(home, [this] { delete station; }, Qt::BlockingQueuedConnection);
+            QMetaObject::invokeMethod(home, [this] {
+                delete server;
+                server = nullptr;
+            }, Qt::BlockingQueuedConnection);
             thread.quit();
             thread.wait();
         }
-        station = nullptr;
         listening = 0;
         if (following != 0) {
             following = 0;
@@ -130,37 +141,32 @@ bool PhoneSharing::setOn(bool wanted)
 
 QStringList PhoneSharing::addresses() const
 {
-    QStringList hall;
-    QStringList other;
-    if (!on())
-        return hall;
-    const QString port = QString::number(listening);
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        const auto flags = interface.flags();
-        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning)
-            || (flags & QNetworkInterface::IsLoopBack) || interface.type() == QNetworkInterface::Virtual)
-            continue;
-        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
-            const QHostAddress address = entry.ip();
-            // A link-local address needs its interface named, which a phone cannot do.
-            if (address.isLinkLocal() || address.isLoopback())
-                continue;
-            const QString url = address.protocol() == QAbstractSocket::IPv6Protocol
-                ? QStringLiteral("http://[%1]:%2/").arg(address.toString(), port)
-                : QStringLiteral("http://%1:%2/").arg(address.toString(), port);
-            if (address.protocol() == QAbstractSocket::IPv4Protocol && hallNetwork(address))
-                hall << url;
-            else
-                other << url;
-        }
+    return on() ? findAddresses(listening) : QStringList();
+}
+
+bool PhoneSharing::loadServer()
+{
+    if (create)
+        return true;
+    if (!loadPlugin(plugin, QCoreApplication::applicationDirPath(), QStringLiteral(TK_PHONES_PLUGIN))) {
+        missing = plugin.errorString();
+        return false;
     }
-    return hall + other;
+    // The pointers' types are the declarations' own, so the compiler checks the calls.
+    create = reinterpret_cast<CreatePhoneServer>(plugin.resolve(CreatePhoneServerSymbol));
+    findAddresses = reinterpret_cast<PhoneAddresses>(plugin.resolve(PhoneAddressesSymbol));
+    if (!create || !findAddresses) {
+        create = nullptr;
+        missing = plugin.errorString();
+        return false;
+    }
+    missing.clear();
+    return true;
 }
 
 void PhoneSharing::readBooks()
 {
-    if (!station)
+    if (!on())
         return;
     BookList list(defaultStateFolder());
     QString why;
@@ -168,5 +174,8 @@ void PhoneSharing::readBooks()
     QList<quint32> books;
     for (const BookList::Book &book : list.books())
         books << book.book;
-    QMetaObject::invokeMethod(station, [target = station, books] { target->setBooks(books); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(home, [this, books] {
+        if (server)
+            server->setBooks(books);
+    }, Qt::QueuedConnection);
 }

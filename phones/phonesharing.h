@@ -1,6 +1,9 @@
 #pragma once
 
+#include "phoneserver.h"
+
 #include <QByteArray>
+#include <QLibrary>
 #include <QObject>
 #include <QStringList>
 #include <QThread>
@@ -8,12 +11,12 @@
 class BoardFeed;
 class Game;
 class PhoneClaims;
-class Station;
 
 // Share With Phones: while on, the board is served to the players' phones on the hall's
 // own network, from a thread of its own, fed with snapshots made from the game's signals;
 // off, the port is closed and every phone dropped before setOn returns. Nothing a phone
-// sends reaches the game, and no network stall reaches the window's thread.
+// sends reaches the game, and no network stall reaches the window's thread. The server
+// itself is a plugin, loaded the first time sharing starts.
 class PhoneSharing : public QObject
 {
     Q_OBJECT
@@ -26,10 +29,12 @@ public:
     PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent = nullptr);
     ~PhoneSharing() override;
 
-    bool on() const { return station != nullptr; }
+    bool on() const { return server != nullptr; }
     quint16 port() const { return listening; }
-    // Starts or stops serving; false when no port could be opened.
+    // Starts or stops serving; false when no port could be opened, or the server could not
+    // be loaded (then unavailable() says why).
     bool setOn(bool on);
+    QString unavailable() const { return missing; }
     // Where phones find the page, the hall's network first: "http://192.168.1.20:8090/".
     QStringList addresses() const;
     int phones() const { return following; }
@@ -46,11 +51,18 @@ Q_SIGNALS:
     void phonesChanged(int phones);
 
 private:
+    // The server's plugin, loaded once; false with `missing` set when it cannot be.
+    bool loadServer();
+
     const Game &game;
     QByteArray palette;
     QThread thread;
     QObject *home = new QObject; // lives on the server's thread: what runs there runs through it
-    Station *station = nullptr;
+    QLibrary plugin;
+    QString missing;
+    CreatePhoneServer create = nullptr;
+    PhoneAddresses findAddresses = nullptr;
+    PhoneServer *server = nullptr; // made, used and deleted on the server's thread only
     BoardFeed *feed = nullptr;
     quint16 listening = 0;
     qintptr listener = -1;

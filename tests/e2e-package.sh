@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program as a user gets it: the Debian package made from this build, unpacked into a
 # scratch folder, checked by the desktop's validators, then started under a virtual
-# display with a sound server, where Space must make it call a number that is heard.
+# display with a sound server, where Space must make it call a number that is heard and
+# Share With Phones must serve the page.
 build=$1
 onsets=$2
 source "$(dirname "$0")/e2e-lib.sh"
@@ -37,6 +38,13 @@ pids+=("$recorder")
 keys space
 wait_calls 3
 kill "$recorder" # before the program leaves: see e2e-sound.sh
+# The phones' server is a plugin of its own: the unpacked program finds it and serves.
+keys alt+g h
+share=$(wait_window '^Share With Phones$')
+xdotool windowfocus --sync "$share"
+keys space
+/usr/bin/python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import phonepage; phonepage.wait(10, "the unpacked program served no page to phones", phonepage.port)' \
+    "$(dirname "$0")" || fail "the unpacked program's phones' server did not serve"
 quit_program
 "$onsets" "$work/calls.raw" --expect-at-least 2 --interval 1.2 --tolerance 0.15 \
     || fail "the unpacked program's calls were not heard"

@@ -69,7 +69,13 @@ void frmPhones::chkShare_Toggled(bool on)
 {
     if (on == sharing.on())
         return;
-    if (!sharing.setOn(on))
+    if (sharing.setOn(on))
+        return;
+    if (!sharing.unavailable().isEmpty())
+        lblHelp->setText(tr("The phones' server could not be loaded, so the game cannot be shared: %1. "
+                            "Reinstalling the caller puts it back.")
+                             .arg(sharing.unavailable()));
+    else
         lblHelp->setText(tr("No port from %1 to %2 is free on this computer: close the program that holds them, "
                             "and try again.")
                              .arg(PhoneSharing::FirstPort)

@@ -1,9 +1,8 @@
 #include "latevoice.h"
 
+#include "pluginfile.h"
 #include "soundlayer.h"
 #include "version.h"
-
-#include <QDir>
 
 LateVoice::LateVoice(const QString &programDirectory)
     : directory(programDirectory)
@@ -12,19 +11,13 @@ LateVoice::LateVoice(const QString &programDirectory)
 
 LateVoice::~LateVoice() = default;
 
-// Beside the program in a build, in its private library folder once installed.
 void LateVoice::load()
 {
     if (tried)
         return;
     tried = true;
-    const QDir own(directory);
-    for (const QString &candidate : {own.filePath(QStringLiteral(TK_SOUND_PLUGIN)),
-                                     own.filePath(QStringLiteral(TK_INSTALLED_PLUGIN "/" TK_SOUND_PLUGIN))}) {
-        plugin.setFileName(QDir::cleanPath(candidate));
-        if (!plugin.load())
-            continue;
-        // The pointer's type is the declaration's own, so the compiler checks the call.
+    // The pointer's type is the declaration's own, so the compiler checks the call.
+    if (loadPlugin(plugin, directory, QStringLiteral(TK_SOUND_PLUGIN))) {
         if (auto create = reinterpret_cast<CreateSoundLayer>(plugin.resolve(CreateSoundLayerSymbol))) {
             layer.reset(create(directory));
             if (arrived)

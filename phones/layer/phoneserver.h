@@ -1,0 +1,51 @@
+#pragma once
+
+#include "claimdesk.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// The phones' server as the program loads it, the first time the host shares the game: the
+// network libraries it needs are not needed for the first paint, nor by a host who never
+// shares. This header is the whole contract between the program and the plugin; both
+// include it.
+class PhoneServer
+{
+public:
+    // Called on the server's thread.
+    struct Hooks
+    {
+        std::function<void(int phones)> phonesChanged; // at most once a second
+        std::function<void(const PhoneClaim &claim)> claimed; // a claim the desk admitted
+    };
+
+    virtual ~PhoneServer() = default;
+
+    // All of these on the server's thread, where the server was made.
+    // Listens on every address, IPv4 and IPv6, on the first free port from `first`; 0 when
+    // none of `tries` ports is free.
+    virtual quint16 open(quint16 first, int tries) = 0;
+    // The listening socket, to be shut from another thread when the server's is busy.
+    virtual qintptr listener() const = 0;
+    virtual void publish(const QByteArray &snapshot) = 0;
+    virtual void setBooks(const QList<quint32> &books) = 0;
+    virtual void tellVerdict(quint64 phone, const QByteArray &message) = 0;
+};
+
+// The plugin's entry points; the program finds them by these names and calls them through
+// pointers of these very types. Made on the server's thread; palette: the page's colours.
+#define TK_PHONES_ENTRY tkCreatePhoneServer
+extern "C" PhoneServer *TK_PHONES_ENTRY(const QByteArray &palette, const PhoneServer::Hooks &hooks);
+using CreatePhoneServer = decltype(&TK_PHONES_ENTRY);
+// Where phones find the page on this machine's networks, the hall's first; any thread.
+#define TK_PHONES_ADDRESSES tkPhoneAddresses
+extern "C" QStringList TK_PHONES_ADDRESSES(quint16 port);
+using PhoneAddresses = decltype(&TK_PHONES_ADDRESSES);
+
+#define TK_PHONES_NAME_OF(entry) #entry
+#define TK_PHONES_SYMBOL_OF(entry) TK_PHONES_NAME_OF(entry)
+inline constexpr const char *CreatePhoneServerSymbol = TK_PHONES_SYMBOL_OF(TK_PHONES_ENTRY);
+inline constexpr const char *PhoneAddressesSymbol = TK_PHONES_SYMBOL_OF(TK_PHONES_ADDRESSES);
