@@ -74,11 +74,15 @@ bool RecordFile::ownFolder()
     behindFound = folderLock.noteFound() == BehindNote;
     noteBehind = behindFound;
     // What a kill in the middle of a write left: no writer of this record is running now.
+    // Matched by prefix: a name filter would start the regular-expression engine (half a
+    // megabyte resident) at every start for one comparison.
     const QDir dir(folder);
-    const QStringList strays = dir.entryList({FileName + QStringLiteral(".new*")},
-                                             QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QString &stray : strays)
-        ::unlink(QFile::encodeName(dir.filePath(stray)).constData());
+    const QString stray = FileName + QStringLiteral(".new");
+    const QStringList names = dir.entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (name.startsWith(stray))
+            ::unlink(QFile::encodeName(dir.filePath(name)).constData());
+    }
     return true;
 }
 

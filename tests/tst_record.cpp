@@ -182,6 +182,7 @@ private Q_SLOTS:
     void failedAtomicWriteLeavesTheFileAsItWas();
     void strayTemporaryIsNeverInTheWay_data();
     void strayTemporaryIsNeverInTheWay();
+    void aStartRemovesItsOwnStraysOnly();
     void oneWriteFlushesTheFileTheRenameAndTheFolder();
     void slowDiskLosesOnlyTheCallsOfOneWrite_data();
     void slowDiskLosesOnlyTheCallsOfOneWrite();
@@ -520,6 +521,26 @@ void TestRecord::strayTemporaryIsNeverInTheWay_data()
     QTest::newRow("a folder with a file in it") << "folder";
     QTest::newRow("a fifo") << "fifo";
     QTest::newRow("a file of an earlier version") << "file";
+}
+
+// A kill in the middle of a write leaves its temporary behind: the next start removes
+// every one of them, and nothing else of the folder.
+void TestRecord::aStartRemovesItsOwnStraysOnly()
+{
+    QTemporaryDir folder;
+    const QStringList strays{QStringLiteral("game.txt.new"), QStringLiteral("game.txt.new-Ab12Cd"),
+                             QStringLiteral(".game.txt.new-x")};
+    const QStringList others{QStringLiteral("books.txt"), QStringLiteral("game.txt.old"),
+                             QStringLiteral("books.txt.new-Ab12Cd"), QStringLiteral("xgame.txt.new")};
+    for (const QString &name : strays + others)
+        writeFile(folder.filePath(name), "x");
+    RecordFile keeper(folder.path());
+    GameRecord record;
+    QVERIFY(!keeper.interrupted(record));
+    for (const QString &name : strays.mid(0, 2))
+        QVERIFY2(!QFileInfo::exists(folder.filePath(name)), qPrintable(name));
+    for (const QString &name : others + strays.mid(2))
+        QVERIFY2(QFileInfo::exists(folder.filePath(name)), qPrintable(name));
 }
 
 // Whatever an earlier run or another program left under the temporary's old name, the
