@@ -36,8 +36,6 @@ RecordFile::RecordFile(QString where, QObject *parent)
     , folder(std::move(where))
     , file(folder + QLatin1Char('/') + FileName)
 {
-    for (int i = 0; i < Writers; ++i)
-        writers.emplace_back(&RecordFile::writeLoop, this);
 }
 
 RecordFile::~RecordFile()
@@ -159,6 +157,10 @@ void RecordFile::keep(const GameRecord &record)
         pending = record;
         hasPending = true;
         ++handed;
+        // Writers are started as the disk needs them: one on a quick disk, another only
+        // while every one is still busy with an earlier record, none before the first.
+        if (idle == 0 && writers.size() < std::size_t(Writers))
+            writers.emplace_back(&RecordFile::writeLoop, this);
     }
     wake.notify_one();
 }
@@ -186,7 +188,9 @@ void RecordFile::writeLoop()
 {
     std::unique_lock<std::mutex> guard(lock);
     for (;;) {
+        ++idle;
         wake.wait(guard, [this] { return hasPending || stopping; });
+        --idle;
         if (!hasPending)
             return; // stopping, with everything written
         const GameRecord record = std::move(pending);

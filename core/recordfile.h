@@ -68,6 +68,7 @@ private:
     GameRecord pending; // guarded by lock; made text on a writing thread
     bool hasPending = false; // guarded by lock
     bool stopping = false;   // guarded by lock
+    int idle = 0;            // writers waiting for a record; guarded by lock
     std::uint64_t handed = 0;   // records handed over; guarded by lock
     std::uint64_t reported = 0; // the newest record whose outcome was told; guarded by lock
     QString trouble;            // guarded by lock
@@ -78,5 +79,5 @@ private:
     std::mutex noting;
     bool noteBehind = false; // what the lock file says for the next run; guarded by noting
 
-    std::vector<std::thread> writers;
+    std::vector<std::thread> writers; // window thread
 };

@@ -56,6 +56,9 @@ Played playGame(const QString &directory, bool muted)
     for (const ClipPtr &clip : output.plays)
         played.lengths.push_back(clip->samples.size());
     played.after = game.state();
+    // A recording too long to keep is read when it is called, on the store's thread: what it
+    // says is said before the game is over, however busy the machine.
+    waitForStore(clips);
     return played;
 }
 

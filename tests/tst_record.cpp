@@ -183,6 +183,7 @@ private Q_SLOTS:
     void strayTemporaryIsNeverInTheWay_data();
     void strayTemporaryIsNeverInTheWay();
     void aStartRemovesItsOwnStraysOnly();
+    void writersStartAsTheDiskNeedsThem();
     void oneWriteFlushesTheFileTheRenameAndTheFolder();
     void slowDiskLosesOnlyTheCallsOfOneWrite_data();
     void slowDiskLosesOnlyTheCallsOfOneWrite();
@@ -521,6 +522,33 @@ void TestRecord::strayTemporaryIsNeverInTheWay_data()
     QTest::newRow("a folder with a file in it") << "folder";
     QTest::newRow("a fifo") << "fifo";
     QTest::newRow("a file of an earlier version") << "file";
+}
+
+// The threads of this process, as the kernel counts them.
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Start-up pays for no writer: the first is started with the first record, more only
+// while the ones there are still write, and never more than eight.
+void TestRecord::writersStartAsTheDiskNeedsThem()
+{
+    QTemporaryDir folder;
+    const int before = threadCount();
+    {
+        RecordFile keeper(folder.path());
+        GameRecord left;
+        QVERIFY(!keeper.interrupted(left));
+        QCOMPARE(threadCount(), before);
+        keeper.keep(threeCalls());
+        QCOMPARE(threadCount(), before + 1);
+        QTRY_VERIFY(QFileInfo::exists(folder.filePath(QStringLiteral("game.txt"))));
+        for (int i = 0; i < 200; ++i)
+            keeper.keep(threeCalls());
+        QVERIFY(threadCount() <= before + 8);
+    }
+    QCOMPARE(threadCount(), before);
 }
 
 // A kill in the middle of a write leaves its temporary behind: the next start removes
