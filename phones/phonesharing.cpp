@@ -6,6 +6,7 @@
 #include "game.h"
 #include "phoneclaims.h"
 #include "pluginfile.h"
+#include "version.h"
 
 #include <QCoreApplication>
 
@@ -148,20 +149,18 @@ bool PhoneSharing::loadServer()
 {
     if (create)
         return true;
-    if (!loadPlugin(plugin, QCoreApplication::applicationDirPath(), QStringLiteral(TK_PHONES_PLUGIN))) {
-        missing = plugin.errorString();
-        return false;
+    if (loadPlugin(plugin, QCoreApplication::applicationDirPath(), QStringLiteral(TK_PHONES_PLUGIN))) {
+        // The pointers' types are the declarations' own, so the compiler checks the calls.
+        create = reinterpret_cast<CreatePhoneServer>(plugin.resolve(CreatePhoneServerSymbol));
+        findAddresses = reinterpret_cast<PhoneAddresses>(plugin.resolve(PhoneAddressesSymbol));
     }
-    // The pointers' types are the declarations' own, so the compiler checks the calls.
-    create = reinterpret_cast<CreatePhoneServer>(plugin.resolve(CreatePhoneServerSymbol));
-    findAddresses = reinterpret_cast<PhoneAddresses>(plugin.resolve(PhoneAddressesSymbol));
-    if (!create || !findAddresses) {
+    missing = !create || !findAddresses;
+    if (missing) {
         create = nullptr;
-        missing = plugin.errorString();
-        return false;
+        qWarning("%s: the phones' server could not be loaded (%s); the game cannot be shared", version::Command,
+                 qPrintable(plugin.errorString()));
     }
-    missing.clear();
-    return true;
+    return !missing;
 }
 
 void PhoneSharing::readBooks()

@@ -32,9 +32,9 @@ public:
     bool on() const { return server != nullptr; }
     quint16 port() const { return listening; }
     // Starts or stops serving; false when no port could be opened, or the server could not
-    // be loaded (then unavailable() says why).
+    // be loaded (then unavailable() is true, and why was said on the error output).
     bool setOn(bool on);
-    QString unavailable() const { return missing; }
+    bool unavailable() const { return missing; }
     // Where phones find the page, the hall's network first: "http://192.168.1.20:8090/".
     QStringList addresses() const;
     int phones() const { return following; }
@@ -51,7 +51,7 @@ Q_SIGNALS:
     void phonesChanged(int phones);
 
 private:
-    // The server's plugin, loaded once; false with `missing` set when it cannot be.
+    // The server's plugin, loaded once; false, with `missing` set, when it cannot be.
     bool loadServer();
 
     const Game &game;
@@ -59,7 +59,7 @@ private:
     QThread thread;
     QObject *home = new QObject; // lives on the server's thread: what runs there runs through it
     QLibrary plugin;
-    QString missing;
+    bool missing = false;
     CreatePhoneServer create = nullptr;
     PhoneAddresses findAddresses = nullptr;
     PhoneServer *server = nullptr; // made, used and deleted on the server's thread only

@@ -46,5 +46,18 @@ keys space
 /usr/bin/python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import phonepage; phonepage.wait(10, "the unpacked program served no page to phones", phonepage.port)' \
     "$(dirname "$0")" || fail "the unpacked program's phones' server did not serve"
 quit_program
+
+# With the plugin gone, sharing says why on the error output and the program goes on.
+find "$root" -name tabro-kalvor-phones.so -delete
+forget_game
+start_program "$command"
+keys alt+g h
+share=$(wait_window '^Share With Phones$')
+xdotool windowfocus --sync "$share"
+keys space
+eventually 5 "a missing phones' server was not said on the error output" \
+    grep -q "the phones' server could not be loaded" "$work/program.log"
+kill -0 "$program_pid" || fail "the program ended without its phones' server"
+quit_program
 "$onsets" "$work/calls.raw" --expect-at-least 2 --interval 1.2 --tolerance 0.15 \
     || fail "the unpacked program's calls were not heard"

@@ -71,15 +71,17 @@ void frmPhones::chkShare_Toggled(bool on)
         return;
     if (sharing.setOn(on))
         return;
-    if (!sharing.unavailable().isEmpty())
-        lblHelp->setText(tr("The phones' server could not be loaded, so the game cannot be shared: %1. "
-                            "Reinstalling the caller puts it back.")
-                             .arg(sharing.unavailable()));
+    // Not shared after all: the box says so, and the words say why.
+    follow();
+    if (sharing.unavailable())
+        lblHelp->setText(tr("The phones' server is missing from this installation, so the game cannot be shared. "
+                            "Reinstalling the caller puts it back."));
     else
         lblHelp->setText(tr("No port from %1 to %2 is free on this computer: close the program that holds them, "
                             "and try again.")
                              .arg(PhoneSharing::FirstPort)
                              .arg(PhoneSharing::FirstPort + PhoneSharing::Ports - 1));
+    adjustSize();
 }
 
 void frmPhones::follow()
