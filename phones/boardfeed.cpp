@@ -43,6 +43,14 @@ BoardFeed::BoardFeed(const Game &game, QObject *parent)
     latest = of(game, sequence);
 }
 
+void BoardFeed::flush()
+{
+    if (!pending.isActive())
+        return;
+    pending.stop();
+    refresh();
+}
+
 void BoardFeed::refresh()
 {
     latest = of(game, ++sequence);

@@ -19,6 +19,8 @@ public:
     QByteArray snapshot() const { return latest; }
     // The game as it stands now, as the page reads it.
     static QByteArray of(const Game &game, quint64 sequence);
+    // A change waiting for the coalescing pass is handed on now.
+    void flush();
 
 Q_SIGNALS:
     // A new snapshot; several changes in one pass of the event loop make one.

@@ -57,10 +57,16 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
             readBooks(); // a book printed by another run meanwhile
         }
     });
-    connect(claimList, &PhoneClaims::verdict, home, [this](quint64 phone, const QByteArray &message) {
-        if (server)
-            server->tellVerdict(phone, message);
-    }, Qt::QueuedConnection);
+    // The board that explains a verdict (the prize now won) reaches the phone before it, so
+    // the page never offers to claim what it has just been told is its own.
+    connect(claimList, &PhoneClaims::verdict, this, [this](quint64 phone, const QByteArray &message) {
+        if (feed)
+            feed->flush();
+        QMetaObject::invokeMethod(home, [this, phone, message] {
+            if (server)
+                server->tellVerdict(phone, message);
+        }, Qt::QueuedConnection);
+    });
 }
 
 PhoneSharing::~PhoneSharing()
