@@ -155,7 +155,7 @@ void OneInstance::bringToFront(const QVariantMap &platformData)
     const QString token = platformData.value(QStringLiteral("activation-token")).toString();
     if (!token.isEmpty() && token.size() <= LongestId)
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-    window->setWindowStates((window->windowStates() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->requestActivate();

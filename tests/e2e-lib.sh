@@ -12,7 +12,11 @@ cleanup() {
         echo "FAIL: the program ran without its sound plugin: $(grep -hs "sound plugin" "$work"/*.log | head -n 1)" >&2
         status=1
     fi
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # A process a test stopped (SIGSTOP) is continued, or the wait below would never end.
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        kill -CONT "$pid" 2>/dev/null || true
+    done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     # KEEP_WORK=FOLDER keeps a copy of the run's files (logs, shots, recordings) for a look.
     [ -n "${KEEP_WORK:-}" ] && cp -r "$work" "$KEEP_WORK" || true
