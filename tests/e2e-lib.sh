@@ -111,6 +111,8 @@ start_program() {
     "$1" >"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
+    # The phones' helpers find this caller's port by its process, never another caller's.
+    export TK_PROGRAM_PID=$program_pid
     main_window=$(wait_window '^The Tabro-Kalvor$')
     xdotool windowfocus --sync "$main_window"
     sleep 0.3

@@ -24,6 +24,7 @@ from caller import calls as calls_on, describe, main_window, share_with_phones, 
 folder, record, codes_file, phones, calls_wanted = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
 codes = open(codes_file).read().split()
 program = subprocess.Popen([os.path.join(folder, "tabro-kalvor")], stderr=subprocess.DEVNULL)
+os.environ["TK_PROGRAM_PID"] = str(program.pid)  # its port, not another caller's
 
 
 def calls():

@@ -14,6 +14,7 @@ from caller import calls as calls_on, describe, main_window, share_with_phones, 
 
 folder, record, phones, calls_wanted = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 program = subprocess.Popen([os.path.join(folder, "tabro-kalvor")], stderr=subprocess.DEVNULL)
+os.environ["TK_PROGRAM_PID"] = str(program.pid)  # its port, not another caller's
 ticks_per_second = os.sysconf("SC_CLK_TCK")
 
 
