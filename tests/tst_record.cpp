@@ -307,6 +307,7 @@ private Q_SLOTS:
     void resumeQuestionCountsInWords();
     void programEndedDuringTheResumeQuestionLeavesTheRecord();
     void unwritableRecordIsToldInTheWindowAndToTheReader();
+    void olderWordArrivingLateIsNeverTold();
     void hostIsToldTheKeepersWordOverAFlakyDisk();
     void folderFlushThatFailsIsAFailedWrite();
     void lockRemovedIsTakenAgainOrTheGameIsNotKept();
@@ -1101,6 +1102,20 @@ void TestRecord::unwritableRecordIsToldInTheWindowAndToTheReader()
     GameRecord record;
     QVERIFY(keeper.interrupted(record));
     QVERIFY(!record.behind);
+}
+
+// Two writers' words, sent after their locks are let go, may arrive in either order: the
+// window is told a word only when it is newer than the last one it was told.
+void TestRecord::olderWordArrivingLateIsNeverTold()
+{
+    QTemporaryDir folder;
+    RecordFile keeper(folder.path());
+    Told told(keeper);
+    Q_EMIT keeper.troubleChanged(2, QString());
+    Q_EMIT keeper.troubleChanged(1, QStringLiteral("the disk is full"));
+    Q_EMIT keeper.troubleChanged(4, QStringLiteral("the disk is read-only"));
+    Q_EMIT keeper.troubleChanged(3, QString());
+    QTRY_COMPARE(told.said, (QStringList{QString(), QStringLiteral("the disk is read-only")}));
 }
 
 // Two writers tell their outcomes after letting go of their locks, so the window can hear
