@@ -314,7 +314,7 @@ void TestWindows::printTicketsMakesTheChosenBook()
     QCOMPARE(told->text(QAccessible::Description), QStringLiteral("Letter"));
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("book.pdf"));
-    QSignalSpy made(dialog, &frmPrintTickets::done);
+    QSignalSpy made(dialog, &frmPrintTickets::bookDone);
     QVERIFY(dialog->saveAs(file));
     QVERIFY(!dialog->saveAs(file)); // one book at a time
     QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, 20000);

@@ -336,8 +336,8 @@ void frmKalvor::mnuTickets_Click()
 {
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
-        connect(window, &frmPrintTickets::done, readerNews, &ReaderNews::tell);
-        connect(window, &frmPrintTickets::done, sharing, &PhoneSharing::readBooks); // claims from its tickets
+        connect(window, &frmPrintTickets::bookDone, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::bookDone, sharing, &PhoneSharing::readBooks); // claims from its tickets
         return window;
     }));
 }

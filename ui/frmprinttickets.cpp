@@ -173,5 +173,5 @@ void frmPrintTickets::made(bool printed, const QString &why, const QString &note
     // Said once the window has closed, so the reader's move to the main window does not
     // cut it short.
     accept();
-    Q_EMIT done(doneNews);
+    Q_EMIT bookDone(doneNews);
 }
