@@ -121,16 +121,6 @@ int writeForever(const char *folder)
     }
 }
 
-// Appends a line to the slow disk's log (TK_FLUSH_LOG), in one write, so that the calls
-// and the writes of the disk are seen in their order.
-void logLine(const QByteArray &line)
-{
-    QFile log(qEnvironmentVariable("TK_FLUSH_LOG"));
-    if (log.fileName().isEmpty() || !log.open(QIODevice::Append))
-        return;
-    log.write(line + '\n');
-}
-
 // A game called at one number every `ms` milliseconds, each call kept, its count said
 // once handed over, until killed.
 int callEvery(const char *ms, const char *folder)
@@ -139,7 +129,6 @@ int callEvery(const char *ms, const char *folder)
     const auto interval = std::chrono::milliseconds(std::atoi(ms));
     auto next = std::chrono::steady_clock::now();
     for (int count = 1; count < GameState::Numbers; ++count) {
-        logLine("call " + QByteArray::number(count));
         keeper.keep(gameOf(count));
         std::printf("%d\n", count);
         std::fflush(stdout);
@@ -179,7 +168,7 @@ int flakyCycles(int argc, char *argv[])
     int handed = 0;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         QObject window;
-        QString word = QStringLiteral("(nothing told)");
+        QString word; // a window begins with the game kept, and hears of a change
         const bool lastGood = chance.bounded(2) == 1;
         const int count = 20 + chance.bounded(20);
         {
@@ -840,9 +829,9 @@ void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite_data()
 
 // A slow disk, killed at random: the record on disk is never more than one write behind
 // the game, because the newest record starts on its way at once, beside slower ones, and
-// an older one never takes a newer one's place. Judged from the order of what happened
-// (the calls, each record's flush begun, each record put in place), not from the clock:
-// the calls lost are printed for a person to read, and depend on the machine's load.
+// an older one never takes a newer one's place. Judged from the order of what the disk saw
+// (each record's flush begun, each record put in place), not from the clock: the calls
+// lost are printed for a person to read, and depend on the machine's load.
 void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite()
 {
     QFETCH(int, interval);
@@ -853,6 +842,7 @@ void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite()
     QRandomGenerator chance(90);
     int worst = 0;
     int total = 0;
+    int overlapped = 0;
     const int rounds = 8;
     for (int round = 0; round < rounds; ++round) {
         QFile::remove(folder.path() + QStringLiteral("/game.txt"));
@@ -871,24 +861,21 @@ void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite()
         QVERIFY2(onDisk >= 1, "the record on disk reads back whole");
 
         int lastPlaced = 0;
-        int lastCall = 0;
-        bool begunSinceCall = true;
+        int inFlight = 0; // writes begun and not yet put in place or dropped, as far as seen
         for (const QByteArray &line : fileText(log).split('\n')) {
             const QList<QByteArray> event = line.split(' ');
             if (event.size() != 2)
                 continue;
             const int count = event[1].toInt();
-            if (event[0] == "call") {
-                lastCall = count;
-                begunSinceCall = false;
-            } else if (event[0] == "begin") {
-                begunSinceCall = begunSinceCall || count >= lastCall;
+            if (event[0] == "begin") {
+                // A record starts on its way beside a slower write, not after it.
+                if (inFlight > 0)
+                    ++overlapped;
+                ++inFlight;
             } else if (event[0] == "placed") {
                 QVERIFY2(count > lastPlaced, qPrintable(QStringLiteral("record %1 put in place after %2").arg(count).arg(lastPlaced)));
-                // No record waits behind a slower write: the newest began before anything
-                // else was put in place.
-                QVERIFY2(begunSinceCall, qPrintable(QStringLiteral("call %1 waited while %2 was put in place").arg(lastCall).arg(count)));
                 lastPlaced = count;
+                inFlight = 0; // every older write in flight is dropped once a newer one is in place
             }
         }
         QVERIFY2(onDisk >= lastPlaced, qPrintable(QStringLiteral("%1 on disk, %2 put in place last").arg(onDisk).arg(lastPlaced)));
@@ -897,8 +884,12 @@ void TestRecord::slowDiskLosesOnlyTheCallsOfOneWrite()
         total += lost;
     }
     QFile::remove(log);
-    qInfo("flush %d ms, a call every %d ms: at most %d calls lost at a kill, %.1f on average", flush, interval,
-          worst, double(total) / rounds);
+    qInfo("flush %d ms, a call every %d ms: at most %d calls lost at a kill, %.1f on average; %d writes began "
+          "beside a slower one", flush, interval, worst, double(total) / rounds, overlapped);
+    // Writes longer than the interval between calls run side by side, or the calls would
+    // queue behind the disk.
+    if (flush > interval)
+        QVERIFY(overlapped > 0);
 }
 
 // A record's text or a file's name reaches the terminal as words, never as a command.
