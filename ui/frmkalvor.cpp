@@ -181,7 +181,7 @@ void frmKalvor::changeEvent(QEvent *event)
 
 void frmKalvor::buildMenus()
 {
-    auto addItem = [this](QMenu *menu, const QString &name, const QString &caption, QKeySequence key) {
+    auto addItem = [](QMenu *menu, const QString &name, const QString &caption, QKeySequence key) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(name);
         action->setShortcut(key);
