@@ -233,13 +233,49 @@ StateFolderLock::~StateFolderLock()
     ::close(fd); // lets the lock go
 }
 
-bool StateFolderLock::take(const QString &folder, QString &why)
+namespace {
+QByteArray lockPath(const QString &folder)
 {
-    if (fd >= 0)
-        return true;
-    if (!makeStateFolder(folder, why))
+    return QFile::encodeName(folder + QStringLiteral("/lock"));
+}
+
+QByteArray noteOf(int fd)
+{
+    char note[StateFolderLock::NoteBytes + 1] = {};
+    const ssize_t got = ::pread(fd, note, StateFolderLock::NoteBytes + 1, 0);
+    if (got > 0 && got <= StateFolderLock::NoteBytes)
+        return QByteArray(note, int(got)).trimmed();
+    return {};
+}
+
+bool writeNote(int fd, const QByteArray &note, bool durable = true)
+{
+    if (note.size() >= StateFolderLock::NoteBytes)
         return false;
-    const QByteArray name = QFile::encodeName(folder + QStringLiteral("/lock"));
+    QByteArray bytes = note.leftJustified(StateFolderLock::NoteBytes - 1, ' ') + '\n';
+    if (::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) != bytes.size())
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > StateFolderLock::NoteBytes
+        && ::ftruncate(fd, StateFolderLock::NoteBytes) != 0)
+        return false;
+    return !durable || ::fdatasync(fd) == 0;
+}
+} // namespace
+
+StateFolderLock::Taking StateFolderLock::take(const QString &folder, QString &why)
+{
+    std::lock_guard<std::mutex> hold(guard);
+    if (fd >= 0)
+        return Taking::Taken;
+    return takeLocked(folder, why);
+}
+
+StateFolderLock::Taking StateFolderLock::takeLocked(const QString &folder, QString &why)
+{
+    if (!makeStateFolder(folder, why))
+        return Taking::Failed;
+    const QByteArray name = lockPath(folder);
     // Non-blocking: a lock file replaced by a fifo must not hold the start-up. Read-only
     // where the folder or the disk is: the lock still works, only notes cannot be left.
     const int flags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -249,49 +285,94 @@ bool StateFolderLock::take(const QString &folder, QString &why)
         file = ::open(name.constData(), O_RDONLY | flags, 0600);
     if (file < 0) {
         why = QStringLiteral("the lock %1 cannot be opened (%2)").arg(printable(QFile::decodeName(name)), systemError(errno));
-        return false;
+        return Taking::Failed;
     }
     if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(file);
-        if (error == EWOULDBLOCK)
+        if (error == EWOULDBLOCK) {
             why = QStringLiteral("another caller is keeping its game in %1").arg(printable(folder));
-        else
-            why = QStringLiteral("the lock %1 cannot be taken (%2)").arg(printable(QFile::decodeName(name)), systemError(error));
-        return false;
+            return Taking::HeldElsewhere;
+        }
+        why = QStringLiteral("the lock %1 cannot be taken (%2)").arg(printable(QFile::decodeName(name)), systemError(error));
+        return Taking::Failed;
     }
     struct stat info {};
     if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(file);
         why = QStringLiteral("the lock %1 is not a file").arg(printable(QFile::decodeName(name)));
-        return false;
+        return Taking::Failed;
     }
+    const bool first = fd < 0;
+    if (!first)
+        ::close(fd); // the lock on a file no longer at the path holds nothing
     fd = file;
     writable = canWrite;
     where = folder;
-    char note[NoteBytes + 1] = {};
-    const ssize_t got = ::pread(fd, note, NoteBytes + 1, 0);
-    if (got > 0 && got <= NoteBytes)
-        found = QByteArray(note, int(got)).trimmed();
+    if (first) {
+        found = noteOf(fd);
+        left = found;
+    }
     // The note's bytes are there from the start, so a later note overwrites them in place.
     if (writable && info.st_size != NoteBytes)
-        leaveNote(found);
-    std::lock_guard<std::mutex> guard(heldLock);
-    heldFolders.push_back(folderKey(folder));
-    return true;
+        writeNote(fd, left);
+    if (first) {
+        std::lock_guard<std::mutex> registry(heldLock);
+        heldFolders.push_back(folderKey(folder));
+    }
+    return Taking::Taken;
 }
 
-bool StateFolderLock::leaveNote(const QByteArray &note)
+bool StateFolderLock::hold(const QString &folder, QString &why, bool &elsewhere)
 {
+    std::lock_guard<std::mutex> hold(guard);
+    elsewhere = false;
+    if (fd >= 0) {
+        // The same file, not a new one made at the path after ours was removed: a lock on
+        // a removed file keeps out nobody.
+        struct stat mine {};
+        struct stat there {};
+        if (::fstat(fd, &mine) == 0 && ::lstat(lockPath(folder).constData(), &there) == 0 && mine.st_dev == there.st_dev
+            && mine.st_ino == there.st_ino)
+            return true;
+    }
+    const Taking taking = takeLocked(folder, why);
+    elsewhere = taking == Taking::HeldElsewhere;
+    return taking == Taking::Taken;
+}
+
+bool StateFolderLock::held() const
+{
+    std::lock_guard<std::mutex> hold(guard);
+    return fd >= 0;
+}
+
+QByteArray StateFolderLock::noteFound() const
+{
+    std::lock_guard<std::mutex> hold(guard);
+    return found;
+}
+
+bool StateFolderLock::leaveNote(const QByteArray &note, bool durable)
+{
+    std::lock_guard<std::mutex> hold(guard);
     if (fd < 0 || !writable || note.size() >= NoteBytes)
         return false;
-    QByteArray bytes = note.leftJustified(NoteBytes - 1, ' ') + '\n';
-    if (::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) != bytes.size())
-        return false;
+    left = note;
+    return writeNote(fd, note, durable);
+}
+
+QByteArray StateFolderLock::noteIn(const QString &folder)
+{
+    const int file = ::open(lockPath(folder).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
+        return {};
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > NoteBytes && ::ftruncate(fd, NoteBytes) != 0)
-        return false;
-    return ::fdatasync(fd) == 0;
+    QByteArray note;
+    if (::fstat(file, &info) == 0 && S_ISREG(info.st_mode))
+        note = noteOf(file);
+    ::close(file);
+    return note;
 }
 
 bool holdsStateFolder(const QString &folder)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <mutex>
+
 #include <sys/types.h>
 
 // Files of the program's state folder written so that a crash, a kill or a power cut at any
@@ -44,6 +46,7 @@ bool moveAside(const QString &path, QString &why);
 
 // One writer per state folder: a caller holds an exclusive advisory lock on the folder's
 // "lock" file while it runs; the kernel lets it go when the process ends, however it ends.
+// Safe to use from several threads.
 class StateFolderLock
 {
 public:
@@ -52,25 +55,40 @@ public:
     StateFolderLock(const StateFolderLock &) = delete;
     StateFolderLock &operator=(const StateFolderLock &) = delete;
 
-    // Makes the folder if needed and takes its lock without waiting; false, with why, when
-    // another process (or another lock in this one) holds it or it cannot be made.
-    bool take(const QString &folder, QString &why);
-    bool held() const { return fd >= 0; }
-    QString folder() const { return where; }
+    enum class Taking {
+        Taken,
+        HeldElsewhere, // another caller holds the lock
+        Failed,        // the folder or its lock cannot be used
+    };
+    // Makes the folder if needed and takes its lock without waiting; on failure, why.
+    Taking take(const QString &folder, QString &why);
+    // Before each write: true while this process holds the lock on the file that is at the
+    // lock's path now. A lock file removed or replaced (the folder deleted and made again,
+    // say) is taken again, keeping the note; a lock never taken is taken. Otherwise false,
+    // with why; elsewhere tells whether another caller holds the file now there.
+    bool hold(const QString &folder, QString &why, bool &elsewhere);
+    bool held() const;
 
     // A word the last holder left in the lock file for the next one (fewer than NoteBytes
-    // bytes, one line), as read when the lock was taken; empty when it left none.
+    // bytes, one line), as read when the lock was first taken; empty when it left none.
     static constexpr int NoteBytes = 16; // the note, padded with spaces, and a line feed
-    QByteArray noteFound() const { return found; }
+    QByteArray noteFound() const;
     // Leaves a word for the next holder. Written in place over bytes the file already
     // holds, so that it still works on a full disk or in a folder that became read-only.
-    bool leaveNote(const QByteArray &note);
+    // A note only another process running now reads need not wait for the disk.
+    bool leaveNote(const QByteArray &note, bool durable = true);
+    // The word in folder's lock file, read without taking the lock (the holder's own).
+    static QByteArray noteIn(const QString &folder);
 
 private:
+    Taking takeLocked(const QString &folder, QString &why); // guard held
+
+    mutable std::mutex guard;
     int fd = -1;
     bool writable = false;
     QString where;
     QByteArray found;
+    QByteArray left; // the last note left, written again into a lock file taken anew
 };
 
 // Whether this process holds the lock on folder, so that a writer of another file there

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -26,6 +27,9 @@ class RecordFile : public QObject, public Keeper
     Q_OBJECT
 
 public:
+    // A caller that is ending is waited for this long by one starting on its folder.
+    static constexpr int EndingWaitMs = 10000;
+
     // folder: where the record lives; made (0700) when the record is first read or kept.
     explicit RecordFile(QString folder, QObject *parent = nullptr);
     // Waits for the records handed over to reach the disk.
@@ -35,22 +39,34 @@ public:
     static QString defaultFolder();
     QString path() const { return file; }
 
+    // Takes the folder for this run, once; true while it is held. A caller that is still
+    // writing its last records as it ends (a slow disk after a logout) is waited for, up to
+    // EndingWaitMs, so that its game can be offered. A folder or lock that cannot be used
+    // now is tried again at each record kept, and the host told when that works.
+    bool claim();
+    // This run is ending: a caller started meanwhile waits for its last records.
+    void ending();
+
     // Reads the record an earlier run left. A damaged or foreign one is named on the error
     // output and moved aside (".bad" added); one from a newer version is left in place,
     // and then this run keeps nothing, so as not to overwrite it. Nothing is read, and
-    // nothing kept, while another caller holds the folder.
+    // nothing kept, while another caller holds the folder; a game left in a folder whose
+    // lock cannot be used is still offered, and nothing there is moved.
     bool interrupted(GameRecord &record) override;
     // Never waits for the disk: the record is copied and handed to a writing thread.
     void keep(const GameRecord &record) override;
     void watch(QObject *context, std::function<void(const QString &why)> told) override;
 
 Q_SIGNALS:
-    // From any thread: why the game is not being kept, or empty once it is again.
-    void troubleChanged(const QString &why);
+    // From any thread: why the game is not being kept, or empty once it is again. Two
+    // threads' words may arrive in either order: change numbers them, a newer one higher.
+    void troubleChanged(quint64 change, const QString &why);
 
 private:
     static constexpr int Writers = 8; // writes in flight at once on a slow disk
-    bool ownFolder();
+    bool readLeft(GameRecord &record, bool mayMove);
+    void tookLate();
+    void leaveNote(bool behind);
     void setTrouble(const QString &why);
     void writeLoop();
     // The outcome of the write of record number seq, when no newer write has told one.
@@ -59,9 +75,12 @@ private:
     QString folder;
     QString file;
     StateFolderLock folderLock;
-    enum class Folder { Unknown, Held, Refused } folderState = Folder::Unknown; // window thread
+    // Refused: another caller keeps its game there; Unusable: tried again at each write.
+    enum class Folder { Unknown, Held, Refused, Unusable } folderState = Folder::Unknown; // window thread
     bool kept = true;        // false after a newer record was found or the folder refused; window thread
     bool behindFound = false; // the last run left word that its writes had failed; window thread
+    bool readAtStart = false; // the record left there was read at start; window thread, then read by writers
+    std::atomic<bool> refused{false}; // another caller took the folder's lock while this one ran
 
     std::mutex lock;
     std::condition_variable wake;
@@ -72,12 +91,14 @@ private:
     std::uint64_t handed = 0;   // records handed over; guarded by lock
     std::uint64_t reported = 0; // the newest record whose outcome was told; guarded by lock
     QString trouble;            // guarded by lock
+    quint64 changes = 0;        // the trouble's changes so far; guarded by lock
 
     std::mutex placing;
     std::uint64_t placed = 0; // the newest record in place; guarded by placing
 
     std::mutex noting;
     bool noteBehind = false; // what the lock file says for the next run; guarded by noting
+    bool noteEnding = false; // the lock file says this run is ending; guarded by noting
 
     std::vector<std::thread> writers; // window thread
 };

@@ -144,6 +144,18 @@ void OneInstance::serve(QWindow *shown)
     QDBusConnection::sessionBus().registerObject(path, this);
 }
 
+void OneInstance::release()
+{
+    if (claim.joinable())
+        claim.join();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || second)
+        return;
+    window = nullptr;
+    bus.unregisterObject(path);
+    bus.interface()->unregisterService(name);
+}
+
 void OneInstance::bringToFront(const QVariantMap &platformData)
 {
     if (!window)

@@ -31,6 +31,9 @@ public:
     void serve(QWindow *window);
 
     void bringToFront(const QVariantMap &platformData);
+    // This caller is ending: the name is let go, so that a launch now starts a new caller
+    // instead of asking this one, which no longer answers, to come to the front.
+    void release();
 
 private:
     QString name;

@@ -22,8 +22,9 @@ case "$mode" in
     test | sanitize) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
     bench) packages=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
     package) packages=("${build_packages[@]}" "${package_packages[@]}") ;;
+    clang) packages=("${build_packages[@]}" clang) ;;
     *)
-        echo "usage: $0 run|test|sanitize|bench [--quick]|package" >&2
+        echo "usage: $0 run|test|sanitize|bench [--quick]|package|clang" >&2
         exit 2
         ;;
 esac
@@ -81,6 +82,12 @@ case "$mode" in
         echo "Built $deb"
         lintian --fail-on error,warning "$deb"
         echo "lintian: no errors, no warnings"
+        ;;
+    clang)
+        # A second compiler's warnings: what one compiler accepts, the other may read
+        # otherwise. Built only; the tests run on the first build.
+        configure_and_build "$root/build-clang" -DCMAKE_CXX_COMPILER=clang++ -DTK_WERROR=ON
+        echo "clang++: built with no warnings"
         ;;
     sanitize)
         # Every test but the phones' siege: 3,000 connections and floods against a server

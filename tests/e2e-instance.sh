@@ -2,8 +2,10 @@
 # A second launch on the same desktop (session bus and window manager): the running
 # caller's window comes to the front, un-minimised and active, the second process ends at
 # once with status 0, and the first caller's game goes on. A caller that was killed leaves
-# nothing that stops the next launch.
+# nothing that stops the next launch. A caller ended while a slow disk still takes its last
+# records, and launched again at once: the new caller waits for it, then offers the game.
 program=$1
+slowdisk=$2
 source "$(dirname "$0")/e2e-lib.sh"
 
 start_display
@@ -82,4 +84,35 @@ for i in $(seq 50); do
 done
 xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1 && fail "No did not answer the resume question"
 echo "after a crash the next launch starts a caller of its own"
+quit_program
+
+# TERM (a logout) while every flush takes 1.5 s: the caller lets go of its name at once and
+# goes on writing; a launch then starts a caller of its own, which waits for the last
+# records instead of refusing the folder, and offers the game.
+forget_game
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" TK_FLUSH_MS=1500 LD_PRELOAD="$slowdisk" start_program "$program"
+keys space
+wait_calls 2
+kill -TERM "$program_pid"
+name_free() {
+    ! dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:example.tabro_kalvor.TabroKalvor 2>/dev/null | grep -q 'boolean true'
+}
+eventually 5 "the ending caller kept its name on the bus" name_free
+ending=no
+kill -0 "$program_pid" 2>/dev/null && ending=yes
+first_pid=$program_pid
+"$program" >"$work/again.log" 2>&1 &
+again=$!
+pids+=("$again")
+question=$(wait_window '^Game In Progress$')
+status=0
+wait "$first_pid" || status=$?
+[ "$status" -eq 0 ] || fail "the caller ended by TERM ended with status $status"
+grep -q "not kept" "$work/again.log" && fail "the new caller did not keep the game: $(cat "$work/again.log")"
+echo "launched again while the last caller was still writing ($ending): its game offered; the new caller said: $(cat "$work/again.log")"
+xdotool windowfocus --sync "$question"
+keys Return
+program_pid=$again
+main_window=$(wait_window '^The Tabro-Kalvor$')
 quit_program

@@ -24,12 +24,15 @@ cleanup() {
     exit "$status"
 }
 trap cleanup EXIT
-# Keep the program and its helpers away from the user's own folders and sound server.
+# Keep the program and its helpers away from the user's own folders, desktop and sound
+# server, whatever the environment names: every XDG folder is the test's own, and until a
+# test starts a bus or a sound server of its own, nothing listens where they are named.
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/home/.config" \
-    XDG_CACHE_HOME="$work/home/.cache"
+    XDG_CACHE_HOME="$work/home/.cache" XDG_DATA_HOME="$work/home/.local/share" \
+    XDG_STATE_HOME="$work/home/.local/state"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-export PULSE_SERVER="unix:$work/no-sound-server"
+export PULSE_SERVER="unix:$work/no-sound-server" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
 unset QT_QPA_PLATFORM
 
 fail() {

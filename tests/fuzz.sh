@@ -7,6 +7,11 @@ seconds=${1:-5}
 out=${2:-$(mktemp -d)}
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/corpus"
+# The build's tools keep their caches in the work folder, never in the user's own.
+export HOME="$out/home" XDG_CACHE_HOME="$out/home/.cache" XDG_CONFIG_HOME="$out/home/.config" \
+    XDG_DATA_HOME="$out/home/.local/share" XDG_STATE_HOME="$out/home/.local/state" XDG_RUNTIME_DIR="$out/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 
 if [ ! -f "$out/build/build.ninja" ]; then
     cmake -S "$here" -B "$out/build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QTemporaryDir>
 
 #include <QLabel>
@@ -68,6 +70,8 @@ private Q_SLOTS:
     void callsCopySaysHowManyAndEscapeCloses();
     void tabReachesEveryControl_data();
     void tabReachesEveryControl();
+    void altSIsTheMainWindowsStartAlone_data();
+    void altSIsTheMainWindowsStartAlone();
 };
 
 void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
@@ -310,7 +314,7 @@ void TestWindows::printTicketsMakesTheChosenBook()
     QCOMPARE(told->text(QAccessible::Description), QStringLiteral("Letter"));
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("book.pdf"));
-    QSignalSpy made(dialog, &frmPrintTickets::done);
+    QSignalSpy made(dialog, &frmPrintTickets::bookDone);
     QVERIFY(dialog->saveAs(file));
     QVERIFY(!dialog->saveAs(file)); // one book at a time
     QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, 20000);
@@ -471,6 +475,54 @@ void TestWindows::tabReachesEveryControl()
                                                    : control->objectName());
     QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches ") + missed.join(QLatin1String(", "))
                                           + QStringLiteral(" (") + path.join(QLatin1String(" > ")) + QLatin1Char(')')));
+}
+
+void TestWindows::altSIsTheMainWindowsStartAlone_data()
+{
+    tabReachesEveryControl_data();
+    QTest::newRow("Share With Phones") << QStringLiteral("mnuPhones") << QStringLiteral("frmPhones");
+}
+
+// Alt+S is the host's Start, pressed by habit in whatever window has the keys: in the main
+// window it starts the calling; in any other it changes nothing there (no tick taken away
+// from sharing, no jump to another field), because no control there is on S.
+void TestWindows::altSIsTheMainWindowsStartAlone()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    WindowRig rig;
+    if (!menu.isEmpty())
+        rig.action(menu.toLatin1().constData())->trigger();
+    QWidget *window = menu.isEmpty() ? &rig.window : rig.secondary<QWidget>(name.toLatin1().constData());
+    QVERIFY(window && window->isVisible());
+    const QKeySequence altS(Qt::ALT | Qt::Key_S);
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        QString text;
+        if (auto *button = qobject_cast<QAbstractButton *>(child))
+            text = button->text();
+        else if (auto *label = qobject_cast<QLabel *>(child); label && label->buddy())
+            text = label->text();
+        QVERIFY2(child->window() != window || window == &rig.window || QKeySequence::mnemonic(text) != altS,
+                 qPrintable(QStringLiteral("\"%1\" takes Alt+S").arg(text)));
+    }
+    QList<bool> ticks;
+    for (QCheckBox *box : window->findChildren<QCheckBox *>())
+        ticks << box->isChecked();
+    QApplication::setActiveWindow(window);
+    QWidget *focus = window->focusWidget();
+    QVERIFY(focus);
+    QTest::keyClick(focus, Qt::Key_S, Qt::AltModifier);
+    if (window == &rig.window) {
+        QTRY_COMPARE(rig.state().running, 1); // a mnemonic presses its button a moment later
+        return;
+    }
+    QTest::qWait(400); // longer than a mnemonic's press takes
+    QCOMPARE(rig.state().running, 0);
+    QCOMPARE(window->focusWidget(), focus);
+    QList<bool> after;
+    for (QCheckBox *box : window->findChildren<QCheckBox *>())
+        after << box->isChecked();
+    QCOMPARE(after, ticks);
 }
 
 QTEST_MAIN(TestWindows)

@@ -181,7 +181,7 @@ void frmKalvor::changeEvent(QEvent *event)
 
 void frmKalvor::buildMenus()
 {
-    auto addItem = [this](QMenu *menu, const QString &name, const QString &caption, QKeySequence key) {
+    auto addItem = [](QMenu *menu, const QString &name, const QString &caption, QKeySequence key) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(name);
         action->setShortcut(key);
@@ -336,8 +336,8 @@ void frmKalvor::mnuTickets_Click()
 {
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
-        connect(window, &frmPrintTickets::done, readerNews, &ReaderNews::tell);
-        connect(window, &frmPrintTickets::done, sharing, &PhoneSharing::readBooks); // claims from its tickets
+        connect(window, &frmPrintTickets::bookDone, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::bookDone, sharing, &PhoneSharing::readBooks); // claims from its tickets
         return window;
     }));
 }
@@ -414,6 +414,10 @@ void frmKalvor::showKept()
 {
     const QString why = caller.notKept();
     const bool shown = lblRecord && !statusBar()->isHidden();
+    // The line makes the window taller (or shorter when it goes), as soon as it is shown:
+    // it grows about its centre, so that it stays where the host put it, centred if it was.
+    const QPoint centre = frameGeometry().center();
+    const QSize margins = frameGeometry().size() - size();
     if (why.isEmpty()) {
         if (!shown)
             return;
@@ -436,6 +440,24 @@ void frmKalvor::showKept()
             readerNews->tell(lblRecord->text());
     }
     setFixedSize(sizeHint());
+    if (centred && isVisible())
+        placeAround(centre, sizeHint() + margins);
+}
+
+void frmKalvor::placeAround(QPoint centre, QSize frameSize)
+{
+    // The new size is not yet the window's on every platform: the frame is placed by it.
+    QRect frame(QPoint(), frameSize);
+    frame.moveCenter(centre);
+    if (const QScreen *where = screen()) {
+        // Kept on its screen, the title bar first.
+        const QRect area = where->availableGeometry();
+        if (frame.bottom() > area.bottom())
+            frame.moveBottom(area.bottom());
+        if (frame.top() < area.top())
+            frame.moveTop(area.top());
+    }
+    move(frame.topLeft());
 }
 
 void frmKalvor::showEvent(QShowEvent *event)
@@ -444,9 +466,16 @@ void frmKalvor::showEvent(QShowEvent *event)
     if (centred)
         return;
     centred = true;
-    const QScreen *where = screen();
+    // The host's screen is the primary one, wherever the desktop arranged the others: a
+    // window manager would open a plain window there too, and the hall's display then
+    // takes the other screen. The screen at the desktop's origin may be the projector.
+    QScreen *where = QGuiApplication::primaryScreen();
+    if (!where)
+        where = screen();
     if (!where)
         return;
+    if (where != screen())
+        setScreen(where);
     // Centred where the window fits; on a smaller screen its title bar and menus must
     // stay reachable, so it opens at the top left.
     const QRect area = where->availableGeometry();

@@ -68,6 +68,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void placeAround(QPoint centre, QSize frameSize);
     void colourCaptions();
     frmZoom *zoomWindowCreated();
     void showOnTop(QWidget *window);

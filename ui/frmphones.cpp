@@ -21,7 +21,7 @@ frmPhones::frmPhones(PhoneSharing &sharing, QWidget *owner)
 {
     dressWindow(*this, QStringLiteral("frmPhones"), tr("Share With Phones"), QStringLiteral("notepad"));
 
-    chkShare = new QCheckBox(tr("&Share the game with phones on this network"), this);
+    chkShare = new QCheckBox(tr("S&hare the game with phones on this network"), this);
     chkShare->setObjectName(QStringLiteral("chkShare"));
     lblAddress = new QLabel(this);
     lblAddress->setObjectName(QStringLiteral("lblAddress"));

@@ -53,7 +53,7 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     connect(cboPaper, &QComboBox::currentTextChanged, cboPaper, &QWidget::setAccessibleDescription);
 
     auto *form = new QFormLayout;
-    form->addRow(tr("&Strips of six tickets:"), spnStrips);
+    form->addRow(tr("St&rips of six tickets:"), spnStrips);
     form->addRow(tr("P&aper:"), cboPaper);
     auto *note = new QLabel(tr("Two strips a page, every number once a strip. Each ticket carries its code, "
                                "from which Check a Claim rebuilds it."),
@@ -173,5 +173,5 @@ void frmPrintTickets::made(bool printed, const QString &why, const QString &note
     // Said once the window has closed, so the reader's move to the main window does not
     // cut it short.
     accept();
-    Q_EMIT done(doneNews);
+    Q_EMIT bookDone(doneNews);
 }

@@ -28,7 +28,7 @@ public:
 
 Q_SIGNALS:
     // What a screen reader should say once the book is made and the window has closed.
-    void done(const QString &news);
+    void bookDone(const QString &news);
 
 private:
     void cmdPdf_Click();

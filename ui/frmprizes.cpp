@@ -79,7 +79,7 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     layout->addLayout(buttons);
     // Down each set of prizes as they are shown, then the buttons left to right.
     QWidget *previous = nullptr;
-    auto chain = [this, &previous](QWidget *next) {
+    auto chain = [&previous](QWidget *next) {
         if (previous)
             setTabOrder(previous, next);
         previous = next;

@@ -166,7 +166,7 @@ int runProgram(int argc, char *argv[])
 
     // A second launch brings the running caller to the front instead of calling a second
     // game over it; the bus is asked while the window is being built.
-    OneInstance instance(QLatin1String(version::AppId));
+    OneInstance instance{QLatin1String(version::AppId)};
 
     LateVoice voice(QCoreApplication::applicationDirPath());
     MessageBoxQuestion question;
@@ -206,7 +206,9 @@ int runProgram(int argc, char *argv[])
     }
     // The record is the one caller's: a second caller started anyway finds its folder
     // locked, keeps nothing and offers nothing, so the first one's game is never
-    // overwritten or doubled, and says so in its window.
+    // overwritten or doubled, and says so in its window. One that is only ending, still
+    // writing its last records, is waited for before the window shows.
+    keeper.claim();
     game.setKeeper(&keeper);
     window.show();
     instance.serve(window.windowHandle());
@@ -216,5 +218,10 @@ int runProgram(int argc, char *argv[])
     // A logout during the question ended the program before its event loop began.
     if (quitter.ended())
         return 0;
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The window is gone; the last records may still be on their way to a slow disk. A
+    // launch from now on starts a caller of its own, which waits for them and offers the game.
+    keeper.ending();
+    instance.release();
+    return status;
 }
