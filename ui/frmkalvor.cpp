@@ -34,6 +34,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
 
 // The icons live in a static library; the resources must be pulled in by name.
 static void loadResources()
@@ -378,14 +379,23 @@ void frmKalvor::checkPhoneClaim(const QString &code)
 void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
 {
     // Shown without the keys: the host may be typing elsewhere.
-    windows
-        .get<frmPhoneClaims>([this] {
-            auto *list = new frmPhoneClaims(sharing->claims(), this);
-            connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
-            list->move(frameGeometry().topRight() + QPoint(8, 0));
-            return list;
-        })
-        ->show();
+    auto *list = windows.get<frmPhoneClaims>([this] {
+        auto *list = new frmPhoneClaims(sharing->claims(), this);
+        connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
+        list->move(frameGeometry().topRight() + QPoint(8, 0));
+        return list;
+    });
+    // Alone with the hall's display on one screen, the list stands over the display, as a
+    // question does, still leaving it the keys.
+    HallDisplay *hall = windows.find<HallDisplay>();
+    if (hall && hall->isVisible() && hall->sharesHostScreen()) {
+        list->winId();
+        list->windowHandle()->setTransientParent(hall->windowHandle());
+        const QRect screen = hall->geometry();
+        list->move(screen.topRight() + QPoint(-list->frameGeometry().width() - 16, 16));
+    }
+    list->show();
+    list->raise();
     if (claimTold.isActive()) {
         ++untold;
     } else {

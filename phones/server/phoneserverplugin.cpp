@@ -17,8 +17,7 @@ public:
         QObject::connect(&station, &Station::claimed, &station, hooks.claimed);
     }
 
-    quint16 open(quint16 first, int tries) override { return station.open(first, tries); }
-    qintptr listener() const override { return station.listener(); }
+    bool open(qintptr listening) override { return station.adopt(listening); }
     void publish(const QByteArray &snapshot) override { station.publish(snapshot); }
     void setBooks(const QList<quint32> &books) override { station.setBooks(books); }
     void tellVerdict(quint64 phone, const QByteArray &message) override { station.tellVerdict(phone, message); }
