@@ -68,6 +68,10 @@ def shows(browser, made):
 where = wait(10, "the page is not served on any port from 8090", port)
 base = "http://127.0.0.1:%d/" % where
 browser = Browser()
+# Chromium holds back only the connections made while its network emulation is on.
+conditions = dict(latency=0, downloadThroughput=-1, uploadThroughput=-1)
+browser.send("Network.enable")
+browser.send("Network.emulateNetworkConditions", offline=False, **conditions)
 try:
     browser.open(base)
     wait(10, "the page did not show the game", lambda: (page(browser) or {}).get("live"))
@@ -92,8 +96,6 @@ try:
 
     # The phone's network holds data back, the connection still up: within 5 s the page
     # greys the board and says so; the moment data comes again it shows the game as it is.
-    conditions = dict(latency=0, downloadThroughput=-1, uploadThroughput=-1)
-    browser.send("Network.enable")
     browser.send("Network.emulateNetworkConditions", offline=True, **conditions)
     held = time.monotonic()
     wait(5, "the page still looked live 5 s after the network held data back",
