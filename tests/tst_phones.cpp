@@ -384,6 +384,9 @@ void TestPhones::thePageIsServedAndNothingElse_data()
         << QByteArray("421") << QByteArray() << QByteArray("\"calls\"") << true;
     QTest::newRow("no Host in HTTP/1.1") << QByteArray("GET / HTTP/1.1\r\n\r\n") << QByteArray("400") << QByteArray()
                                          << QByteArray("<html") << true;
+    QTest::newRow("a push channel from another site's page")
+        << get("/live", "Origin: http://attacker.example\r\n" + upgrade + "Sec-WebSocket-Version: 13\r\n") << QByteArray("403")
+        << QByteArray() << QByteArray("\"calls\"") << true;
     QTest::newRow("two Hosts") << get("/", "Host: attacker.example\r\n") << QByteArray("400") << QByteArray() << QByteArray() << true;
     // Malformed or unwanted requests: answered at once, never waited on.
     QTest::newRow("malformed") << QByteArray("HELLO THERE\r\n\r\n") << QByteArray("400") << QByteArray() << QByteArray() << true;

@@ -37,6 +37,7 @@ const char *reason(int status)
 {
     switch (status) {
     case 400: return "Bad Request";
+    case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 413: return "Content Too Large";
@@ -273,6 +274,11 @@ int Doorway::refusal(const QByteArray &head, quint16 port)
     if (request.version != "HTTP/1.1" || request.method != "GET" || request.value("upgrade").toLower() != "websocket"
         || !request.lists("connection", "upgrade"))
         return 400;
+    // Only the page itself opens it: another site's page, with the browser's own Origin,
+    // is turned away before the handshake, as is a second Origin.
+    const int origins = request.count("origin");
+    if (origins > 1 || (origins == 1 && request.value("origin").toLower() != "http://" + request.value("host").toLower()))
+        return 403;
     if (request.value("sec-websocket-version") != "13")
         return 426;
     const QByteArray key = request.value("sec-websocket-key");

@@ -124,13 +124,9 @@ void Station::welcome()
     while (hasPendingWebSocketConnections()) {
         QWebSocket *socket = nextPendingWebSocketConnection().release();
         socket->setParent(this);
-        // Only the page's own channel, from the page itself.
-        const QUrl url = socket->requestUrl();
-        const QUrl origin(socket->origin());
-        const bool ours = url.path() == QLatin1String(Doorway::LivePath)
-            && (socket->origin().isEmpty()
-                || (origin.host() == url.host() && origin.port(80) == url.port(80) && origin.scheme() == QLatin1String("http")));
-        if (!ours) {
+        // Only the page's own channel: the doorway has let through no other, and none from
+        // another site's page (its Host and Origin).
+        if (socket->requestUrl().path() != QLatin1String(Doorway::LivePath)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
             socket->deleteLater();
             continue;
