@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include <sys/ioctl.h>
@@ -530,15 +531,52 @@ bool Doorway::answered(QTcpSocket *socket)
     return std::exchange(watch->closing, false);
 }
 
-void Doorway::opened(const QHostAddress &peer, quint16 port)
+QTcpSocket *Doorway::opened(const QHostAddress &peer, quint16 port)
 {
     for (const QPointer<Watch> &watch : watches) {
         if (watch && watch->pushing && !watch->channel && watch->socket->peerPort() == port
             && watch->socket->peerAddress() == peer) {
             watch->listen();
-            return;
+            return watch->socket;
         }
     }
+    return nullptr;
+}
+
+QByteArray Doorway::textFrame(const QByteArray &utf8)
+{
+    QByteArray frame;
+    frame.reserve(utf8.size() + 10);
+    frame += char(0x81); // final, text
+    const qint64 size = utf8.size();
+    if (size < 126) {
+        frame += char(size);
+    } else if (size < 65536) {
+        frame += char(126);
+        frame += char(size >> 8);
+        frame += char(size & 0xff);
+    } else {
+        frame += char(127);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            frame += char((size >> shift) & 0xff);
+    }
+    return frame + utf8;
+}
+
+void Doorway::deliver(QTcpSocket *connection, const QByteArray &frame)
+{
+    if (connection->state() != QAbstractSocket::ConnectedState)
+        return;
+    qint64 sent = 0;
+    if (connection->bytesToWrite() == 0) {
+        const ssize_t wrote = ::send(int(connection->socketDescriptor()), frame.constData(), std::size_t(frame.size()),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (wrote < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return; // the connection is gone: Qt hears of it from the network
+        sent = std::max<qint64>(wrote, 0);
+    }
+    if (sent < frame.size())
+        connection->write(frame.constData() + sent, frame.size() - sent);
 }
 
 void Doorway::evictOne()

@@ -70,8 +70,15 @@ public:
     // the answer (the client asked so, or spoke HTTP/1.0). The next one is judged afresh.
     static bool answered(QTcpSocket *socket);
     // The push channel asked for from this peer is open: from now on its frames are read
-    // as they arrive, and the station watches it.
-    void opened(const QHostAddress &peer, quint16 port);
+    // as they arrive, and the station watches it. Its connection, to write to.
+    QTcpSocket *opened(const QHostAddress &peer, quint16 port);
+
+    // A text message as a server's frame, made once for every phone.
+    static QByteArray textFrame(const QByteArray &utf8);
+    // Writes whole frames to a channel's connection: straight to the network when nothing
+    // waits before them, so a call to a thousand phones costs a thousand writes and no
+    // more; what the network does not take at once waits in order.
+    static void deliver(QTcpSocket *connection, const QByteArray &frame);
 
     // The doorway's own answer with this status: the guarded headers, and the connection
     // closed after it; a full house gets a short page in words.

@@ -103,12 +103,28 @@ void Station::close()
 void Station::publish(const QByteArray &board)
 {
     snapshot = board;
-    latest = QString::fromUtf8(board);
+    frame = Doorway::textFrame(board);
     desk.follow(board);
     for (Client &client : clients) {
         if (client.socket)
-            send(client.socket, latest);
+            send(client, frame);
     }
+}
+
+void Station::send(Client &client, const QByteArray &bytes)
+{
+    if (bytes.size() < 2)
+        return;
+    if (!client.wire) {
+        // Not one the doorway opened (there is none): through the channel itself.
+        const int length = bytes[1] & 0x7f;
+        send(client.socket, QString::fromUtf8(bytes.mid(length == 126 ? 4 : length == 127 ? 10 : 2)));
+        return;
+    }
+    if (client.wire->bytesToWrite() > Doorway::Backlog)
+        drop(client.socket);
+    else if (client.socket->state() == QAbstractSocket::ConnectedState)
+        Doorway::deliver(client.wire, bytes);
 }
 
 void Station::send(QWebSocket *socket, const QString &text)
@@ -131,13 +147,13 @@ void Station::welcome()
             socket->deleteLater();
             continue;
         }
-        if (doorway)
-            doorway->opened(socket->peerAddress(), socket->peerPort());
+        QTcpSocket *wire = doorway ? doorway->opened(socket->peerAddress(), socket->peerPort()) : nullptr;
         socket->setMaxAllowedIncomingFrameSize(Doorway::MaxFrame);
         socket->setMaxAllowedIncomingMessageSize(Doorway::MaxFrame);
         socket->setReadBufferSize(4 * Doorway::MaxFrame);
         Client client;
         client.socket = socket;
+        client.wire = wire;
         client.silent.setRemainingTime(SilentMs);
         client.phone = ++phonesSeen;
         clients.push_back(client);
@@ -154,14 +170,14 @@ void Station::welcome()
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { drop(socket); });
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, socket](const QString &message) { claimFrom(socket, message); });
-        send(socket, latest);
+        send(clients.back(), frame);
         countLater();
     }
 }
 
 void Station::beat()
 {
-    static const QString Beat = QStringLiteral("{\"beat\":true}");
+    static const QByteArray Beat = Doorway::textFrame("{\"beat\":true}");
     const bool ping = ++beats % BeatsAPing == 0;
     for (Client &client : clients) {
         if (!client.socket)
@@ -172,7 +188,7 @@ void Station::beat()
         }
         if (ping)
             client.socket->ping();
-        send(client.socket, Beat);
+        send(client, Beat);
     }
     clients.erase(std::remove_if(clients.begin(), clients.end(), [](const Client &c) { return c.socket.isNull(); }),
                   clients.end());

@@ -12,6 +12,7 @@
 #include <vector>
 
 class Doorway;
+class QTcpSocket;
 class QWebSocket;
 
 // The players' server, on the server's thread: the page and its two assets from the
@@ -61,6 +62,7 @@ private:
     struct Client
     {
         QPointer<QWebSocket> socket;
+        QPointer<QTcpSocket> wire; // its connection, which the boards are written to
         QDeadlineTimer silent;
         quint64 phone = 0; // who a claim's verdict goes back to
         bool tickets = false; // a page with tickets, which wants the books in play
@@ -77,6 +79,8 @@ private:
     // Sends to a phone still reading; one that has left more than its share unread is
     // dropped instead, and catches up from a snapshot when it comes back.
     void send(QWebSocket *socket, const QString &text);
+    // The same for a frame made once for every phone (a board, a beat).
+    void send(Client &client, const QByteArray &bytes);
     struct Reply
     {
         int status;
@@ -91,7 +95,7 @@ private:
 
     QPointer<Doorway> doorway;
     std::vector<Client> clients;
-    QString latest;
+    QByteArray frame; // the latest board, as a frame
     QByteArray snapshot;
     std::vector<std::pair<QByteArray, Asset>> assets; // by path
     QTimer heartbeat{this};
