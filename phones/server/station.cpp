@@ -121,10 +121,12 @@ void Station::send(Client &client, const QByteArray &bytes)
         send(client.socket, QString::fromUtf8(bytes.mid(length == 126 ? 4 : length == 127 ? 10 : 2)));
         return;
     }
-    if (client.wire->bytesToWrite() > Doorway::Backlog)
+    if (client.wire->bytesToWrite() > Doorway::Backlog) {
         drop(client.socket);
-    else if (client.socket->state() == QAbstractSocket::ConnectedState)
+    } else if (client.socket->state() == QAbstractSocket::ConnectedState) {
         Doorway::deliver(client.wire, bytes);
+        client.fresh.setRemainingTime(BeatMs / 2);
+    }
 }
 
 void Station::send(QWebSocket *socket, const QString &text)
@@ -188,7 +190,10 @@ void Station::beat()
         }
         if (ping)
             client.socket->ping();
-        send(client, Beat);
+        // A board sent a moment ago says as much as a beat: while calling, the calls are
+        // the beats, and a phone hears something at least every beat and a half.
+        if (client.fresh.hasExpired())
+            send(client, Beat);
     }
     clients.erase(std::remove_if(clients.begin(), clients.end(), [](const Client &c) { return c.socket.isNull(); }),
                   clients.end());

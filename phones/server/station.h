@@ -63,6 +63,7 @@ private:
     {
         QPointer<QWebSocket> socket;
         QPointer<QTcpSocket> wire; // its connection, which the boards are written to
+        QDeadlineTimer fresh;      // until then, what it was last sent stands for a beat
         QDeadlineTimer silent;
         quint64 phone = 0; // who a claim's verdict goes back to
         bool tickets = false; // a page with tickets, which wants the books in play
