@@ -611,6 +611,7 @@ void TestPhones::hostileChannelsAreCut_data()
     QTest::newRow("empty continuation frames") << frame(0x1, "{", false) + times(frame(0x0, {}, false), 200000) << true << 0;
     QTest::newRow("twenty-one messages") << times(frame(0x1, "{}"), Doorway::MaxFrames + 1) << true << 0;
     QTest::newRow("an unmasked frame") << frame(0x1, "{}", true, false) << true << 1002;
+    QTest::newRow("a frame of exactly the limit") << frame(0x2, QByteArray(Doorway::MaxFrame, 'x')) << false << 0;
     QTest::newRow("a frame over the limit") << frame(0x2, QByteArray(Doorway::MaxFrame + 1, 'x')) << true << 1009;
 }
 
@@ -652,8 +653,8 @@ void TestPhones::hostileChannelsAreCut()
     QTRY_COMPARE(phone.calls(), 1);
 }
 
-// A crowd of silent connections fills every place: the newcomer takes a silent one's, never
-// the phone's, however old the phone's channel is.
+// A crowd fills every place, each still sending its request: the newcomer takes the oldest
+// of theirs, never the phone's, however old the phone's channel is.
 void TestPhones::aCrowdNeverTakesAPhonesPlace()
 {
     rlimit limit{};
@@ -673,14 +674,16 @@ void TestPhones::aCrowdNeverTakesAPhonesPlace()
     for (int i = 1; i < Doorway::MaxConnections; ++i) {
         crowd.push_back(std::make_unique<QTcpSocket>());
         crowd.back()->connectToHost(QHostAddress::LocalHost, port);
+        crowd.back()->write("GET / HTTP/1.1\r\n");
     }
     QTRY_COMPARE_WITH_TIMEOUT(doorway->open(), Doorway::MaxConnections, 20000);
-    QTest::qWait(2100); // long enough to count as silent
+    QTest::qWait(200); // every part-request read
     QTcpSocket player; // the server runs on this thread: asked without blocking it
     player.connectToHost(QHostAddress::LocalHost, port);
     player.write("GET /snapshot HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(player.peek(12) == "HTTP/1.1 200", 10000);
     QCOMPARE(doorway->open(), Doorway::MaxConnections);
+    QTRY_COMPARE(crowd.front()->state(), QAbstractSocket::UnconnectedState); // the oldest of the crowd made room
     QCOMPARE(phone.socket.state(), QAbstractSocket::ConnectedState);
     rig.start();
     rig.game.tmrRand_Timer();

@@ -17,10 +17,10 @@ class Watch;
 
 // The way in for every connection, before Qt HttpServer reads it: at most MaxConnections
 // open at once (a newcomer past that closes the oldest connection that is not a push
-// channel; with none, it is answered 503), each request's head (request line, headers and
-// any body) held to MaxHead bytes (431) and checked as it arrives, so that a malformed one
-// is answered 400 at its first wrong byte, one for another host's name 421, one with a
-// body 413; each request must be whole within IdleMs of the connection or of the answer
+// channel; with none, it is answered 503), each request's head (request line and headers)
+// held to MaxHead bytes (431) and checked as it arrives, so that a malformed one is
+// answered 400 at its first wrong byte, one for another host's name 421, one with a body
+// 413; each request must be whole within IdleMs of the connection or of the answer
 // before it, and a push channel asked for must open within seconds. On an open push
 // channel it reads every frame's header as it arrives: every frame counts (MaxFrames in
 // FrameWindowMs), an unmasked one is closed 1002, and a channel that leaves more than
