@@ -12,6 +12,7 @@
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
+#include "hallplacement.h"
 #include "readerwords.h"
 #include "frmphoneclaims.h"
 #include "frmphones.h"
@@ -318,6 +319,8 @@ void frmKalvor::mnuHall_Click()
         .get<HallDisplay>([this] {
             auto *hall = new HallDisplay(caller, [this] { cmdStart->click(); }, this);
             PhoneCorner::attach(hall, *sharing);
+            connect(hall->findChild<HallPlacement *>(), &HallPlacement::placed, this, &frmKalvor::claimsOverHall,
+                    Qt::QueuedConnection);
             return hall;
         })
         ->place();
@@ -385,23 +388,27 @@ void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
         list->move(frameGeometry().topRight() + QPoint(8, 0));
         return list;
     });
-    // Alone with the hall's display on one screen, the list stands over the display, as a
-    // question does, still leaving it the keys.
-    HallDisplay *hall = windows.find<HallDisplay>();
-    if (hall && hall->isVisible() && hall->sharesHostScreen()) {
-        list->winId();
-        list->windowHandle()->setTransientParent(hall->windowHandle());
-        const QRect screen = hall->geometry();
-        list->move(screen.topRight() + QPoint(-list->frameGeometry().width() - 16, 16));
-    }
     list->show();
-    list->raise();
+    claimsOverHall();
     if (claimTold.isActive()) {
         ++untold;
     } else {
         readerNews->tell(tr("Claim from a phone: %1").arg(prizes::name(arrived.prize)));
         claimTold.start();
     }
+}
+
+// The list stands over the display, as a question does, still leaving it the keys; at the
+// display's bottom right, clear of the number, the count and the state's words.
+void frmKalvor::claimsOverHall()
+{
+    HallDisplay *hall = windows.find<HallDisplay>();
+    auto *list = windows.find<frmPhoneClaims>();
+    if (!hall || !list || !list->isVisible() || !hall->isVisible() || !hall->sharesHostScreen())
+        return;
+    list->windowHandle()->setTransientParent(hall->windowHandle());
+    list->move(hall->geometry().bottomRight() - QPoint(list->frameGeometry().width() + 16, list->frameGeometry().height() + 16));
+    list->raise();
 }
 
 void frmKalvor::mnuPhones_Click()
