@@ -144,9 +144,6 @@ bool PhoneSharing::setOn(bool wanted)
                 server->publish(snapshot);
         }, Qt::QueuedConnection);
         readBooks();
-        const QString folder = QFileInfo(BookList(defaultStateFolder()).path()).absolutePath();
-        if (QFileInfo::exists(folder))
-            books.addPath(folder);
         followBooks();
     } else {
         sharing = false;
@@ -175,13 +172,26 @@ bool PhoneSharing::setOn(bool wanted)
 }
 
 // A book printed by another run (the command line's --tickets) is in play for the phones
-// as soon as its list is written: the list is replaced whole, so its folder is watched for
-// it to appear, and the file for each new version.
+// as soon as its list is written. The list is replaced whole, by a rename, so the file is
+// watched once it is there, and the nearest folder that is there for it to appear.
 void PhoneSharing::followBooks()
 {
     const QString file = BookList(defaultStateFolder()).path();
-    if (!books.files().contains(file) && QFileInfo::exists(file))
-        books.addPath(file);
+    QString nearest = QFileInfo(file).absolutePath();
+    while (!QFileInfo::exists(nearest) && QFileInfo(nearest).absolutePath() != nearest)
+        nearest = QFileInfo(nearest).absolutePath();
+    QStringList wanted{nearest};
+    if (QFileInfo::exists(file))
+        wanted << file;
+    const QStringList watched = books.files() + books.directories();
+    for (const QString &path : watched) {
+        if (!wanted.contains(path))
+            books.removePath(path);
+    }
+    for (const QString &path : wanted) {
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            books.addPath(path);
+    }
 }
 
 QStringList PhoneSharing::addresses() const

@@ -1,4 +1,7 @@
+#include "atomicfile.h"
 #include "boardfeed.h"
+#include "books.h"
+#include "claimdesk.h"
 #include "doorway.h"
 #include "fakes.h"
 #include "game.h"
@@ -12,6 +15,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -206,6 +211,7 @@ private Q_SLOTS:
     void hostileChannelsAreCut();
     void aCrowdNeverTakesAPhonesPlace();
     void offAndOnAtOnceWithACrowd();
+    void aBookPrintedElsewhereIsInPlayAtOnce();
     void theHallsCornerKeepsClearOfTheNumber_data();
     void theHallsCornerKeepsClearOfTheNumber();
     void theHallsCodeReadsOnACroppingTv_data();
@@ -721,6 +727,46 @@ void TestPhones::offAndOnAtOnceWithACrowd()
     Phone back(port);
     QTRY_COMPARE(back.calls(), 0);
     QTRY_COMPARE(sharing.phones(), 1);
+}
+
+// A book printed by another run (the command line's --tickets) while sharing is in play for
+// the phones at once, without sharing turned off and on: even the caller's first book, in a
+// state folder that was not there yet.
+void TestPhones::aBookPrintedElsewhereIsInPlayAtOnce()
+{
+    QTemporaryDir state;
+    const QByteArray before = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    const auto restore = qScopeGuard([&before] {
+        if (before.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", before);
+    });
+    QVERIFY(!QFileInfo::exists(defaultStateFolder()));
+    Rig rig;
+    PhoneSharing sharing(rig.game, Palette);
+    QVERIFY(sharing.setOn(true));
+    QWebSocket page;
+    QList<QJsonArray> books;
+    QObject::connect(&page, &QWebSocket::textMessageReceived, &page, [&books](const QString &text) {
+        const QJsonObject message = boardOf(text.toUtf8());
+        if (message.contains(QStringLiteral("books")))
+            books << message[QStringLiteral("books")].toArray();
+    });
+    page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(sharing.port())));
+    QTRY_COMPARE(page.state(), QAbstractSocket::ConnectedState);
+    page.sendTextMessage(QString::fromLatin1(ClaimDesk::BooksAsked));
+    QTRY_COMPARE(books.size(), 1);
+    QVERIFY(books.last().isEmpty());
+    QVERIFY(QDir().mkpath(defaultStateFolder()));
+    for (const std::uint32_t book : {872u, 873u}) {
+        BookList other(defaultStateFolder());
+        QString why;
+        other.load(why);
+        QVERIFY2(other.add({book, 50, Paper::A4, QDateTime::currentMSecsSinceEpoch()}, why), qPrintable(why));
+        QTRY_VERIFY_WITH_TIMEOUT(!books.isEmpty() && books.last().size() == int(other.books().size()), 5000);
+    }
 }
 
 void TestPhones::theHallsCornerKeepsClearOfTheNumber_data()
