@@ -690,6 +690,10 @@ void TestPhones::aCrowdNeverTakesAPhonesPlace()
     QTRY_VERIFY_WITH_TIMEOUT(player.peek(12) == "HTTP/1.1 200", 10000);
     QCOMPARE(doorway->open(), Doorway::MaxConnections);
     QTRY_COMPARE(crowd.front()->state(), QAbstractSocket::UnconnectedState); // the oldest of the crowd made room
+    // Had every place been a phone's, the newcomer would have been told in words.
+    const QByteArray full = Doorway::answer(503);
+    QVERIFY(full.startsWith("HTTP/1.1 503 ") && full.contains("Content-Security-Policy: default-src 'none'"));
+    QVERIFY(full.contains("<h1>The caller's room is full: try again in a minute</h1>"));
     QCOMPARE(phone.socket.state(), QAbstractSocket::ConnectedState);
     rig.start();
     rig.game.tmrRand_Timer();
