@@ -294,6 +294,11 @@ void Game::announce(std::int16_t n)
     voice->announce(n);
 }
 
+int Game::intervalMs() const
+{
+    return tmrRand.interval();
+}
+
 void Game::setInterval(int seconds)
 {
     tmrRand.setInterval(std::clamp(seconds, MinIntervalSeconds, MaxIntervalSeconds) * 1000);

@@ -70,6 +70,7 @@ public:
     // The call interval in whole seconds, held to the host's range; the timer's enabled
     // state is kept.
     void setInterval(int seconds);
+    int intervalMs() const;
 
     const GameState &state() const { return game; }
     // Where the calling stands, as the room is told: no call yet in this game, calling,

@@ -12,6 +12,8 @@ QString stateWord(const Game &game)
 {
     if (game.checkingClaim())
         return QStringLiteral("claim");
+    if (game.calls().size() >= std::size_t(GameState::Numbers))
+        return QStringLiteral("over");
     switch (game.run()) {
     case Game::Run::Waiting:
         return QStringLiteral("waiting");
@@ -83,6 +85,9 @@ QByteArray BoardFeed::of(const Game &game, quint64 sequence)
         {QStringLiteral("calls"), calls},
         // When the last number was called, in milliseconds since 1970 (UTC).
         {QStringLiteral("at"), game.calls().empty() ? 0.0 : double(game.calls().back().time)},
+        // Between calls, in milliseconds: a page that hears nothing for two of them while
+        // the game is calling knows what it shows may be old.
+        {QStringLiteral("interval"), game.intervalMs()},
         {QStringLiteral("toWin"), toWin},
         {QStringLiteral("winners"), winners},
     };

@@ -6,9 +6,11 @@
 #include "game.h"
 #include "phoneclaims.h"
 #include "pluginfile.h"
+#include "listening.h"
 #include "version.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -51,6 +53,16 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
     // Claims from phones wait here for the host; a new game sets them aside.
     qRegisterMetaType<PhoneClaim>();
     claimList = new PhoneClaims(this);
+    connect(&books, &QFileSystemWatcher::fileChanged, this, [this] {
+        followBooks();
+        readBooks();
+    });
+    connect(&books, &QFileSystemWatcher::directoryChanged, this, [this] {
+        const bool known = !books.files().isEmpty();
+        followBooks();
+        if (!known && !books.files().isEmpty())
+            readBooks();
+    });
     connect(&game, &Game::callsChanged, claimList, [this] {
         if (this->game.calls().empty()) {
             claimList->clear();
@@ -72,25 +84,41 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
 PhoneSharing::~PhoneSharing()
 {
     setOn(false);
+    if (thread.isRunning()) {
+        // The program is ending: the server goes before its thread.
+        QMetaObject::invokeMethod(home, [this] { thread.quit(); }, Qt::QueuedConnection);
+        thread.wait();
+    }
     delete home;
 }
 
 bool PhoneSharing::setOn(bool wanted)
 {
-    if (wanted == on())
+    if (wanted == sharing)
         return true;
     if (wanted) {
         if (!loadServer())
             return false;
         roomForConnections();
+        // The port is opened here and now, so the host knows at once whether sharing
+        // started; the server is made on its own thread, after whatever the last one left.
+        // A hall arriving at once waits in the kernel, not in retries.
+        const Listening door = Listening::onFirstFree(FirstPort, Ports, 1000);
+        if (door.descriptor < 0)
+            return false;
+        sharing = true;
+        listener = door.descriptor;
+        listening = door.port;
         feed = new BoardFeed(game, this);
-        thread.start();
+        if (!thread.isRunning())
+            thread.start();
         // What the server tells comes back to the window's thread queued, and is dropped
-        // once sharing has stopped.
+        // once its sharing has stopped.
+        const quint64 made = ++generation;
         PhoneServer::Hooks hooks;
-        hooks.phonesChanged = [this](int phones) {
-            QMetaObject::invokeMethod(this, [this, phones] {
-                if (!on())
+        hooks.phonesChanged = [this, made](int phones) {
+            QMetaObject::invokeMethod(this, [this, phones, made] {
+                if (made != generation || !sharing)
                     return;
                 following = phones;
                 Q_EMIT phonesChanged(phones);
@@ -103,52 +131,72 @@ bool PhoneSharing::setOn(bool wanted)
         // move to another thread would not reach it.
         QMetaObject::invokeMethod(
             home,
-            [this, hooks] {
+            [this, hooks, first = feed->snapshot(), descriptor = door.descriptor] {
                 yieldToTheWindow();
                 server = create(palette, hooks);
-                server->publish(feed->snapshot());
-                listening = server->open(FirstPort, Ports);
-                listener = server->listener();
+                server->publish(first);
+                server->open(descriptor);
             },
-            Qt::BlockingQueuedConnection);
-        if (listening == 0) {
-            setOn(false);
-            return false;
-        }
+            Qt::QueuedConnection);
         // Snapshots cross to the server's thread queued: the game never waits for a phone.
         connect(feed, &BoardFeed::changed, home, [this](const QByteArray &snapshot) {
             if (server)
                 server->publish(snapshot);
         }, Qt::QueuedConnection);
         readBooks();
+        followBooks();
     } else {
+        sharing = false;
         delete feed;
         feed = nullptr;
-        if (thread.isRunning()) {
-            // The port closes now, even while the server's thread is still busy with a crowd.
-            if (listener >= 0)
-                ::shutdown(int(listener), SHUT_RDWR);
-            listener = -1;
-            QMetaObject::invokeMethod(home, [this] {
-                delete server;
-                server = nullptr;
-            }, Qt::BlockingQueuedConnection);
-            thread.quit();
-            thread.wait();
-        }
+        // The port closes now; the phones are dropped on the server's own thread, however
+        // many they are, and this one does not wait for it.
+        ::shutdown(listener, SHUT_RDWR);
+        listener = -1;
+        QMetaObject::invokeMethod(home, [this] {
+            delete server;
+            server = nullptr;
+        }, Qt::QueuedConnection);
+        if (!books.files().isEmpty())
+            books.removePaths(books.files());
+        if (!books.directories().isEmpty())
+            books.removePaths(books.directories());
         listening = 0;
         if (following != 0) {
             following = 0;
             Q_EMIT phonesChanged(0);
         }
     }
-    Q_EMIT sharingChanged(on());
+    Q_EMIT sharingChanged(sharing);
     return true;
+}
+
+// A book printed by another run (the command line's --tickets) is in play for the phones
+// as soon as its list is written. The list is replaced whole, by a rename, so the file is
+// watched once it is there, and the nearest folder that is there for it to appear.
+void PhoneSharing::followBooks()
+{
+    const QString file = BookList(defaultStateFolder()).path();
+    QString nearest = QFileInfo(file).absolutePath();
+    while (!QFileInfo::exists(nearest) && QFileInfo(nearest).absolutePath() != nearest)
+        nearest = QFileInfo(nearest).absolutePath();
+    QStringList wanted{nearest};
+    if (QFileInfo::exists(file))
+        wanted << file;
+    const QStringList watched = books.files() + books.directories();
+    for (const QString &path : watched) {
+        if (!wanted.contains(path))
+            books.removePath(path);
+    }
+    for (const QString &path : wanted) {
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            books.addPath(path);
+    }
 }
 
 QStringList PhoneSharing::addresses() const
 {
-    return on() ? findAddresses(listening) : QStringList();
+    return sharing ? findAddresses(listening) : QStringList();
 }
 
 bool PhoneSharing::loadServer()

@@ -3,6 +3,7 @@
 #include "phoneserver.h"
 
 #include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QLibrary>
 #include <QObject>
 #include <QStringList>
@@ -14,9 +15,10 @@ class PhoneClaims;
 
 // Share With Phones: while on, the board is served to the players' phones on the hall's
 // own network, from a thread of its own, fed with snapshots made from the game's signals;
-// off, the port is closed and every phone dropped before setOn returns. Nothing a phone
-// sends reaches the game, and no network stall reaches the window's thread. The server
-// itself is a plugin, loaded the first time sharing starts.
+// off, the port is closed before setOn returns and every phone dropped on the server's
+// thread, which setOn never waits for, whatever the crowd. Nothing a phone sends reaches
+// the game, and no network stall reaches the window's thread. The server itself is a
+// plugin, loaded the first time sharing starts.
 class PhoneSharing : public QObject
 {
     Q_OBJECT
@@ -29,7 +31,7 @@ public:
     PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent = nullptr);
     ~PhoneSharing() override;
 
-    bool on() const { return server != nullptr; }
+    bool on() const { return sharing; }
     quint16 port() const { return listening; }
     // Starts or stops serving; false when no port could be opened, or the server could not
     // be loaded (then unavailable() is true, and why was said on the error output).
@@ -53,6 +55,7 @@ Q_SIGNALS:
 private:
     // The server's plugin, loaded once; false, with `missing` set, when it cannot be.
     bool loadServer();
+    void followBooks();
 
     const Game &game;
     QByteArray palette;
@@ -64,8 +67,11 @@ private:
     PhoneAddresses findAddresses = nullptr;
     PhoneServer *server = nullptr; // made, used and deleted on the server's thread only
     BoardFeed *feed = nullptr;
+    bool sharing = false;
+    quint64 generation = 0; // each time sharing starts: what an earlier server says is old
     quint16 listening = 0;
-    qintptr listener = -1;
+    int listener = -1;
+    QFileSystemWatcher books;
     int following = 0;
     PhoneClaims *claimList;
 };

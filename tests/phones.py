@@ -68,6 +68,10 @@ def shows(browser, made):
 where = wait(10, "the page is not served on any port from 8090", port)
 base = "http://127.0.0.1:%d/" % where
 browser = Browser()
+# Chromium holds back only the connections made while its network emulation is on.
+conditions = dict(latency=0, downloadThroughput=-1, uploadThroughput=-1)
+browser.send("Network.enable")
+browser.send("Network.emulateNetworkConditions", offline=False, **conditions)
 try:
     browser.open(base)
     wait(10, "the page did not show the game", lambda: (page(browser) or {}).get("live"))
@@ -89,6 +93,42 @@ try:
     if not page(browser)["toWin"].startswith("To win: Early Five"):
         fail("the prizes to win are not shown: %r" % page(browser)["toWin"])
     browser.screenshot(os.path.join(artifacts, "phones-page.png"))
+
+    # The phone's network holds data back, the connection still up: within 5 s the page
+    # greys the board and says so; the moment data comes again it shows the game as it is.
+    browser.send("Network.emulateNetworkConditions", offline=True, **conditions)
+    held = time.monotonic()
+    wait(5, "the page still looked live 5 s after the network held data back",
+         lambda: not page(browser)["live"] and page(browser)["state"].startswith("Reconnecting"))
+    print("network held back: the page said Reconnecting after %.1f s" % (time.monotonic() - held))
+    browser.screenshot(os.path.join(artifacts, "phones-page-held-back.png"))
+    missed = len(calls())
+    wait(10, "the calling stopped while the network was held back", lambda: len(calls()) >= missed + 3)
+    if page(browser)["live"]:
+        fail("the page looked live again while the network was still held back")
+    browser.send("Network.emulateNetworkConditions", offline=False, **conditions)
+    back = time.monotonic()
+    wait(10, "the page did not catch up after the network came back", lambda: shows(browser, calls()))
+    print("network back: the page showed call %d, live, after %.1f s" % (len(calls()), time.monotonic() - back))
+
+    # One heading of the first level; a ticket's link opened in the same tab adds its ticket
+    # (here refused: no book is printed in this test), a second one too; and the code box
+    # holds a code of wide letters on a 320-pixel phone.
+    if browser.evaluate("document.querySelectorAll('h1').length") != 1:
+        fail("the page does not have exactly one heading of the first level")
+    news = "document.getElementById('ticketNews').textContent"
+    for code, book in (("872-73FQ-Q", "872"), ("8QB-2222-V", "8QB")):
+        browser.evaluate("location.hash = '#t=%s'" % code)
+        wait(5, "the ticket link %s in the same tab was not taken" % code,
+             lambda: "Book %s " % book in (browser.evaluate(news) or ""))
+    browser.send("Emulation.setDeviceMetricsOverride", width=320, height=700, deviceScaleFactor=2, mobile=True)
+    fits = browser.evaluate("(() => { const box = document.getElementById('ticketCode'); box.value = 'YWD-2234-V';"
+                            " return [box.scrollWidth, box.clientWidth]; })()")
+    if not fits or fits[0] > fits[1]:
+        fail("a code does not fit the code box at 320 px: %s" % fits)
+    browser.evaluate("document.getElementById('ticketCode').scrollIntoView()")
+    browser.screenshot(os.path.join(artifacts, "phones-page-320.png"))
+    browser.send("Emulation.setDeviceMetricsOverride", width=360, height=780, deviceScaleFactor=2, mobile=True)
 
     # The connection killed (sharing off): the page says so and shows nothing as live; calls
     # go on; back on, it catches up.

@@ -12,6 +12,7 @@
 #include "frmsettime.h"
 #include "frmzoom.h"
 #include "halldisplay.h"
+#include "hallplacement.h"
 #include "readerwords.h"
 #include "frmphoneclaims.h"
 #include "frmphones.h"
@@ -34,6 +35,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
 
 // The icons live in a static library; the resources must be pulled in by name.
 static void loadResources()
@@ -317,6 +319,8 @@ void frmKalvor::mnuHall_Click()
         .get<HallDisplay>([this] {
             auto *hall = new HallDisplay(caller, [this] { cmdStart->click(); }, this);
             PhoneCorner::attach(hall, *sharing);
+            connect(hall->findChild<HallPlacement *>(), &HallPlacement::placed, this, &frmKalvor::claimsOverHall,
+                    Qt::QueuedConnection);
             return hall;
         })
         ->place();
@@ -378,20 +382,33 @@ void frmKalvor::checkPhoneClaim(const QString &code)
 void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
 {
     // Shown without the keys: the host may be typing elsewhere.
-    windows
-        .get<frmPhoneClaims>([this] {
-            auto *list = new frmPhoneClaims(sharing->claims(), this);
-            connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
-            list->move(frameGeometry().topRight() + QPoint(8, 0));
-            return list;
-        })
-        ->show();
+    auto *list = windows.get<frmPhoneClaims>([this] {
+        auto *list = new frmPhoneClaims(sharing->claims(), this);
+        connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
+        list->move(frameGeometry().topRight() + QPoint(8, 0));
+        return list;
+    });
+    list->show();
+    claimsOverHall();
     if (claimTold.isActive()) {
         ++untold;
     } else {
         readerNews->tell(tr("Claim from a phone: %1").arg(prizes::name(arrived.prize)));
         claimTold.start();
     }
+}
+
+// The list stands over the display, as a question does, still leaving it the keys; at the
+// display's bottom right, clear of the number, the count and the state's words.
+void frmKalvor::claimsOverHall()
+{
+    HallDisplay *hall = windows.find<HallDisplay>();
+    auto *list = windows.find<frmPhoneClaims>();
+    if (!hall || !list || !list->isVisible() || !hall->isVisible() || !hall->sharesHostScreen())
+        return;
+    list->windowHandle()->setTransientParent(hall->windowHandle());
+    list->move(hall->geometry().bottomRight() - QPoint(list->frameGeometry().width() + 16, list->frameGeometry().height() + 16));
+    list->raise();
 }
 
 void frmKalvor::mnuPhones_Click()

@@ -81,6 +81,8 @@ private:
     void showKept();
     // A claim from a phone came: the host's list comes up and a reader is told, once.
     void phoneClaimArrived(const PhoneClaim &claim);
+    // Alone with the host on one screen, the hall's display has the claims list over it.
+    void claimsOverHall();
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;

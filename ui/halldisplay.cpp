@@ -88,7 +88,7 @@ void drawFitted(QPainter &painter, const QRectF &box, const QString &text, qreal
 
 } // namespace
 
-HallDisplay::Layout HallDisplay::Layout::of(QSize screen, int corner)
+HallDisplay::Layout HallDisplay::Layout::of(QSize screen, QSize corner)
 {
     Layout l;
     const qreal w = screen.width();
@@ -135,12 +135,22 @@ HallDisplay::Layout HallDisplay::Layout::of(QSize screen, int corner)
             l.prizes = QRectF(words.left(), words.top() + 0.68 * bh, words.width(), 0.32 * bh);
         }
     }
-    if (corner > 0) {
-        // The number gives way: below the corner beside the board, beside it above the board.
-        if (l.wide)
-            l.number.setTop(std::min(l.number.bottom() - 1, qreal(corner)));
-        else
-            l.number.setLeft(std::min(l.number.right() - 1, qreal(corner)));
+    if (!corner.isEmpty()) {
+        // Beside the board, the count and the last five move beside the corner and the
+        // number keeps its width below it, where they were; above the board, the number
+        // gives way sideways.
+        const qreal beside = corner.width() + m;
+        if (l.wide && l.number.right() - beside >= 0.4 * l.number.width()) {
+            const QRectF band(beside, l.number.top(), l.number.right() - beside, corner.height() - l.number.top());
+            l.count = QRectF(band.left(), band.top(), band.width(), 0.48 * band.height());
+            l.lastFive = QRectF(band.left(), band.top() + 0.52 * band.height(), band.width(), 0.48 * band.height());
+            l.number = QRectF(l.number.left(), corner.height() + 0.01 * h, l.number.width(),
+                              std::max(1.0, l.status.top() - corner.height() - 0.03 * h));
+        } else if (l.wide) {
+            l.number.setTop(std::min(l.number.bottom() - 1, qreal(corner.height())));
+        } else {
+            l.number.setLeft(std::min(l.number.right() - 1, qreal(corner.width())));
+        }
     }
     l.cell = QSizeF(l.board.width() / 10, l.board.height() / 9);
     l.numberFont = fitted(QStringLiteral("88"), l.number.size(), 0.92);
@@ -212,10 +222,10 @@ void HallDisplay::placeNext()
     placement->placeNext();
 }
 
-void HallDisplay::reserveCorner(int pixels)
+void HallDisplay::reserveCorner(QSize reach)
 {
-    if (pixels != corner) {
-        corner = pixels;
+    if (reach != corner) {
+        corner = reach;
         relayout();
         update();
     }
@@ -301,8 +311,8 @@ void HallDisplay::resizeEvent(QResizeEvent *event)
 void HallDisplay::relayout()
 {
     // A few screens' shapes at most, each with the phones' corner or without.
-    static std::map<std::tuple<int, int, int>, Layout> known;
-    const std::tuple<int, int, int> shape{width(), height(), corner};
+    static std::map<std::tuple<int, int, int, int>, Layout> known;
+    const std::tuple<int, int, int, int> shape{width(), height(), corner.width(), corner.height()};
     auto found = known.find(shape);
     if (found == known.end()) {
         if (known.size() >= 16)

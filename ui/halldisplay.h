@@ -32,8 +32,9 @@ public:
         QSizeF cell;
         qreal cellGap = 0; // between two cells' grounds
         QFont numberFont, countFont, lastFiveFont, boardFont;
-        // corner: a square kept free at the top left (the phones' code), in pixels.
-        static Layout of(QSize screen, int corner = 0);
+        // corner: how far right and down a corner kept free at the top left reaches (the
+        // phones' code), in pixels.
+        static Layout of(QSize screen, QSize corner = QSize());
         // The cell of number n (1 to 90), its ground inside the gaps.
         QRectF cellOf(int n) const;
     };
@@ -49,8 +50,8 @@ public:
     // Alone with the host on one screen: in front again, with the keys.
     void comeForward();
     bool sharesHostScreen() const;
-    // Keeps a square at the top left free for an overlay; 0 gives it back to the number.
-    void reserveCorner(int pixels);
+    // Keeps a corner at the top left free for an overlay; empty gives it back.
+    void reserveCorner(QSize reach);
     // A word for the room in the state's place ("Claim from a phone"); empty gives it back.
     void setNotice(const QString &words);
 
@@ -76,7 +77,7 @@ private:
     std::size_t shownCalls = 0; // what the last paint showed, to repaint a call's changes only
     int shownNewest = 0;
     QString banner;  // a prize just won, for a few seconds
-    int corner = 0;
+    QSize corner;
     QTimer bannerTimer;
     QString notice;
 };

@@ -9,9 +9,15 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 constexpr int QuietModules = 4; // the white margin a reader needs around a code
-constexpr qreal CornerShare = 0.24; // of the display's shorter side
+constexpr qreal CodeShare = 0.22; // the code's white square, of the display's shorter side
+constexpr qreal Overscan = 0.05;  // what a TV may crop from each edge
+constexpr int KeptQuiet = 2;      // modules of white still shown when it does
+constexpr qreal Margin = 0.025;   // the display's own margin, of its shorter side
 
 QByteArray cssColour(const char *name, const QColor &colour)
 {
@@ -43,15 +49,34 @@ PhoneCorner::PhoneCorner(HallDisplay *hall, PhoneSharing &sharing)
     follow();
 }
 
+PhoneCorner::Placement PhoneCorner::placement(QSize screen, int modules)
+{
+    Placement p;
+    const int shorter = std::min(screen.width(), screen.height());
+    const int margin = int(std::ceil(Margin * shorter));
+    p.module = std::max(1, int(CodeShare * shorter) / (modules + 2 * QuietModules));
+    const int side = (modules + 2 * QuietModules) * p.module;
+    // The dark modules start inside the cropped edge, with white still round them; the
+    // white square never nearer the screen's edge than the display's margin.
+    const QPoint safe(int(std::ceil(Overscan * screen.width())), int(std::ceil(Overscan * screen.height())));
+    const int back = (QuietModules - KeptQuiet) * p.module;
+    p.code = QRect(std::max(margin, safe.x() - back), std::max(margin, safe.y() - back), side, side);
+    // The address under the code, inside the cropped edge too, as wide as the code reaches.
+    const int left = std::max(safe.x(), p.code.left());
+    p.address = QRect(left, p.code.bottom() + 1, p.code.right() + 1 - left, std::max(10, side / 8));
+    p.reach = QSize(p.code.right() + 1, p.address.bottom() + 1);
+    return p;
+}
+
 void PhoneCorner::follow()
 {
     const QStringList addresses = sharing.addresses();
     address = addresses.isEmpty() ? QString() : addresses.first();
-    const int side = int(CornerShare * std::min(hall->width(), hall->height()));
     const bool shown = sharing.on() && !address.isEmpty();
-    setGeometry(0, 0, side, side + side / 8);
+    const Placement p = placement(hall->size(), std::max(1, QrCode::of(address.toLatin1()).size()));
+    setGeometry(QRect(QPoint(0, 0), p.reach));
     setVisible(shown);
-    hall->reserveCorner(shown ? height() : 0);
+    hall->reserveCorner(shown ? p.reach : QSize());
     raise();
     update();
 }
@@ -68,24 +93,21 @@ void PhoneCorner::paintEvent(QPaintEvent *)
     const QrCode code = QrCode::of(address.toLatin1());
     if (code.empty())
         return;
+    const Placement p = placement(hall->size(), code.size());
     QPainter painter(this);
-    const int side = width();
-    const int modules = code.size() + 2 * QuietModules;
-    const int module = std::max(1, side / modules);
-    const QImage image = qrImage(address.toLatin1(), module);
     painter.fillRect(rect(), look::hall::Backdrop);
-    painter.drawImage(QPoint((side - image.width()) / 2, 0), image);
+    painter.drawImage(p.code.topLeft(), qrImage(address.toLatin1(), p.module));
     // The address under it, for a phone without a camera app: as large as fits.
     const QString shown = QString(address).remove(QStringLiteral("http://")).remove(QLatin1Char('/'));
     QFont font = look::arialBold(12);
-    int pixels = std::max(8, (height() - image.height()) * 7 / 10);
+    int pixels = std::max(8, p.address.height() * 7 / 10);
     font.setPixelSize(pixels);
-    while (pixels > 8 && QFontMetrics(font).horizontalAdvance(shown) > side) {
+    while (pixels > 8 && QFontMetrics(font).horizontalAdvance(shown) > p.address.width()) {
         font.setPixelSize(--pixels);
     }
     painter.setFont(font);
     painter.setPen(look::hall::Words);
-    painter.drawText(QRectF(0, image.height(), side, height() - image.height()), Qt::AlignCenter, shown);
+    painter.drawText(p.address, Qt::AlignLeft | Qt::AlignVCenter, shown);
 }
 
 QByteArray PhoneCorner::palette()

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QWidget>
 
 class HallDisplay;
@@ -21,6 +22,18 @@ public:
     static QByteArray palette();
     // A QR code of the text, each module `module` pixels, with its quiet zone, dark on white.
     static QImage qrImage(const QByteArray &text, int module);
+
+    // Where the corner goes on a screen: the code (its white square, quiet zone included)
+    // kept inside what a TV that crops 5 % of every edge still shows, yet no further in
+    // than that, and the address under it; `reach` is how far right and down it goes.
+    struct Placement
+    {
+        QRect code;
+        QRect address;
+        int module = 1;
+        QSize reach;
+    };
+    static Placement placement(QSize screen, int modules);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

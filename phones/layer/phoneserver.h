@@ -25,11 +25,9 @@ public:
     virtual ~PhoneServer() = default;
 
     // All of these on the server's thread, where the server was made.
-    // Listens on every address, IPv4 and IPv6, on the first free port from `first`; 0 when
-    // none of `tries` ports is free.
-    virtual quint16 open(quint16 first, int tries) = 0;
-    // The listening socket, to be shut from another thread when the server's is busy.
-    virtual qintptr listener() const = 0;
+    // Serves on a listening socket opened for it, which it closes when it goes; false when
+    // the socket cannot be taken.
+    virtual bool open(qintptr listening) = 0;
     virtual void publish(const QByteArray &snapshot) = 0;
     virtual void setBooks(const QList<quint32> &books) = 0;
     virtual void tellVerdict(quint64 phone, const QByteArray &message) = 0;

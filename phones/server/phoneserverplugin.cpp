@@ -3,8 +3,14 @@
 #include "phoneserver.h"
 #include "station.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QThread>
+
+#include <map>
+#include <mutex>
+#include <utility>
 
 namespace {
 class ServedStation : public PhoneServer
@@ -17,8 +23,7 @@ public:
         QObject::connect(&station, &Station::claimed, &station, hooks.claimed);
     }
 
-    quint16 open(quint16 first, int tries) override { return station.open(first, tries); }
-    qintptr listener() const override { return station.listener(); }
+    bool open(qintptr listening) override { return station.adopt(listening); }
     void publish(const QByteArray &snapshot) override { station.publish(snapshot); }
     void setBooks(const QList<quint32> &books) override { station.setBooks(books); }
     void tellVerdict(quint64 phone, const QByteArray &message) override { station.tellVerdict(phone, message); }
@@ -26,6 +31,42 @@ public:
 private:
     Station station;
 };
+
+// What is said on the error output from the server's thread (Qt's network modules on a
+// refused or broken connection) is said at most once a minute of each kind, with how many
+// like it went unsaid: a hostile client cannot fill the host's error output or logs.
+QtMessageHandler ordinaryMessages = nullptr;
+std::mutex summaryLock;
+struct Kind
+{
+    QElapsedTimer said;
+    int unsaid = 0;
+};
+std::map<QString, Kind> kinds;
+constexpr int SummaryMs = 60000;
+constexpr std::size_t MostKinds = 64;
+
+void summarised(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtFatalMsg || QThread::currentThread()->objectName() != QLatin1String("phones")) {
+        ordinaryMessages(type, context, message);
+        return;
+    }
+    QString kind = QString::fromLatin1(context.category ? context.category : "") + QLatin1Char(' ') + message.left(48);
+    std::unique_lock<std::mutex> lock(summaryLock);
+    if (kinds.size() >= MostKinds && kinds.find(kind) == kinds.end())
+        kind = QStringLiteral("other");
+    Kind &k = kinds[kind];
+    if (k.said.isValid() && !k.said.hasExpired(SummaryMs)) {
+        ++k.unsaid;
+        return;
+    }
+    const int unsaid = std::exchange(k.unsaid, 0);
+    k.said.start();
+    lock.unlock();
+    ordinaryMessages(type, context,
+                     unsaid ? message + QStringLiteral(" (and %1 more like it in the last minute)").arg(unsaid) : message);
+}
 
 bool hallNetwork(const QHostAddress &address)
 {
@@ -38,6 +79,8 @@ bool hallNetwork(const QHostAddress &address)
 
 extern "C" Q_DECL_EXPORT PhoneServer *TK_PHONES_ENTRY(const QByteArray &palette, const PhoneServer::Hooks &hooks)
 {
+    static std::once_flag summarising;
+    std::call_once(summarising, [] { ordinaryMessages = qInstallMessageHandler(summarised); });
     return new ServedStation(palette, hooks);
 }
 

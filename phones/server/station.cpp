@@ -1,16 +1,18 @@
 #include "station.h"
 
 #include "doorway.h"
+#include "listening.h"
 
 #include <QFile>
 #include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QDateTime>
 #include <QTcpSocket>
 #include <QWebSocket>
 
 #include <algorithm>
 #include <atomic>
+
+#include <unistd.h>
 
 
 // Every push channel's number, never used twice while the program runs: a claim's verdict
@@ -60,23 +62,23 @@ Station::~Station()
 
 quint16 Station::open(quint16 first, int tries)
 {
-    for (int i = 0; i < tries; ++i) {
-        auto *door = new Doorway(this);
-        door->setListenBacklogSize(Doorway::MaxConnections / 2); // a hall arriving at once waits in the kernel, not in retries
-        if (door->listen(QHostAddress::Any, quint16(first + i))) {
-            doorway = door;
-            bind(door);
-            heartbeat.start();
-            return door->serverPort();
-        }
-        delete door;
-    }
-    return 0;
+    // A hall arriving at once waits in the kernel, not in retries.
+    const Listening listening = Listening::onFirstFree(first, tries, Doorway::MaxConnections / 2);
+    return listening.descriptor >= 0 && adopt(listening.descriptor) ? listening.port : 0;
 }
 
-qintptr Station::listener() const
+bool Station::adopt(qintptr listening)
 {
-    return doorway ? doorway->socketDescriptor() : -1;
+    auto *door = new Doorway(this);
+    if (!door->setSocketDescriptor(listening)) {
+        delete door;
+        ::close(int(listening));
+        return false;
+    }
+    doorway = door;
+    bind(door);
+    heartbeat.start();
+    return true;
 }
 
 void Station::close()
@@ -101,18 +103,38 @@ void Station::close()
 void Station::publish(const QByteArray &board)
 {
     snapshot = board;
-    latest = QString::fromUtf8(board);
+    frame = Doorway::textFrame(board);
     desk.follow(board);
     for (Client &client : clients) {
-        if (!client.socket)
-            continue;
-        // A phone that stopped reading holds up nothing: it is dropped, and catches up
-        // from a snapshot when it comes back.
-        if (client.socket->bytesToWrite() > Backlog)
-            drop(client.socket);
-        else
-            client.socket->sendTextMessage(latest);
+        if (client.socket)
+            send(client, frame);
     }
+}
+
+void Station::send(Client &client, const QByteArray &bytes)
+{
+    if (bytes.size() < 2)
+        return;
+    if (!client.wire) {
+        // Not one the doorway opened (there is none): through the channel itself.
+        const int length = bytes[1] & 0x7f;
+        send(client.socket, QString::fromUtf8(bytes.mid(length == 126 ? 4 : length == 127 ? 10 : 2)));
+        return;
+    }
+    if (client.wire->bytesToWrite() > Doorway::Backlog) {
+        drop(client.socket);
+    } else if (client.socket->state() == QAbstractSocket::ConnectedState) {
+        Doorway::deliver(client.wire, bytes);
+        client.fresh.setRemainingTime(BeatMs / 2);
+    }
+}
+
+void Station::send(QWebSocket *socket, const QString &text)
+{
+    if (socket->bytesToWrite() > Doorway::Backlog)
+        drop(socket);
+    else if (socket->state() == QAbstractSocket::ConnectedState)
+        socket->sendTextMessage(text);
 }
 
 void Station::welcome()
@@ -120,60 +142,58 @@ void Station::welcome()
     while (hasPendingWebSocketConnections()) {
         QWebSocket *socket = nextPendingWebSocketConnection().release();
         socket->setParent(this);
-        // Only the page's own channel, from the page itself.
-        const QUrl url = socket->requestUrl();
-        const QUrl origin(socket->origin());
-        const bool ours = url.path() == QLatin1String(Doorway::LivePath)
-            && (socket->origin().isEmpty()
-                || (origin.host() == url.host() && origin.port(80) == url.port(80) && origin.scheme() == QLatin1String("http")));
-        if (!ours) {
+        // Only the page's own channel: the doorway has let through no other, and none from
+        // another site's page (its Host and Origin).
+        if (socket->requestUrl().path() != QLatin1String(Doorway::LivePath)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
             socket->deleteLater();
             continue;
         }
-        if (doorway)
-            doorway->opened(socket->peerAddress(), socket->peerPort());
-        socket->setMaxAllowedIncomingFrameSize(MaxIncoming);
-        socket->setMaxAllowedIncomingMessageSize(MaxIncoming);
-        socket->setReadBufferSize(4 * MaxIncoming);
+        QTcpSocket *wire = doorway ? doorway->opened(socket->peerAddress(), socket->peerPort()) : nullptr;
+        socket->setMaxAllowedIncomingFrameSize(Doorway::MaxFrame);
+        socket->setMaxAllowedIncomingMessageSize(Doorway::MaxFrame);
+        socket->setReadBufferSize(4 * Doorway::MaxFrame);
         Client client;
         client.socket = socket;
+        client.wire = wire;
         client.silent.setRemainingTime(SilentMs);
         client.phone = ++phonesSeen;
         clients.push_back(client);
-        auto heard = [this, socket](bool message) {
+        // Every frame a phone sends is counted as it arrives, by the doorway; here each
+        // says the phone is still there.
+        auto heard = [this, socket] {
             auto it = std::find_if(clients.begin(), clients.end(), [socket](const Client &c) { return c.socket == socket; });
-            if (it == clients.end())
-                return;
-            it->silent.setRemainingTime(SilentMs);
-            if (message && ++it->messages > MaxMessages)
-                drop(socket);
+            if (it != clients.end())
+                it->silent.setRemainingTime(SilentMs);
         };
-        connect(socket, &QWebSocket::pong, this, [heard] { heard(false); });
-        connect(socket, &QWebSocket::textMessageReceived, this, [heard] { heard(true); });
-        connect(socket, &QWebSocket::binaryMessageReceived, this, [heard] { heard(true); });
+        connect(socket, &QWebSocket::pong, this, heard);
+        connect(socket, &QWebSocket::textMessageReceived, this, heard);
+        connect(socket, &QWebSocket::binaryMessageReceived, this, heard);
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { drop(socket); });
-        // After the count above, which may have dropped a flood.
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, socket](const QString &message) { claimFrom(socket, message); });
-        socket->sendTextMessage(latest);
+        send(clients.back(), frame);
         countLater();
     }
 }
 
 void Station::beat()
 {
-    static const QString Beat = QStringLiteral("{\"beat\":true}");
+    static const QByteArray Beat = Doorway::textFrame("{\"beat\":true}");
+    const bool ping = ++beats % BeatsAPing == 0;
     for (Client &client : clients) {
         if (!client.socket)
             continue;
-        if (client.silent.hasExpired() || client.socket->bytesToWrite() > Backlog) {
+        if (client.silent.hasExpired()) {
             drop(client.socket);
             continue;
         }
-        client.messages = 0;
-        client.socket->ping();
-        client.socket->sendTextMessage(Beat);
+        if (ping)
+            client.socket->ping();
+        // A board sent a moment ago says as much as a beat: while calling, the calls are
+        // the beats, and a phone hears something at least every beat and a half.
+        if (client.fresh.hasExpired())
+            send(client, Beat);
     }
     clients.erase(std::remove_if(clients.begin(), clients.end(), [](const Client &c) { return c.socket.isNull(); }),
                   clients.end());
@@ -200,43 +220,53 @@ void Station::countLater()
 
 bool Station::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
-    Doorway::answered(socket);
-    if (request.method() != QHttpServerRequest::Method::Get)
-        return false;
     const QByteArray path = request.url().path(QUrl::FullyEncoded).toLatin1();
-    // Qt HttpServer asks before it makes a push channel of a request: only the page's own.
+    // Qt HttpServer asks before it makes a push channel of a request: only the page's own,
+    // which the doorway has already found sound.
     if (!request.value("Upgrade").isEmpty())
         return path == Doorway::LivePath;
+    const bool last = Doorway::answered(socket);
+    const bool head = request.method() == QHttpServerRequest::Method::Head;
+    if (request.method() != QHttpServerRequest::Method::Get && !head)
+        return false;
     if (path == "/snapshot") {
-        answer(request, socket, 200, snapshot, "application/json", "no-store");
+        answer(socket, {200, snapshot, "application/json", "no-store"}, head, last);
         return true;
     }
     for (const auto &[where, asset] : assets) {
         if (where == path) {
-            answer(request, socket, 200, asset.body, asset.type, "no-cache");
+            answer(socket, {200, asset.body, asset.type, "no-cache"}, head, last);
             return true;
         }
     }
+    // Not ours: the missing handler answers, and the connection ends if it was to.
+    ending = last;
     return false;
 }
 
 void Station::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
 {
-    Doorway::answered(socket);
-    answer(request, socket, 404, "Not found\n", "text/plain; charset=utf-8", "no-store");
+    const bool last = std::exchange(ending, false) || Doorway::answered(socket);
+    answer(socket, {404, "Not found\n", "text/plain; charset=utf-8", "no-store"},
+           request.method() == QHttpServerRequest::Method::Head, last);
 }
 
-void Station::answer(const QHttpServerRequest &request, QTcpSocket *socket, int status, const QByteArray &body,
-                     const QByteArray &type, const QByteArray &caching)
+void Station::answer(QTcpSocket *socket, const Reply &reply, bool head, bool last)
 {
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.writeStatusLine(QHttpServerResponder::StatusCode(status));
+    // Written whole in one go: the guarded headers with every answer, the body but for HEAD.
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(reply.status) + (reply.status == 200 ? " OK\r\n" : " Not Found\r\n");
     for (const auto &[name, value] : Doorway::Guarded)
-        responder.writeHeader(name, value);
-    responder.writeHeader("Content-Type", type);
-    responder.writeHeader("Cache-Control", caching);
-    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
-    responder.writeBody(body);
+        text += QByteArray(name) + ": " + value + "\r\n";
+    text += "Content-Type: " + reply.type + "\r\nCache-Control: " + reply.caching + "\r\nContent-Length: "
+        + QByteArray::number(reply.body.size()) + "\r\n";
+    if (last)
+        text += "Connection: close\r\n";
+    text += "\r\n";
+    if (!head)
+        text += reply.body;
+    socket->write(text);
+    if (last)
+        socket->disconnectFromHost();
 }
 
 // Claims from phones: judged here, on the server's thread; only what the desk admits goes
@@ -249,13 +279,13 @@ void Station::claimFrom(QWebSocket *socket, const QString &message)
         return;
     if (text == ClaimDesk::BooksAsked && !it->tickets) {
         it->tickets = true;
-        socket->sendTextMessage(QString::fromUtf8(desk.booksMessage()));
+        send(socket, QString::fromUtf8(desk.booksMessage()));
         return;
     }
     if (!ClaimDesk::isClaim(text))
         return;
     const ClaimDesk::Answer answer = desk.admit(it->phone, text, QDateTime::currentMSecsSinceEpoch());
-    socket->sendTextMessage(QString::fromUtf8(answer.text()));
+    send(socket, QString::fromUtf8(answer.text()));
     if (answer.status == 202)
         Q_EMIT claimed(answer.claim);
 }
@@ -266,7 +296,7 @@ void Station::setBooks(const QList<quint32> &books)
     const QString text = QString::fromUtf8(desk.booksMessage());
     for (Client &client : clients) {
         if (client.socket && client.tickets)
-            client.socket->sendTextMessage(text);
+            send(client.socket, text);
     }
 }
 
@@ -274,6 +304,6 @@ void Station::tellVerdict(quint64 phone, const QByteArray &message)
 {
     for (Client &client : clients) {
         if (client.phone == phone && client.socket)
-            client.socket->sendTextMessage(QString::fromUtf8(message));
+            send(client.socket, QString::fromUtf8(message));
     }
 }

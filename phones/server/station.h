@@ -12,6 +12,7 @@
 #include <vector>
 
 class Doorway;
+class QTcpSocket;
 class QWebSocket;
 
 // The players' server, on the server's thread: the page and its two assets from the
@@ -23,11 +24,11 @@ class Station : public QAbstractHttpServer
     Q_OBJECT
 
 public:
-    static constexpr int BeatMs = 10000;    // a heartbeat on every push channel, so a page can tell a dead one
+    // A heartbeat on every push channel, so a page whose network holds data back knows
+    // within seconds that what it shows may be old; a ping every few beats.
+    static constexpr int BeatMs = 2000;
+    static constexpr int BeatsAPing = 5;
     static constexpr int SilentMs = 35000;  // a phone that has not answered a ping for this long is gone
-    static constexpr qint64 Backlog = 256 * 1024; // unsent bytes a phone may leave waiting before it is dropped
-    static constexpr int MaxIncoming = 1024;      // the most a phone may send in one message
-    static constexpr int MaxMessages = 20;        // ... and in messages between two heartbeats
 
     // palette: the page's colours, as CSS custom properties.
     explicit Station(const QByteArray &palette, QObject *parent = nullptr);
@@ -36,10 +37,10 @@ public:
     // Listens on every address, IPv4 and IPv6, on the first free port from `first`; 0 when
     // none of `tries` ports is free.
     quint16 open(quint16 first, int tries);
+    // Serves on a listening socket opened elsewhere, and closes it when it closes.
+    bool adopt(qintptr listening);
     // Closes the port and drops every connection at once.
     void close();
-    // The listening socket, to be shut from another thread when this one is busy.
-    qintptr listener() const;
     void publish(const QByteArray &snapshot);
 
     // Claims from phones: the books they may come from (sent to every page that asks), and a
@@ -61,8 +62,9 @@ private:
     struct Client
     {
         QPointer<QWebSocket> socket;
+        QPointer<QTcpSocket> wire; // its connection, which the boards are written to
+        QDeadlineTimer fresh;      // until then, what it was last sent stands for a beat
         QDeadlineTimer silent;
-        int messages = 0;
         quint64 phone = 0; // who a claim's verdict goes back to
         bool tickets = false; // a page with tickets, which wants the books in play
     };
@@ -75,19 +77,33 @@ private:
     void welcome();
     void beat();
     void drop(QWebSocket *socket);
-    void answer(const QHttpServerRequest &request, QTcpSocket *socket, int status, const QByteArray &body,
-                const QByteArray &type, const QByteArray &caching);
+    // Sends to a phone still reading; one that has left more than its share unread is
+    // dropped instead, and catches up from a snapshot when it comes back.
+    void send(QWebSocket *socket, const QString &text);
+    // The same for a frame made once for every phone (a board, a beat).
+    void send(Client &client, const QByteArray &bytes);
+    struct Reply
+    {
+        int status;
+        QByteArray body;
+        QByteArray type;
+        QByteArray caching;
+    };
+    // head: the headers alone (a HEAD request); last: the connection ends with it.
+    void answer(QTcpSocket *socket, const Reply &reply, bool head, bool last);
     void countLater();
     void claimFrom(QWebSocket *socket, const QString &message);
 
     QPointer<Doorway> doorway;
     std::vector<Client> clients;
-    QString latest;
+    QByteArray frame; // the latest board, as a frame
     QByteArray snapshot;
     std::vector<std::pair<QByteArray, Asset>> assets; // by path
     QTimer heartbeat{this};
     QTimer counting{this};
     int counted = -1;
+    int beats = 0;
+    bool ending = false; // the request left to the missing handler ends its connection
     // Claims from phones.
     ClaimDesk desk;
 };

@@ -63,7 +63,7 @@ const MyTickets = (() => {
       if (!quiet) news("A phone holds " + MaxTickets + " tickets: remove one first.");
       return false;
     }
-    const ticket = { code: read.code, book: read.book, cells: read.cells, said: "", claims: {} };
+    const ticket = { code: read.code, book: read.book, cells: read.cells, said: "", told: "", claims: {} };
     ticket.view = draw(ticket);
     tickets.push(ticket);
     keep();
@@ -98,9 +98,10 @@ const MyTickets = (() => {
         cells.push({ n, cell });
       }
     }
+    // Not a live region of its own: twelve of them would speak at every call. What matters
+    // to the player (claim now, a verdict) is told once, in the section's news.
     const status = document.createElement("p");
     status.className = "status";
-    status.setAttribute("role", "status");
     const actions = document.createElement("div");
     actions.className = "actions";
     const drop = document.createElement("button");
@@ -185,7 +186,14 @@ const MyTickets = (() => {
     else if (now.length) words = now.join(" and ") + " complete: claim now!";
     else if (late.length) words = late.join(" and ") + " complete, but not at the last call: too late to claim.";
     const verdicts = Object.entries(ticket.claims).filter(([, c]) => c.words);
-    if (verdicts.length) words = verdicts.map(([, c]) => c.words).join(" · ") + (words ? " · " + words : "");
+    const answers = verdicts.map(([, c]) => c.words).join(" · ");
+    if (verdicts.length) words = answers + (words ? " · " + words : "");
+    const urgent = [answers, playing && now.length ? now.join(" and ") + " complete: claim now!" : ""]
+      .filter((w) => w).join(" · ");
+    if (urgent !== ticket.told) {
+      ticket.told = urgent;
+      if (urgent) news("Ticket " + ticket.code + ": " + urgent);
+    }
     if (words !== ticket.said) {
       ticket.said = words;
       ticket.view.status.textContent = words;
@@ -260,20 +268,25 @@ const MyTickets = (() => {
   for (const code of Array.isArray(kept) ? kept.slice(0, MaxTickets) : []) {
     const read = Tickets.read(code);
     if (read.why || tickets.some((t) => t.code === read.code)) continue;
-    const ticket = { code: read.code, book: read.book, cells: read.cells, said: "", claims: {} };
+    const ticket = { code: read.code, book: read.book, cells: read.cells, said: "", told: "", claims: {} };
     ticket.view = draw(ticket);
     tickets.push(ticket);
   }
   // A ticket's QR code opens the page with the ticket: /#t=CODE.
-  let hash = "";
-  try {
-    hash = decodeURIComponent(location.hash);
-  } catch (e) { /* not a link of ours */ }
-  const linked = /^#t=([-0-9A-Za-z ]{1,20})$/.exec(hash);
-  if (linked) {
-    add(linked[1], false);
-    history.replaceState(null, "", location.pathname);
+  function followLink() {
+    let hash = "";
+    try {
+      hash = decodeURIComponent(location.hash);
+    } catch (e) { /* not a link of ours */ }
+    const linked = /^#t=([-0-9A-Za-z ]{1,20})$/.exec(hash);
+    if (linked) {
+      add(linked[1], false);
+      history.replaceState(null, "", location.pathname);
+    }
   }
+  followLink();
+  // Another ticket's link opened in the same tab changes only the address's fragment.
+  window.addEventListener("hashchange", followLink);
 
   return { heard, follow, add, tickets: () => tickets.map((t) => t.code) };
 })();

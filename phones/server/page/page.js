@@ -1,6 +1,8 @@
 // The board on a player's phone: everything comes from the caller's push channel as one
 // snapshot at a time, so a page that lost its connection catches up whole from the next
-// one. Until that comes it shows what it has as old, never as live.
+// one. Until that comes it shows what it has as old, never as live: the caller beats every
+// two seconds and calls at its interval, so a page that hears nothing for two of either
+// greys the board and says so, and is live again the moment data comes.
 "use strict";
 (function () {
   const Words = {
@@ -9,8 +11,11 @@
     stopped: "Stopped",
     paused: "Paused",
     claim: "Checking a claim",
+    over: "All 90 called",
   };
-  const SilentMs = 25000;  // the caller beats every 10 s: this long without a word, the channel is dead
+  const BeatMs = 2000;     // the caller's heartbeat
+  const MarginMs = 500;    // what a busy network or caller may add to it
+  const DeadMs = 12000;    // this long without a word, the channel is made anew
   const RetryMs = [1000, 2000, 4000];
   const $ = (id) => document.getElementById(id);
 
@@ -93,13 +98,20 @@
       } catch (e) {
         return;
       }
-      if (b.beat)
+      if (b.beat) {
+        // Data comes in order: a beat after a board means the board is the newest.
+        if (!live && lastBoard && ws.boardSeen) {
+          live = true;
+          showState();
+        }
         return;
+      }
       // The player's tickets: the books in play and the answers to claims are theirs.
       if (typeof MyTickets !== "undefined" && MyTickets.heard(b, ws))
         return;
       attempt = 0;
       live = true;
+      ws.boardSeen = true;
       show(b);
       if (typeof MyTickets !== "undefined")
         MyTickets.follow(b);
@@ -118,18 +130,37 @@
     setTimeout(connect, RetryMs[Math.min(attempt++, RetryMs.length - 1)]);
   }
 
-  // A phone that slept, or Wi-Fi that went, may leave a channel that never says it closed.
-  function check() {
-    if (socket && Date.now() - lastHeard > SilentMs)
-      lost(socket);
+  // How long the page may hear nothing before what it shows may be old: two beats, or two
+  // calls while the game calls faster than it beats.
+  function quietLimit() {
+    let limit = 2 * BeatMs + MarginMs;
+    if (lastBoard && lastBoard.state === "calling" && lastBoard.interval > 0)
+      limit = Math.min(limit, 2 * lastBoard.interval + MarginMs);
+    return limit;
   }
-  setInterval(check, 2000);
+
+  // A network that holds data back, a phone that slept, or Wi-Fi that went, may leave a
+  // channel that never says it closed: the board greys at once; the channel is kept a while
+  // in case the data was only held up, then made anew.
+  function check() {
+    if (!socket)
+      return;
+    const quiet = Date.now() - lastHeard;
+    if (quiet > DeadMs) {
+      lost(socket);
+    } else if (live && quiet > quietLimit()) {
+      live = false;
+      showState();
+    }
+  }
+  setInterval(check, 250);
   document.addEventListener("visibilitychange", () => {
     if (!document.hidden)
       check();
   });
   window.addEventListener("online", () => {
     if (socket && !live) {
+      attempt = 0;
       lost(socket);
     }
   });
