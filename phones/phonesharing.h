@@ -9,6 +9,7 @@
 #include <QThread>
 
 class BoardFeed;
+class BooksInPlay;
 class Game;
 class PhoneClaims;
 
@@ -25,8 +26,9 @@ public:
     static constexpr quint16 FirstPort = 8090; // then the next free one
     static constexpr int Ports = 10;
 
-    // palette: the page's colours, as CSS custom properties.
-    PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent = nullptr);
+    // books: the books whose tickets may claim; palette: the page's colours, as CSS custom
+    // properties.
+    PhoneSharing(const Game &game, BooksInPlay &books, const QByteArray &palette, QObject *parent = nullptr);
     ~PhoneSharing() override;
 
     bool on() const { return server != nullptr; }
@@ -41,9 +43,6 @@ public:
 
     // The claims the phones sent, waiting for the host; kept while sharing is off.
     PhoneClaims &claims() { return *claimList; }
-    // Reads the books in play again, for the phones' claims: when sharing starts and
-    // whenever a book has been printed.
-    void readBooks();
 
 Q_SIGNALS:
     void sharingChanged(bool on);
@@ -53,8 +52,11 @@ Q_SIGNALS:
 private:
     // The server's plugin, loaded once; false, with `missing` set, when it cannot be.
     bool loadServer();
+    // The books in play, to the server.
+    void sendBooks();
 
     const Game &game;
+    BooksInPlay &books;
     QByteArray palette;
     QThread thread;
     QObject *home = new QObject; // lives on the server's thread: what runs there runs through it

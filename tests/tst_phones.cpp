@@ -1,4 +1,5 @@
 #include "boardfeed.h"
+#include "booksinplay.h"
 #include "doorway.h"
 #include "fakes.h"
 #include "game.h"
@@ -11,12 +12,15 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
 
 namespace {
 struct Rig : GameRig
 {
+    QTemporaryDir state;
+    BooksInPlay books{state.path()};
     // Start, with the game's own timer held: the test makes every tick itself.
     void start()
     {
@@ -163,7 +167,7 @@ void TestPhones::theSnapshotFollowsTheGame()
     QTRY_COMPARE(boardOf(feed.snapshot())[QStringLiteral("state")].toString(), QStringLiteral("claim"));
     rig.game.claimEnded();
     rig.game.setPrizes(prizes::bit(Prize::FullHouse));
-    QTRY_COMPARE(boardOf(feed.snapshot())[QStringLiteral("toWin")].toArray(), QJsonArray{QStringLiteral("Full House")});
+    QTRY_COMPARE(boardOf(feed.snapshot())[QStringLiteral("toWin")].toArray(), QJsonArray{QStringLiteral("full-house")});
 }
 
 void TestPhones::thePageIsServedAndNothingElse_data()
@@ -199,7 +203,7 @@ void TestPhones::thePageIsServedAndNothingElse()
     QFETCH(QByteArray, status);
     QFETCH(QByteArray, holds);
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     const QByteArray answer = exchange(sharing.port(), request);
     QVERIFY2(answer.startsWith("HTTP/1.1 " + status + ' '), answer.left(200).constData());
@@ -212,7 +216,7 @@ void TestPhones::thePageIsServedAndNothingElse()
 void TestPhones::thePushChannelCarriesEveryCallAndCatchesUp()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     auto phone = std::make_unique<Phone>(sharing.port());
     QTRY_COMPARE(phone->calls(), 0); // the board as it stands comes first
@@ -240,7 +244,7 @@ void TestPhones::thePushChannelCarriesEveryCallAndCatchesUp()
 void TestPhones::anotherSiteCannotOpenThePushChannel()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     Phone stranger(sharing.port(), QStringLiteral("http://evil.example"));
     Phone page(sharing.port(), QStringLiteral("http://127.0.0.1:%1").arg(sharing.port()));
@@ -252,7 +256,7 @@ void TestPhones::anotherSiteCannotOpenThePushChannel()
 void TestPhones::offClosesThePortAndDropsEveryPhone()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QSignalSpy switched(&sharing, &PhoneSharing::sharingChanged);
     QVERIFY(sharing.setOn(true));
     const quint16 port = sharing.port();
@@ -274,7 +278,7 @@ void TestPhones::aTakenPortFallsBackToTheNext()
     if (!squatter.listen(QHostAddress::Any, PhoneSharing::FirstPort))
         QSKIP("the first port is taken by something else on this machine");
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     QVERIFY(sharing.port() > PhoneSharing::FirstPort);
     QVERIFY(sharing.port() < PhoneSharing::FirstPort + PhoneSharing::Ports);
