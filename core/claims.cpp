@@ -437,11 +437,12 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
         }
         return first;
     };
+    // Asked only of a prize this ticket has not won: every win of it after the call is another's.
     auto paidAfter = [&](Prize prize) {
         std::vector<Win> after;
-        for (std::size_t i = 0; i < wins.size(); ++i) {
-            if (mine[i] == Sameness::Different && wins[i].prize == prize && wins[i].position > last)
-                after.push_back(wins[i]);
+        for (const Win &win : wins) {
+            if (win.prize == prize && win.position > last)
+                after.push_back(win);
         }
         return after;
     };

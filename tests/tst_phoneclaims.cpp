@@ -102,6 +102,7 @@ private Q_SLOTS:
     void aClaimOfAnotherGameIsNeverListed();
     void aClaimTravelsThePushChannelBothWays();
     void aVerdictReachesTheTicketWhereverItComesBack();
+    void theVerdictsKeptAreBounded();
 };
 
 // What the desk admits, and what it answers at once: a claim reaches the host only when the
@@ -225,12 +226,16 @@ void TestPhoneClaims::aPhoneHasAFewClaimsAMinuteWhateverItsChannel()
     QCOMPARE(desk.admit(Address, stranger, Now + ClaimDesk::PerPhoneMs - 1).status, 429);
     QCOMPARE(desk.admit(Address, stranger, Now + ClaimDesk::PerPhoneMs).status, 403);
 
-    // Many phones: the count stays bounded, and a phone counted before keeps its count.
+    // Many phones: the count stays bounded; a phone counted before keeps its count, a newcomer
+    // waits until the oldest counts have run out.
+    const qint64 later = Now + ClaimDesk::PerPhoneMs + 1;
     for (std::size_t i = 0; i < ClaimDesk::MaxPhonesCounted + 10; ++i)
-        desk.admit(QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250), stranger, Now + ClaimDesk::PerPhoneMs + 1);
-    QCOMPARE(desk.admit(Address, stranger, Now + ClaimDesk::PerPhoneMs + 2).status, 403);
-    QCOMPARE(desk.admit(Address, stranger, Now + ClaimDesk::PerPhoneMs + 3).status, 403);
-    QCOMPARE(desk.admit(Address, stranger, Now + ClaimDesk::PerPhoneMs + 4).status, 429);
+        desk.admit(QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250), stranger, later);
+    QCOMPARE(desk.admit(QStringLiteral("10.9.9.9"), stranger, later).status, 429);
+    QCOMPARE(desk.admit(Address, stranger, later + 1).status, 403);
+    QCOMPARE(desk.admit(Address, stranger, later + 2).status, 403);
+    QCOMPARE(desk.admit(Address, stranger, later + 3).status, 429);
+    QCOMPARE(desk.admit(QStringLiteral("10.9.9.9"), stranger, later + ClaimDesk::PerPhoneMs).status, 403);
 }
 
 void TestPhoneClaims::verdictsInThePlayersWords()
@@ -455,6 +460,24 @@ void TestPhoneClaims::aVerdictReachesTheTicketWhereverItComesBack()
     next.send(hold);
     QTest::qWait(200);
     QCOMPARE(next.verdicts(), 0);
+}
+
+// The verdicts kept for pages that come back: the newest few of a ticket, and past the bound
+// the tickets told longest ago are forgotten first.
+void TestPhoneClaims::theVerdictsKeptAreBounded()
+{
+    ClaimDesk desk;
+    for (int i = 0; i < int(ClaimDesk::KeptPerTicket) + 3; ++i)
+        desk.keepVerdict(Mine.text(), QByteArray::number(i));
+    const std::vector<QByteArray> mine = desk.verdictsFor(Mine.text());
+    QCOMPARE(mine.size(), ClaimDesk::KeptPerTicket);
+    QCOMPARE(mine.front(), QByteArray::number(3));
+    QCOMPARE(mine.back(), QByteArray::number(int(ClaimDesk::KeptPerTicket) + 2));
+    for (std::uint32_t i = 0; i < ClaimDesk::MaxKept; ++i)
+        desk.keepVerdict(TicketCode{9, i}.text(), "told");
+    QVERIFY(desk.verdictsFor(Mine.text()).empty());
+    QCOMPARE(desk.verdictsFor(TicketCode{9, 0}.text()).size(), std::size_t(1));
+    QCOMPARE(desk.verdictsFor(TicketCode{9, ClaimDesk::MaxKept - 1}.text()).size(), std::size_t(1));
 }
 
 QTEST_GUILESS_MAIN(TestPhoneClaims)
