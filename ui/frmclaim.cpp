@@ -295,6 +295,10 @@ void frmClaim::showVerdicts(bool spoken)
     const std::vector<Verdict> verdicts = game.checkClaim(ticket, claimedAt);
     lstVerdicts->clear();
     lstVerdicts->addItems(verdictLines(verdicts));
+    // The answer to "do I pay?" stands out above the details.
+    QFont first = lstVerdicts->font();
+    first.setBold(true);
+    lstVerdicts->item(0)->setFont(first);
     if (verdicts.empty())
         lstVerdicts->addItem(tr("No prizes are in play: choose them under Game, Prizes."));
     cmdAccept->setEnabled(acceptable(verdicts));
