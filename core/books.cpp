@@ -148,11 +148,6 @@ BookList::Standing BookList::standing(const std::vector<Book> &books, const Tick
     return listed ? Standing::PastTheBook : Standing::BookNotListed;
 }
 
-bool BookList::contains(std::uint32_t book) const
-{
-    return std::any_of(list.begin(), list.end(), [book](const Book &b) { return b.book == book; });
-}
-
 bool BookList::newBook(std::uint32_t &book, const std::function<std::uint32_t(std::uint32_t)> &random) const
 {
     std::vector<bool> used(TicketCode::Books, false);

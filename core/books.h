@@ -51,8 +51,6 @@ public:
     // the good lines are written back, and why says so (false). A list that is not one at all
     // is moved aside whole and read as empty.
     bool load(QString &why);
-    bool contains(std::uint32_t book) const;
-    Standing standing(const TicketCode &code) const { return standing(list, code); }
     const std::vector<Book> &books() const { return list; }
 
     // A book number not on the list, drawn with random(n), which returns 0 to n - 1; false

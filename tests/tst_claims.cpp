@@ -198,6 +198,12 @@ QStringList said(const std::vector<Verdict> &verdicts)
 }
 } // namespace reference
 
+// Whether the list holds a book, by any of its lines.
+bool listed(const BookList &list, std::uint32_t book)
+{
+    return std::any_of(list.books().begin(), list.books().end(), [book](const BookList::Book &b) { return b.book == book; });
+}
+
 ClaimTicket byCode(std::uint32_t book, std::uint32_t serial)
 {
     return ClaimTicket::of(TicketCode{book, serial});
@@ -743,7 +749,7 @@ void TestClaims::booksInPlay()
     file.close();
     BookList again(folder.path() + QStringLiteral("/state"));
     QVERIFY(again.load(why));
-    QVERIFY(again.contains(0) && again.contains(TicketCode::Books - 1) && !again.contains(1));
+    QVERIFY(listed(again, 0) && listed(again, TicketCode::Books - 1) && !listed(again, 1));
     QCOMPARE(again.books().front(), first);
 
     // A random source that keeps proposing the first free number still gets a free one.
@@ -760,8 +766,8 @@ void TestClaims::booksInPlay()
     std::uint32_t printed = 0;
     QVERIFY(again.printNew(3, Paper::A4, [&](std::uint32_t b, QString &) { printed = b; return true; }, why, note));
     QVERIFY(note.isEmpty());
-    QVERIFY(!books.contains(printed));
-    QVERIFY(books.load(why) && books.contains(printed) && books.books().size() == 3);
+    QVERIFY(!listed(books, printed));
+    QVERIFY(books.load(why) && listed(books, printed) && books.books().size() == 3);
 
     // Not a list of books at all: moved aside whole, read as empty, said.
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -811,7 +817,7 @@ void TestClaims::aDamagedLineIsSetAsideTheRestKept()
     QVERIFY(!books.load(why));
     QVERIFY2(why.contains(said) && why.contains(QLatin1String("set aside")), qPrintable(why));
     QCOMPARE(books.books().size(), std::size_t(2));
-    QVERIFY(books.contains(TicketCode{0, 0}.book) && books.contains(1));
+    QVERIFY(listed(books, TicketCode{0, 0}.book) && listed(books, 1));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("tabro-kalvor books 1\n") + GoodLine + OtherLine + "end\n");
     file.close();
@@ -835,7 +841,7 @@ void TestClaims::anotherRunsBooksAreKeptOnAdd()
     QVERIFY2(first.add({6, 3, Paper::A4, 0}, why), qPrintable(why));
     BookList reader(folder.path());
     QVERIFY(reader.load(why));
-    QVERIFY(reader.contains(5) && reader.contains(6));
+    QVERIFY(listed(reader, 5) && listed(reader, 6));
 }
 
 // A book printed whose list cannot be written is printed, and the host is told that claims
