@@ -271,8 +271,6 @@ private Q_SLOTS:
     void verdictsInTheHostsOrderAndWords();
     void thePayLineAnswersDoIPay_data();
     void thePayLineAnswersDoIPay();
-    void aCodeIsInPlayOnlyIfHandedOut_data();
-    void aCodeIsInPlayOnlyIfHandedOut();
     void booksInPlay();
     void aDamagedLineIsSetAsideTheRestKept_data();
     void aDamagedLineIsSetAsideTheRestKept();
@@ -684,7 +682,6 @@ void TestClaims::thePayLineAnswersDoIPay_data()
         << list({"early-five 6 AAA-BBBB-C"}) << QStringLiteral("Nothing to pay: Top Line late; Early Five already won");
     QTest::newRow("nothing complete") << Rows << int(prizes::Tambola) << QList<int>{1, 12} << list({})
         << QStringLiteral("Nothing to pay: nothing is complete");
-    QTest::newRow("no prizes") << Rows << 0 << top << list({}) << QStringLiteral("Nothing to pay: no prizes are in play");
     QTest::newRow("typed in part") << QStringLiteral("12 23 34 45 50") << int(prizes::bit(Prize::EarlyFive))
         << QList<int>{1, 12, 23, 34, 45, 50} << list({})
         << QStringLiteral("Nothing to pay: Early Five cannot be told from what was typed");
@@ -696,35 +693,6 @@ void TestClaims::thePayLineAnswersDoIPay()
     const RowClaim claim = rowClaim();
     const QStringList lines = verdictLines(checkClaim(claim.ticket, claim.inPlay, claim.calls, claim.wins));
     QCOMPARE(lines.first(), expected);
-}
-
-// A ticket is in play when its book is listed and the book holds its serial: a code past
-// the book's end was never handed out, whatever the generator makes of it.
-void TestClaims::aCodeIsInPlayOnlyIfHandedOut_data()
-{
-    QTest::addColumn<int>("book");
-    QTest::addColumn<int>("serial");
-    QTest::addColumn<int>("standing");
-    const int inPlay = int(BookList::Standing::InPlay), past = int(BookList::Standing::PastTheBook),
-              unlisted = int(BookList::Standing::BookNotListed);
-    QTest::newRow("the first ticket") << 7 << 0 << inPlay;
-    QTest::newRow("the last ticket of a one-strip book") << 7 << 5 << inPlay;
-    QTest::newRow("the first past its end") << 7 << 6 << past;
-    QTest::newRow("ticket 310 of a one-strip book") << 7 << 310 << past;
-    QTest::newRow("the last of 300 tickets") << 9 << 299 << inPlay;
-    QTest::newRow("ticket 841 of a 300-ticket book") << 9 << 841 << past;
-    QTest::newRow("a book listed twice, the longer") << 11 << 59 << inPlay;
-    QTest::newRow("a book not listed") << 8 << 0 << unlisted;
-}
-
-void TestClaims::aCodeIsInPlayOnlyIfHandedOut()
-{
-    QFETCH(int, book);
-    QFETCH(int, serial);
-    QFETCH(int, standing);
-    const std::vector<BookList::Book> books{{7, 1, Paper::A4, 0}, {9, 50, Paper::A4, 0}, {11, 2, Paper::A4, 0},
-                                            {11, 10, Paper::Letter, 0}};
-    QCOMPARE(int(BookList::standing(books, TicketCode{std::uint32_t(book), std::uint32_t(serial)})), standing);
 }
 
 // The books this caller printed, kept beside the game: a new book never repeats one, the

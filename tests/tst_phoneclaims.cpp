@@ -147,8 +147,6 @@ void TestPhoneClaims::aClaimWaitsOnlyWhenItMayWin_data()
     QTest::newRow("said to be made at the call before, long after") << claim(code, QStringLiteral("top-line"), 12) << thirteen
                                                                     << ToWin << none << int(ClaimDesk::CrossingMs) + 1
                                                                     << 422 << QStringLiteral("Late");
-    QTest::newRow("said to be made two calls before: judged now") << claim(code, QStringLiteral("top-line"), 10) << twelve
-                                                                  << ToWin << none << 0 << 202 << QString();
     QTest::newRow("said to be made at the call before, not complete then") << claim(code, QStringLiteral("top-line"), 11)
                                                                            << twelve << ToWin << none << 0 << 422
                                                                            << QStringLiteral("Not complete");
