@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ticket.h"
+#include "ticketcode.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -34,14 +36,21 @@ public:
     // A list far longer than every book there is is not ours.
     static constexpr qint64 MaxFileSize = 2 * 1024 * 1024;
 
+    // Whether a code was handed out by this caller: its book is listed and its serial is one of
+    // the tickets that book holds (strips × 6); a code past the end of its book was never
+    // printed here, whatever the generator makes of it.
+    enum class Standing { InPlay, BookNotListed, PastTheBook };
+    static Standing standing(const std::vector<Book> &books, const TicketCode &code);
+
     // folder: the state folder; the list is "books.txt" in it.
     explicit BookList(QString folder);
     QString path() const { return file; }
 
-    // Reads the list again: another run may have printed since. A missing list is empty; a
-    // damaged one is moved aside (".bad" added), said in why, and read as empty.
+    // Reads the list again: another run may have printed since. A missing list is empty. A
+    // line that is not a book is set aside: the list as it was is kept as "books.txt.bad",
+    // the good lines are written back, and why says so (false). A list that is not one at all
+    // is moved aside whole and read as empty.
     bool load(QString &why);
-    bool contains(std::uint32_t book) const;
     const std::vector<Book> &books() const { return list; }
 
     // A book number not on the list, drawn with random(n), which returns 0 to n - 1; false
@@ -57,7 +66,9 @@ public:
                   QString &note);
 
     static QByteArray text(const std::vector<Book> &books);
-    static bool parse(const QByteArray &bytes, std::vector<Book> &books, QString &why);
+    // False, with why, for what is not a list of books at all; otherwise the books of its
+    // good lines, and in damaged what was wrong with the others ("line 3 is not a book").
+    static bool parse(const QByteArray &bytes, std::vector<Book> &books, QString &why, QStringList &damaged);
 
 private:
     QString folder;

@@ -12,10 +12,7 @@ namespace {
 constexpr int NotYet = 1 << 20; // a completion that has not happened
 const QLatin1String TypedPrefix("typed:");
 
-bool isFullHouse(Prize prize)
-{
-    return prize == Prize::FullHouse || prize == Prize::SecondFullHouse || prize == Prize::ThirdFullHouse;
-}
+using prizes::isFullHouse;
 
 // "1 to 9", "10 to 19", ..., "80 to 90": the numbers of a ticket's column.
 QString columnRange(int column)
@@ -103,12 +100,17 @@ QString reasonText(const Verdict &verdict)
     case Verdict::RowsNotTyped:
         return QStringLiteral("the rows were not typed (type them with / between the rows)");
     case Verdict::NotWhole:
-        return QStringLiteral("only %1 of the ticket's fifteen numbers were typed").arg(verdict.typed);
-    case Verdict::FewerThanFive:
-        return QStringLiteral("fewer than five numbers were typed");
+        return QStringLiteral("only %1 of the ticket's fifteen numbers were typed (type the other %2)")
+            .arg(verdict.typed)
+            .arg(Ticket::Numbers - verdict.typed);
     case Verdict::LikeAWinner:
         return QStringLiteral("every number typed is on %1, which won it at call %2; type the whole ticket")
-            .arg(verdict.winner.ticket)
+            .arg(ticketName(verdict.winner.ticket))
+            .arg(verdict.winner.position);
+    case Verdict::HoldsAWinner:
+        return QStringLiteral("every number of %1, which won it at call %2, is on this ticket: it may be this "
+                              "ticket typed in part")
+            .arg(ticketName(verdict.winner.ticket))
             .arg(verdict.winner.position);
     }
     return QString();
@@ -121,12 +123,24 @@ QString spokenReason(const Verdict &verdict)
         return QStringLiteral("the rows were not typed");
     case Verdict::NotWhole:
         return QStringLiteral("only %1 numbers were typed").arg(verdict.typed);
-    case Verdict::FewerThanFive:
-        return QStringLiteral("fewer than five numbers were typed");
     case Verdict::LikeAWinner:
         return QStringLiteral("every number typed is on the ticket that won it");
+    case Verdict::HoldsAWinner:
+        return QStringLiteral("the numbers that won it are all on this ticket");
     }
     return QString();
+}
+
+// "A", "A and B", "A, B and C": the tickets that share a prize.
+QString ticketNames(const std::vector<Win> &wins)
+{
+    QStringList words;
+    for (const Win &win : wins)
+        words << ticketName(win.ticket);
+    if (words.size() < 2)
+        return words.join(QString());
+    const QString tail = words.takeLast();
+    return words.join(QStringLiteral(", ")) + QStringLiteral(" and ") + tail;
 }
 
 // The verdicts in the host's order: by kind, then by prize; stable for equal ones.
@@ -162,6 +176,7 @@ ClaimTicket ClaimTicket::of(const TicketCode &code)
     claim.label = code.text();
     claim.fromCode = true;
     claim.book = code.book;
+    claim.serial = code.serial;
     for (const auto &row : code.ticket().cells) {
         std::vector<std::int16_t> numbers;
         for (std::int16_t n : row) {
@@ -328,23 +343,49 @@ Sameness sameness(const ClaimTicket &a, const ClaimTicket &b)
                                                                  : Sameness::Different;
 }
 
+QString ticketName(const QString &label)
+{
+    ClaimTicket ticket;
+    if (!ClaimTicket::isTypedLabel(label) || !ClaimTicket::fromLabel(label, ticket))
+        return label;
+    std::sort(ticket.numbers.begin(), ticket.numbers.end());
+    QStringList first;
+    for (std::size_t i = 0; i < ticket.numbers.size() && i < 3; ++i)
+        first << QString::number(ticket.numbers[i]);
+    return QStringLiteral("typed ") + first.join(QLatin1Char(' '))
+        + (ticket.numbers.size() > 3 ? QStringLiteral("…") : QString());
+}
+
 QString Verdict::text() const
 {
     const QString prize = prizes::name(this->prize);
     switch (kind) {
-    case Valid:
-        return shared ? QStringLiteral("%1: Valid, shared with %2, who completed it at the same call")
-                            .arg(prize, winner.ticket)
-                      : QStringLiteral("%1: Valid").arg(prize);
+    case Valid: {
+        QString text = QStringLiteral("%1: Valid").arg(prize);
+        if (!sharedWith.empty())
+            text += QStringLiteral(", shared with %1, who completed it at the same call").arg(ticketNames(sharedWith));
+        if (!paidAfter.empty())
+            text += QStringLiteral(" (also accepted for %1 at call %2, after this claim)")
+                        .arg(ticketNames(paidAfter))
+                        .arg(paidAfter.front().position);
+        return text;
+    }
     case Late:
-        return QStringLiteral("%1: Late, complete since call %2 (number %3)").arg(prize).arg(completedAt).arg(completedBy);
+        return QStringLiteral("%1: Late, complete since call %2 (number %3)%4")
+            .arg(prize)
+            .arg(completedAt)
+            .arg(completedBy)
+            .arg(orEarlier ? QStringLiteral(" or earlier") : QString());
     case NotComplete:
-        if (this->prize == Prize::EarlyFive)
-            return QStringLiteral("%1: Not complete, %2 more of its numbers to come").arg(prize).arg(missing.size());
-        return QStringLiteral("%1: Not complete, missing %2").arg(prize, joined(missing));
+        if (missing.empty())
+            return QStringLiteral("%1: Not complete, %2%3 more of its numbers to come")
+                .arg(prize, atLeast ? QStringLiteral("at least ") : QString())
+                .arg(toCome);
+        return QStringLiteral("%1: Not complete, missing %2%3")
+            .arg(prize, atLeast ? QStringLiteral("at least ") : QString(), joined(missing));
     case AlreadyWon:
         return QStringLiteral("%1: Already won by %2 at call %3 (number %4)")
-            .arg(prize, byThisTicket ? QStringLiteral("this ticket") : winner.ticket)
+            .arg(prize, byThisTicket ? QStringLiteral("this ticket") : ticketName(winner.ticket))
             .arg(winner.position)
             .arg(winner.number);
     case CannotTell:
@@ -353,37 +394,102 @@ QString Verdict::text() const
     return prize;
 }
 
-std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, const std::vector<Call> &calls,
-                                const std::vector<Win> &wins)
+std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, const std::vector<Call> &allCalls,
+                                const std::vector<Win> &wins, int at)
 {
+    // As of the claim's call: what came after it is not seen.
+    const int last = at > 0 && std::size_t(at) < allCalls.size() ? at : int(allCalls.size());
+    const std::vector<Call> calls(allCalls.begin(), allCalls.begin() + last);
     std::array<int, 91> calledAt{};
     for (const Call &call : calls)
         calledAt[std::size_t(call.number)] = call.position;
-    const int last = calls.empty() ? 0 : calls.back().position;
     const bool rowsKnown = ticket.rows.size() == std::size_t(Ticket::Rows);
+    // The numbers a ticket typed in part leaves out: none of them is one typed.
+    const int hidden = Ticket::Numbers - int(ticket.numbers.size());
+    std::array<bool, 91> typed{};
+    for (std::int16_t n : ticket.numbers)
+        typed[std::size_t(n)] = true;
 
     // Which wins were this ticket's, by its numbers, whatever label it won under.
     std::vector<Sameness> mine;
+    std::vector<bool> winnerLarger; // the winner's ticket holds more numbers than this one
     for (const Win &win : wins) {
         ClaimTicket winner;
-        mine.push_back(ClaimTicket::fromLabel(win.ticket, winner) ? sameness(ticket, winner)
-                       : win.ticket == ticket.label                ? Sameness::Same
-                                                                   : Sameness::Different);
+        const bool known = ClaimTicket::fromLabel(win.ticket, winner);
+        mine.push_back(known ? sameness(ticket, winner)
+                       : win.ticket == ticket.label ? Sameness::Same
+                                                    : Sameness::Different);
+        winnerLarger.push_back(known && winner.numbers.size() > ticket.numbers.size());
     }
-    auto firstWin = [&wins](Prize prize) -> const Win * {
-        for (const Win &win : wins) {
-            if (win.prize == prize)
-                return &win;
+    // Another ticket's win counts if it came by the call judged: one made later was accepted
+    // after this claim was made, and does not take the prize from it.
+    auto counts = [&](std::size_t i) { return mine[i] == Sameness::Different && wins[i].position <= last; };
+    // The earliest win of a prize by another ticket, and every win that shares its call.
+    auto winsOf = [&](Prize prize) {
+        std::vector<Win> first;
+        for (std::size_t i = 0; i < wins.size(); ++i) {
+            if (!counts(i) || wins[i].prize != prize)
+                continue;
+            if (first.empty() || wins[i].position < first.front().position)
+                first = {wins[i]};
+            else if (wins[i].position == first.front().position)
+                first.push_back(wins[i]);
         }
-        return nullptr;
+        return first;
     };
-    // This ticket's own win among those that match, or null.
+    // Asked only of a prize this ticket has not won: every win of it after the call is another's.
+    auto paidAfter = [&](Prize prize) {
+        std::vector<Win> after;
+        for (const Win &win : wins) {
+            if (win.prize == prize && win.position > last)
+                after.push_back(win);
+        }
+        return after;
+    };
+    // This ticket's own win among those that match, or wins.size().
     auto ownWin = [&](auto matches) -> std::size_t {
         for (std::size_t i = 0; i < wins.size(); ++i) {
             if (mine[i] != Sameness::Different && matches(wins[i].prize))
                 return i;
         }
         return wins.size();
+    };
+
+    // When `count` of the ticket's numbers had all come: at the earliest its numbers not typed
+    // could have made it (each the first called of those not typed), and at the latest (none
+    // of them called). For a whole ticket the two are one.
+    struct Bounds
+    {
+        int earliest = NotYet;
+        int latest = NotYet;
+        int toCome = 0;
+    };
+    auto ofTheNumbers = [&](std::size_t count) {
+        std::vector<int> known;
+        for (std::int16_t n : ticket.numbers) {
+            if (calledAt[std::size_t(n)] != 0)
+                known.push_back(calledAt[std::size_t(n)]);
+        }
+        std::sort(known.begin(), known.end());
+        std::vector<int> earliest = known;
+        int others = 0;
+        for (const Call &call : calls) {
+            if (others == hidden)
+                break;
+            if (!typed[std::size_t(call.number)]) {
+                earliest.push_back(call.position);
+                ++others;
+            }
+        }
+        std::sort(earliest.begin(), earliest.end());
+        Bounds bounds;
+        if (known.size() >= count)
+            bounds.latest = known[count - 1];
+        if (earliest.size() >= count)
+            bounds.earliest = earliest[count - 1];
+        else
+            bounds.toCome = int(count - earliest.size());
+        return bounds;
     };
 
     // The prize judged by the calls alone, as if nobody had won it.
@@ -397,31 +503,12 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
             verdict.reason = Verdict::RowsNotTyped;
             return verdict;
         }
-        if (isFullHouse(prize) && !ticket.whole()) {
-            verdict.kind = Verdict::CannotTell;
-            verdict.reason = Verdict::NotWhole;
-            return verdict;
-        }
-        if (prize == Prize::EarlyFive && ticket.numbers.size() < 5) {
-            verdict.kind = Verdict::CannotTell;
-            verdict.reason = Verdict::FewerThanFive;
-            return verdict;
-        }
+        Bounds bounds;
         Completion done;
         switch (prize) {
-        case Prize::EarlyFive: {
-            std::vector<int> at;
-            for (std::int16_t n : ticket.numbers) {
-                if (calledAt[std::size_t(n)] != 0)
-                    at.push_back(calledAt[std::size_t(n)]);
-            }
-            std::sort(at.begin(), at.end());
-            if (at.size() >= 5)
-                done.at = at[4];
-            else
-                done.missing.resize(5 - at.size());
+        case Prize::EarlyFive:
+            bounds = ofTheNumbers(5);
             break;
-        }
         case Prize::TopLine:
         case Prize::MiddleLine:
         case Prize::BottomLine:
@@ -438,35 +525,57 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
             done = rowsOf(ticket.rows, 2, calledAt);
             break;
         default:
+            bounds = ofTheNumbers(std::size_t(Ticket::Numbers));
             done = allOf(ticket.numbers, calledAt);
             break;
         }
-        if (done.at == NotYet) {
+        if (needsRows)
+            bounds = {done.at, done.at, 0};
+        if (bounds.earliest == NotYet) {
             verdict.kind = Verdict::NotComplete;
-            verdict.missing = done.missing;
+            verdict.atLeast = hidden > 0;
+            if (prize != Prize::EarlyFive)
+                verdict.missing = done.missing; // a full house: the numbers known still to come
+            if (verdict.missing.empty())
+                verdict.toCome = bounds.toCome;
+        } else if (bounds.latest != NotYet && bounds.latest < last) {
+            verdict.kind = Verdict::Late;
+            verdict.completedAt = bounds.latest;
+            verdict.completedBy = calls[std::size_t(bounds.latest - 1)].number;
+            verdict.orEarlier = bounds.earliest < bounds.latest;
+        } else if (bounds.earliest == last && bounds.latest == last) {
+            verdict.kind = Verdict::Valid;
+            verdict.completedAt = last;
+            verdict.completedBy = calls[std::size_t(last - 1)].number;
         } else {
-            verdict.kind = done.at == last ? Verdict::Valid : Verdict::Late;
-            verdict.completedAt = done.at;
-            verdict.completedBy = calls[std::size_t(done.at - 1)].number;
+            verdict.kind = Verdict::CannotTell;
+            verdict.reason = Verdict::NotWhole;
         }
         return verdict;
     };
     // A prize somebody else won: shared when they won it at this call and so did this
     // ticket; not to be told without what the typing left out; otherwise already won.
-    auto againstWinner = [&](Prize prize, const Win &win) {
+    auto againstWinners = [&](Prize prize, const std::vector<Win> &winners) {
         Verdict verdict = judge(prize);
-        const bool sharing = win.position == last && verdict.kind == Verdict::Valid;
+        const Win &first = winners.front();
+        const bool sharing = first.position == last && verdict.kind == Verdict::Valid;
         if (sharing) {
-            verdict.shared = true;
-        } else if (win.position != last || verdict.kind != Verdict::CannotTell) {
+            verdict.sharedWith = winners;
+        } else if (first.position != last || verdict.kind != Verdict::CannotTell) {
             verdict = Verdict();
             verdict.prize = prize;
             verdict.kind = Verdict::AlreadyWon;
         }
-        verdict.winner = win;
+        verdict.winner = first;
         return verdict;
     };
-    // A prize this ticket has won itself, or may have: its numbers are all on the winner's.
+    auto unwon = [&](Prize prize) {
+        Verdict verdict = judge(prize);
+        if (verdict.kind == Verdict::Valid)
+            verdict.paidAfter = paidAfter(prize);
+        return verdict;
+    };
+    // A prize this ticket has won itself, or may have: the numbers of one are all on the other.
     auto ownVerdict = [&](std::size_t i) {
         Verdict verdict;
         verdict.prize = wins[i].prize;
@@ -477,7 +586,7 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
             verdict.byThisTicket = true;
         } else {
             verdict.kind = Verdict::CannotTell;
-            verdict.reason = Verdict::LikeAWinner;
+            verdict.reason = winnerLarger[i] ? Verdict::LikeAWinner : Verdict::HoldsAWinner;
         }
         return verdict;
     };
@@ -490,8 +599,10 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
             continue;
         if (!isFullHouse(prize)) {
             const std::size_t own = ownWin([prize](Prize won) { return won == prize; });
-            const Win *win = firstWin(prize);
-            verdicts.push_back(own < wins.size() ? ownVerdict(own) : win ? againstWinner(prize, *win) : judge(prize));
+            const std::vector<Win> winners = winsOf(prize);
+            verdicts.push_back(own < wins.size() ? ownVerdict(own)
+                               : !winners.empty() ? againstWinners(prize, winners)
+                                                  : unwon(prize));
             continue;
         }
         if (fullHousesDone)
@@ -508,12 +619,12 @@ std::vector<Verdict> checkClaim(const ClaimTicket &ticket, prizes::Set inPlay, c
             const Prize house = Prize(j);
             if (!(inPlay & prizes::bit(house)))
                 continue;
-            const Win *win = firstWin(house);
-            if (!win) {
-                verdicts.push_back(judge(house));
+            const std::vector<Win> winners = winsOf(house);
+            if (winners.empty()) {
+                verdicts.push_back(unwon(house));
                 break;
             }
-            const Verdict verdict = againstWinner(house, *win);
+            const Verdict verdict = againstWinners(house, winners);
             bool later = false;
             for (int k = j + 1; k <= int(Prize::ThirdFullHouse); ++k)
                 later = later || (inPlay & prizes::bit(Prize(k)));
@@ -531,9 +642,39 @@ bool acceptable(const std::vector<Verdict> &verdicts)
     return std::any_of(verdicts.begin(), verdicts.end(), [](const Verdict &v) { return v.kind == Verdict::Valid; });
 }
 
+QString payLine(const std::vector<Verdict> &verdicts)
+{
+    std::map<Verdict::Kind, std::vector<Prize>> by;
+    for (const Verdict &verdict : verdicts)
+        by[verdict.kind].push_back(verdict.prize);
+    if (!by[Verdict::Valid].empty()) {
+        QStringList shares;
+        for (const Verdict &verdict : verdicts) {
+            if (verdict.kind == Verdict::Valid && !verdict.sharedWith.empty())
+                shares << QStringLiteral("%1 shared with %2").arg(prizes::name(verdict.prize), ticketNames(verdict.sharedWith));
+        }
+        return QStringLiteral("Pay: %1 (valid%2)")
+            .arg(names(by[Verdict::Valid], QStringLiteral("and")),
+                 shares.isEmpty() ? QString() : QStringLiteral("; ") + shares.join(QStringLiteral("; ")));
+    }
+    if (verdicts.empty())
+        return QStringLiteral("Nothing to pay: no prizes are in play");
+    QStringList why;
+    if (!by[Verdict::Late].empty())
+        why << QStringLiteral("%1 late").arg(names(by[Verdict::Late], QStringLiteral("and")));
+    if (!by[Verdict::AlreadyWon].empty())
+        why << QStringLiteral("%1 already won").arg(names(by[Verdict::AlreadyWon], QStringLiteral("and")));
+    if (!by[Verdict::CannotTell].empty())
+        why << QStringLiteral("%1 cannot be told from what was typed")
+                   .arg(names(by[Verdict::CannotTell], QStringLiteral("and")));
+    if (why.isEmpty())
+        why << QStringLiteral("nothing is complete");
+    return QStringLiteral("Nothing to pay: ") + why.join(QStringLiteral("; "));
+}
+
 QStringList verdictLines(const std::vector<Verdict> &verdicts)
 {
-    QStringList lines;
+    QStringList lines{payLine(verdicts)};
     const std::vector<Verdict> ordered = inHostOrder(verdicts);
     for (const Verdict &verdict : ordered) {
         if (verdict.kind != Verdict::CannotTell)
@@ -553,8 +694,8 @@ QString spokenVerdicts(const std::vector<Verdict> &verdicts)
         const QString prize = prizes::name(verdict.prize);
         switch (verdict.kind) {
         case Verdict::Valid:
-            sentences << (verdict.shared ? QStringLiteral("%1 valid, shared").arg(prize)
-                                         : QStringLiteral("%1 valid").arg(prize));
+            sentences << (verdict.sharedWith.empty() ? QStringLiteral("%1 valid").arg(prize)
+                                                     : QStringLiteral("%1 valid, shared").arg(prize));
             break;
         case Verdict::Late:
             sentences << QStringLiteral("%1 late, complete since call %2").arg(prize).arg(verdict.completedAt);

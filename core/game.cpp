@@ -193,6 +193,7 @@ void Game::initialization()
     ::initialization(game, random);
     called.clear();
     won.clear();
+    newIdentity();
     Q_EMIT callsChanged();
     Q_EMIT prizesChanged();
 }
@@ -237,15 +238,30 @@ prizes::Set Game::prizesWon() const
     return set;
 }
 
-void Game::claimStarted()
+int Game::judgedAt(int at) const
 {
-    if (ended)
-        return;
+    return at > 0 && std::size_t(at) < called.size() ? at : int(called.size());
+}
+
+void Game::newIdentity()
+{
+    gameId = std::max(clock(), gameId + 1);
+}
+
+void Game::stopCalling()
+{
     if (game.running == 1) {
         game.running = 0;
         controls->setStartCaption(StartCaption);
     }
     updateCalling();
+}
+
+void Game::claimStarted()
+{
+    if (ended)
+        return;
+    stopCalling();
     if (!claiming) {
         claiming = true;
         Q_EMIT news(News::Claim);
@@ -261,32 +277,47 @@ void Game::claimEnded()
     Q_EMIT claimChanged(false);
 }
 
-std::vector<Verdict> Game::checkClaim(const ClaimTicket &ticket) const
+void Game::claimHeard()
 {
-    return ::checkClaim(ticket, inPlay, called, won);
+    if (ended || !claimsStop || game.running != 1)
+        return;
+    stopCalling();
+    Q_EMIT news(News::Stopped);
 }
 
-std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket)
+std::vector<Verdict> Game::checkClaim(const ClaimTicket &ticket, int at) const
 {
-    // Judged again here, never taken from the window: only what is valid now is won, and
-    // once won the ticket has it already, so a second Accept records nothing.
+    return ::checkClaim(ticket, inPlay, called, won, at);
+}
+
+std::vector<Win> Game::acceptClaim(const ClaimTicket &ticket, int at)
+{
+    // Judged again here, never taken from the window: only what is valid as of the claim's
+    // call is won, and once won the ticket has it already, so a second Accept records nothing.
     std::vector<Win> accepted;
-    if (!GameRecord::canRecord(ticket.label, won.size()))
-        return accepted; // a win the record could not read back would lose the game at the next start
-    for (const Verdict &verdict : checkClaim(ticket)) {
-        if (verdict.kind != Verdict::Valid)
-            continue;
-        accepted.push_back({verdict.prize, ticket.label, verdict.completedAt, verdict.completedBy, clock(),
-                            ticket.fromCode && ticket.unlistedBook});
+    const std::vector<Verdict> verdicts = checkClaim(ticket, at);
+    if (GameRecord::canRecord(ticket.label, won.size())) { // else a win the record could not read back
+        for (const Verdict &verdict : verdicts) {
+            if (verdict.kind != Verdict::Valid)
+                continue;
+            accepted.push_back({verdict.prize, ticket.label, verdict.completedAt, verdict.completedBy, clock(),
+                                ticket.fromCode && ticket.unlistedBook});
+        }
     }
-    if (accepted.empty())
-        return accepted;
-    won.insert(won.end(), accepted.begin(), accepted.end());
-    keepRecord();
-    Q_EMIT prizesChanged();
-    for (const Win &win : accepted)
-        Q_EMIT prizeWon(win);
+    if (!accepted.empty()) {
+        won.insert(won.end(), accepted.begin(), accepted.end());
+        keepRecord();
+        Q_EMIT prizesChanged();
+        for (const Win &win : accepted)
+            Q_EMIT prizeWon(win);
+    }
+    Q_EMIT claimDecided(ticket, judgedAt(at), verdicts, !accepted.empty());
     return accepted;
+}
+
+void Game::rejectClaim(const ClaimTicket &ticket, int at)
+{
+    Q_EMIT claimDecided(ticket, judgedAt(at), checkClaim(ticket, at), false);
 }
 
 void Game::announce(std::int16_t n)
@@ -370,6 +401,7 @@ void Game::resume(const GameRecord &record)
     called = record.calls;
     inPlay = record.prizes;
     won = record.wins;
+    newIdentity();
     for (const Call &call : called)
         board->marknumber(call.number);
     controls->setCalledText(plainNumberText(called.back().number));

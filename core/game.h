@@ -101,10 +101,20 @@ public:
     void claimStarted();
     void claimEnded();
     bool checkingClaim() const { return claiming; }
-    // Every prize in play judged on the ticket against the calls so far.
-    std::vector<Verdict> checkClaim(const ClaimTicket &ticket) const;
-    // Records as won every prize the ticket holds validly now; returns them.
-    std::vector<Win> acceptClaim(const ClaimTicket &ticket);
+    // A claim from a phone came: like a shout in the hall it stops the calling (until Start),
+    // unless the host turned that off.
+    void claimHeard();
+    bool claimsStopCalling() const { return claimsStop; }
+    void setClaimsStopCalling(bool stop) { claimsStop = stop; }
+    // Every prize in play judged on the ticket as of call `at` (0: the last call).
+    std::vector<Verdict> checkClaim(const ClaimTicket &ticket, int at = 0) const;
+    // Records as won every prize the ticket holds validly as of call `at`; returns them.
+    std::vector<Win> acceptClaim(const ClaimTicket &ticket, int at = 0);
+    // The host refused the claim made at call `at`: nothing is recorded.
+    void rejectClaim(const ClaimTicket &ticket, int at = 0);
+    // This game's identity: it changes with every new or resumed game, so that a claim made
+    // in one game is never taken for one of the next.
+    qint64 identity() const { return gameId; }
 
 Q_SIGNALS:
     // After a number has been shown, marked, counted and announced.
@@ -122,6 +132,9 @@ Q_SIGNALS:
     void prizeWon(const Win &win);
     // A claim is being checked, or no longer.
     void claimChanged(bool checking);
+    // The host decided on a claim made at call `at` (never 0): Accept (accepted: something was
+    // recorded) or Reject, with the verdicts as they stood.
+    void claimDecided(const ClaimTicket &ticket, int at, const std::vector<Verdict> &verdicts, bool accepted);
     // A question was answered and is gone from the screen.
     void questionClosed();
     // The game stopped or started again being kept: notKept() says why not.
@@ -135,6 +148,11 @@ private:
     // Hands the game as it stands to the keeper.
     void keepRecord(bool endedByHost = false);
     void resume(const GameRecord &record);
+    void newIdentity();
+    // The call a claim "at" that call is judged as of: 0, or past the last, is the last.
+    int judgedAt(int at) const;
+    // The calling stops as the host's Stop stops it.
+    void stopCalling();
 
     Board *board = nullptr;
     Controls *controls = nullptr;
@@ -148,6 +166,8 @@ private:
     prizes::Set inPlay = prizes::Tambola;
     std::vector<Win> won;
     bool claiming = false;
+    bool claimsStop = true;
+    qint64 gameId = 0;
     Keeper *keeper = nullptr;
     QString keeping; // why the game is not being kept; empty while it is
     std::function<qint64()> clock;

@@ -32,6 +32,12 @@ constexpr Set NinetyBall = bit(Prize::OneLine) | bit(Prize::TwoLines) | bit(Priz
 enum class Family { Tambola, NinetyBall, FullHouses };
 Family familyOf(Prize prize);
 
+// The full houses are one claim: a ticket takes the first still to win, and one only.
+constexpr bool isFullHouse(Prize prize)
+{
+    return prize == Prize::FullHouse || prize == Prize::SecondFullHouse || prize == Prize::ThirdFullHouse;
+}
+
 QString name(Prize prize);       // "Early Five"
 QString key(Prize prize);        // "early-five", as the record writes it
 bool fromKey(const QByteArray &key, Prize &prize);

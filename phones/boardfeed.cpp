@@ -64,22 +64,28 @@ QByteArray BoardFeed::of(const Game &game, quint64 sequence)
     QJsonArray calls;
     for (const Call &call : game.calls())
         calls.append(call.number);
+    // Prizes go by their keys; the page shows them by the names this table gives.
     QJsonArray toWin;
     QJsonArray winners;
+    QJsonObject names;
     for (int i = 0; i < PrizeCount; ++i) {
-        if (game.prizesLeft() & prizes::bit(Prize(i)))
-            toWin.append(prizes::name(Prize(i)));
+        const Prize prize = Prize(i);
+        if (game.prizesLeft() & prizes::bit(prize))
+            toWin.append(prizes::key(prize));
+        if ((game.prizes() | game.prizesWon()) & prizes::bit(prize))
+            names.insert(prizes::key(prize), prizes::name(prize));
     }
     for (const Win &win : game.wins()) {
         // A ticket typed in from elsewhere has no code a player would know.
-        const bool typed = win.ticket.startsWith(QLatin1String("typed:"));
-        winners.append(QJsonObject{{QStringLiteral("prize"), prizes::name(win.prize)},
-                                   {QStringLiteral("ticket"), typed ? QString() : win.ticket},
+        winners.append(QJsonObject{{QStringLiteral("prize"), prizes::key(win.prize)},
+                                   {QStringLiteral("ticket"), ClaimTicket::isTypedLabel(win.ticket) ? QString() : win.ticket},
                                    {QStringLiteral("call"), win.position},
                                    {QStringLiteral("number"), win.number}});
     }
     const QJsonObject board{
         {QStringLiteral("seq"), double(sequence)},
+        // Which game this is: a claim made in one is never taken for one of the next.
+        {QStringLiteral("game"), double(game.identity())},
         {QStringLiteral("state"), stateWord(game)},
         {QStringLiteral("sound"), game.state().soundflag == 1},
         {QStringLiteral("calls"), calls},
@@ -90,6 +96,7 @@ QByteArray BoardFeed::of(const Game &game, quint64 sequence)
         {QStringLiteral("interval"), game.intervalMs()},
         {QStringLiteral("toWin"), toWin},
         {QStringLiteral("winners"), winners},
+        {QStringLiteral("names"), names},
     };
     return QJsonDocument(board).toJson(QJsonDocument::Compact);
 }

@@ -2,7 +2,7 @@
 
 #include "atomicfile.h"
 #include "boardfeed.h"
-#include "books.h"
+#include "booksinplay.h"
 #include "game.h"
 #include "phoneclaims.h"
 #include "pluginfile.h"
@@ -10,7 +10,6 @@
 #include "version.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -43,9 +42,10 @@ void yieldToTheWindow()
 
 } // namespace
 
-PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent)
+PhoneSharing::PhoneSharing(const Game &game, BooksInPlay &books, const QByteArray &palette, QObject *parent)
     : QObject(parent)
     , game(game)
+    , books(books)
     , palette(palette)
 {
     thread.setObjectName(QStringLiteral("phones"));
@@ -53,30 +53,23 @@ PhoneSharing::PhoneSharing(const Game &game, const QByteArray &palette, QObject 
     // Claims from phones wait here for the host; a new game sets them aside.
     qRegisterMetaType<PhoneClaim>();
     claimList = new PhoneClaims(this);
-    connect(&books, &QFileSystemWatcher::fileChanged, this, [this] {
-        followBooks();
-        readBooks();
-    });
-    connect(&books, &QFileSystemWatcher::directoryChanged, this, [this] {
-        const bool known = !books.files().isEmpty();
-        followBooks();
-        if (!known && !books.files().isEmpty())
-            readBooks();
-    });
+    claimList->follow(game.identity());
     connect(&game, &Game::callsChanged, claimList, [this] {
-        if (this->game.calls().empty()) {
-            claimList->clear();
-            readBooks(); // a book printed by another run meanwhile
-        }
+        claimList->follow(this->game.identity());
+        if (this->game.calls().empty())
+            this->books.refresh(); // a book printed by another run meanwhile
     });
+    // The host's decision goes to the phones' claims of that ticket at that call.
+    connect(&game, &Game::claimDecided, claimList, &PhoneClaims::settle);
+    connect(&books, &BooksInPlay::changed, this, &PhoneSharing::sendBooks);
     // The board that explains a verdict (the prize now won) reaches the phone before it, so
     // the page never offers to claim what it has just been told is its own.
-    connect(claimList, &PhoneClaims::verdict, this, [this](quint64 phone, const QByteArray &message) {
+    connect(claimList, &PhoneClaims::verdict, this, [this](const QString &code, const QByteArray &message) {
         if (feed)
             feed->flush();
-        QMetaObject::invokeMethod(home, [this, phone, message] {
+        QMetaObject::invokeMethod(home, [this, code, message] {
             if (server)
-                server->tellVerdict(phone, message);
+                server->tellVerdict(code, message);
         }, Qt::QueuedConnection);
     });
 }
@@ -143,8 +136,15 @@ bool PhoneSharing::setOn(bool wanted)
             if (server)
                 server->publish(snapshot);
         }, Qt::QueuedConnection);
-        readBooks();
-        followBooks();
+        sendBooks();
+        // The verdicts told this game while sharing was off wait for their pages.
+        const auto told = claimList->told();
+        QMetaObject::invokeMethod(home, [this, told] {
+            for (const auto &[code, message] : told) {
+                if (server)
+                    server->tellVerdict(code, message);
+            }
+        }, Qt::QueuedConnection);
     } else {
         sharing = false;
         delete feed;
@@ -157,10 +157,6 @@ bool PhoneSharing::setOn(bool wanted)
             delete server;
             server = nullptr;
         }, Qt::QueuedConnection);
-        if (!books.files().isEmpty())
-            books.removePaths(books.files());
-        if (!books.directories().isEmpty())
-            books.removePaths(books.directories());
         listening = 0;
         if (following != 0) {
             following = 0;
@@ -169,29 +165,6 @@ bool PhoneSharing::setOn(bool wanted)
     }
     Q_EMIT sharingChanged(sharing);
     return true;
-}
-
-// A book printed by another run (the command line's --tickets) is in play for the phones
-// as soon as its list is written. The list is replaced whole, by a rename, so the file is
-// watched once it is there, and the nearest folder that is there for it to appear.
-void PhoneSharing::followBooks()
-{
-    const QString file = BookList(defaultStateFolder()).path();
-    QString nearest = QFileInfo(file).absolutePath();
-    while (!QFileInfo::exists(nearest) && QFileInfo(nearest).absolutePath() != nearest)
-        nearest = QFileInfo(nearest).absolutePath();
-    QStringList wanted{nearest};
-    if (QFileInfo::exists(file))
-        wanted << file;
-    const QStringList watched = books.files() + books.directories();
-    for (const QString &path : watched) {
-        if (!wanted.contains(path))
-            books.removePath(path);
-    }
-    for (const QString &path : wanted) {
-        if (!watched.contains(path) && QFileInfo::exists(path))
-            books.addPath(path);
-    }
 }
 
 QStringList PhoneSharing::addresses() const
@@ -217,18 +190,12 @@ bool PhoneSharing::loadServer()
     return !missing;
 }
 
-void PhoneSharing::readBooks()
+void PhoneSharing::sendBooks()
 {
     if (!on())
         return;
-    BookList list(defaultStateFolder());
-    QString why;
-    list.load(why);
-    QList<quint32> books;
-    for (const BookList::Book &book : list.books())
-        books << book.book;
-    QMetaObject::invokeMethod(home, [this, books] {
+    QMetaObject::invokeMethod(home, [this, list = books.books()] {
         if (server)
-            server->setBooks(books);
+            server->setBooks(list);
     }, Qt::QueuedConnection);
 }

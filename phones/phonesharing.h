@@ -3,13 +3,13 @@
 #include "phoneserver.h"
 
 #include <QByteArray>
-#include <QFileSystemWatcher>
 #include <QLibrary>
 #include <QObject>
 #include <QStringList>
 #include <QThread>
 
 class BoardFeed;
+class BooksInPlay;
 class Game;
 class PhoneClaims;
 
@@ -27,8 +27,9 @@ public:
     static constexpr quint16 FirstPort = 8090; // then the next free one
     static constexpr int Ports = 10;
 
-    // palette: the page's colours, as CSS custom properties.
-    PhoneSharing(const Game &game, const QByteArray &palette, QObject *parent = nullptr);
+    // books: the books whose tickets may claim; palette: the page's colours, as CSS custom
+    // properties.
+    PhoneSharing(const Game &game, BooksInPlay &books, const QByteArray &palette, QObject *parent = nullptr);
     ~PhoneSharing() override;
 
     bool on() const { return sharing; }
@@ -43,9 +44,6 @@ public:
 
     // The claims the phones sent, waiting for the host; kept while sharing is off.
     PhoneClaims &claims() { return *claimList; }
-    // Reads the books in play again, for the phones' claims: when sharing starts and
-    // whenever a book has been printed.
-    void readBooks();
 
 Q_SIGNALS:
     void sharingChanged(bool on);
@@ -55,9 +53,11 @@ Q_SIGNALS:
 private:
     // The server's plugin, loaded once; false, with `missing` set, when it cannot be.
     bool loadServer();
-    void followBooks();
+    // The books in play, to the server.
+    void sendBooks();
 
     const Game &game;
+    BooksInPlay &books;
     QByteArray palette;
     QThread thread;
     QObject *home = new QObject; // lives on the server's thread: what runs there runs through it
@@ -71,7 +71,6 @@ private:
     quint64 generation = 0; // each time sharing starts: what an earlier server says is old
     quint16 listening = 0;
     int listener = -1;
-    QFileSystemWatcher books;
     int following = 0;
     PhoneClaims *claimList;
 };

@@ -2,9 +2,10 @@
 # Tickets on the phone and claims from it, against the real program under Xvfb: a book
 # printed here (so in play), the game shared with phones and called at 1 s, then
 # phoneclaims.py: Chromium draws tickets typed or linked by their code as printed, marks
-# them, offers Claim on a complete line; the claim reaches the host's list (read through
-# AT-SPI), F9 checks it with the code filled in, Accept sends the verdict back to the page;
-# hostile claims are refused and shown nowhere.
+# them, offers Claim on a complete line; the claim stops the calling and reaches the host's
+# list (read through AT-SPI); hostile claims are refused and shown nowhere; with the page's
+# channel gone the host calls on, F9 judges the claim at its call, Accept records it there,
+# and the page, back by itself, gets the verdict; a burst of 500 claims delays no call.
 program=$1
 ticketof=$2
 artifacts=$3

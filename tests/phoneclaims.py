@@ -4,6 +4,7 @@ with phones, a book of 300 tickets printed here).
 
 Usage: phoneclaims.py RECORD TICKETS ARTIFACTS MAIN-WINDOW
 TICKETS: "CODE: row | row | row" for every ticket of the book, as the program rebuilds them."""
+import datetime
 import json
 import os
 import subprocess
@@ -26,6 +27,7 @@ GOLDEN = {
     "872-73FQ-Q": "18 34 46 63 81 19 29 39 56 70 3 49 65 79 89",
 }
 LINES = ["Top Line", "Middle Line", "Bottom Line"]
+KEYS = {"Top Line": "top-line", "Middle Line": "middle-line", "Bottom Line": "bottom-line"}
 
 
 def calls():
@@ -33,6 +35,19 @@ def calls():
         return [int(line.split()[2]) for line in open(record) if line.startswith("call ")]
     except FileNotFoundError:
         return []
+
+
+def call_times():
+    """When each call was made, in seconds, from the record's times (UTC, to the millisecond)."""
+    stamps = [line.split()[3] for line in open(record) if line.startswith("call ")]
+    return [datetime.datetime.strptime(t, "%Y-%m-%dT%H:%M:%S.%fZ").timestamp() for t in stamps]
+
+
+def order():
+    for line in open(record):
+        if line.startswith("order "):
+            return [int(n) for n in line.split()[1:]]
+    return []
 
 
 def offers(status):
@@ -97,15 +112,18 @@ def window_named(name):
     return out.stdout.split()[0] if out.stdout.split() else None
 
 
-def complete_line(numbers):
-    """A ticket's line completed by the last call: (code, line name), or None."""
-    last = numbers[-1] if numbers else None
-    called = set(numbers)
+def next_line(earliest):
+    """The book's line the order completes first at or after call `earliest`: (code, name, call)."""
+    at = {n: i + 1 for i, n in enumerate(order())}
+    if not at:
+        return None
+    best = None
     for code, rows in tickets.items():
         for name, row in zip(LINES, rows):
-            if last in row and all(n in called for n in row):
-                return code, name
-    return None
+            done = max(at[n] for n in row)
+            if done >= earliest and (best is None or done < best[2]):
+                best = (code, name, done)
+    return best
 
 
 where = wait(10, "the page is not served on any port from 8090", port)
@@ -150,35 +168,35 @@ try:
     made = wait(10, "the typed ticket's called numbers were not marked", marked)
     print("tickets %s (linked) and %s (typed) drawn as printed, marked after %d calls" % (linked, typed, len(made)))
 
-    # A line completed by the last call: the calling is stopped there (by the host, as in the
-    # hall) and the ticket typed in; the page offers Claim.
-    found = None
-    while found is None:
-        made = wait(90, "no line of the book was completed", lambda: complete_line(calls()) and calls())
-        keys(main_window, "space")
-        time.sleep(1.5)
-        if calls() == made:
-            found = complete_line(made)
-        else:
-            keys(main_window, "space")
-    code, line = found
-    print("%s completed %s at call %d" % (code, line, len(made)))
-    if code != typed and code != linked:
+    # The next line of the book to be completed, worked out from the order on record: its ticket
+    # goes on the page, and when the call completes it the player taps Claim at once.
+    code, line, k = wait(10, "no line of the book is completed later in this game", lambda: next_line(len(calls()) + 8))
+    if code not in (typed, linked):
         type_code(browser, code)
-    offered = wait(10, "the page did not offer to claim %s on %s" % (line, code),
-                   lambda: (lambda d: d and "Claim " + line in d["claims"] and d)(drawn(browser, code)))
-    # The same call may complete another prize too: "Top Line and Four Corners complete".
+        wait(5, "ticket %s was not drawn" % code, lambda: drawn(browser, code))
+    button = "article.ticket[data-code=\"%s\"] button.claim[data-prize=\"%s\"]" % (code, KEYS[line])
+    wait(k + 30, "the page did not offer to claim %s on %s at call %d" % (line, code, k),
+         lambda: browser.evaluate("!!document.querySelector('%s')" % button.replace("'", "\\'")))
+    offered = drawn(browser, code)
     if line not in offers(offered["status"]):
         fail("the ticket says %r" % offered["status"])
     browser.screenshot(os.path.join(artifacts, "phones-ticket-complete.png"))
-    browser.evaluate("document.querySelector('article.ticket[data-code=\"%s\"] button.claim').click()" % code)
+    browser.evaluate("document.querySelector('%s').click()" % button.replace("'", "\\'"))
     wait(10, "the page did not say its claim was sent",
          lambda: "waiting for the host" in drawn(browser, code)["status"])
+    print("%s completed %s at call %d; claimed from the page" % (code, line, k))
 
-    # The host's list has it, with its prize and call.
-    want = "%s · %s · call %d" % (code, line, len(made))
+    # A claim stops the calling, as a shout does in a hall: at most the call that crossed it.
+    time.sleep(2.5)
+    stopped = len(calls())
+    time.sleep(1.5)
+    if len(calls()) != stopped or stopped > k + 1:
+        fail("the calling went on after the claim at call %d (%d, then %d calls)" % (k, stopped, len(calls())))
+
+    # The host's list has it, with its prize and the call it was made at.
+    want = "%s · %s · call %d" % (code, line, k)
     wait(30, "the host's list did not show %r" % want, lambda: claims_waiting() == [want])
-    print("the host's list: %s" % want)
+    print("the host's list: %s; the calling stopped after %d calls" % (want, stopped))
     subprocess.run(["import", "-window", window_named("^Claims From Phones$"),
                     os.path.join(artifacts, "phones-claims-window.png")], check=True)
     keys(main_window, "F11")
@@ -188,7 +206,8 @@ try:
     keys(hall, "Escape")
     wait(10, "the hall display did not close", lambda: window_named("^Hall Display$") is None)
 
-    # Hostile claims: a book not printed here, a repeat within the call, a flood; none shown.
+    # Hostile claims from this machine's address, which the page's claim counted already: a
+    # book not printed here, a repeat within the call, a flood; none shown.
     phone = websocket.create_connection("ws://127.0.0.1:%d/live" % where, timeout=10)
 
     def claim(ticket, prize):
@@ -198,9 +217,9 @@ try:
             if "claim" in answer:
                 return answer
 
-    answers = [claim(stranger, line)["status"], claim(code, line)["status"]]
-    answers += [claim(stranger, line)["status"] for _ in range(4)]
-    if answers != [403, 409, 403, 429, 429, 429]:
+    answers = [claim(stranger, KEYS[line])["status"], claim(code, KEYS[line])["status"]]
+    answers += [claim(stranger, KEYS[line])["status"] for _ in range(3)]
+    if answers != [403, 409, 429, 429, 429]:
         fail("hostile claims were answered %s" % answers)
     phone.close()
     time.sleep(1)
@@ -208,22 +227,74 @@ try:
         fail("a refused claim reached the host's list: %s" % claims_waiting())
     print("refused: a book not printed here (403), a repeat within the call (409), a flood (429)")
 
-    # F9 checks it with the code filled in; Accept sends the verdict back to the page.
+    # The page's channel drops (sharing off), the host calls on, checks and accepts: the claim
+    # is judged as of its call, and the page, back by itself, gets the verdict.
+    def toggle_sharing():
+        keys(main_window, "alt+g", "h")
+        found = wait(10, "Share With Phones did not open", lambda: window_named("^Share With Phones$"))
+        keys(found, "space")
+        return found
+
+    toggle_sharing()
+    wait(10, "the page did not notice sharing was off",
+         lambda: browser.evaluate("document.getElementById('link').textContent").startswith("Reconnecting"))
+    keys(main_window, "space")
+    wait(10, "no call came after the claim", lambda: len(calls()) > stopped)
     keys(main_window, "F9")
     claim_window = wait(10, "Check a Claim did not open", lambda: window_named("^Check a Claim$"))
+    after = len(calls())
     verdicts = subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "verdicts.py"),
                                "read"], capture_output=True, text=True, timeout=60).stdout.splitlines()
-    if line + ": Valid" not in verdicts:
-        fail("F9 did not check the phone's claim: %s" % verdicts)
+    if line + ": Valid" not in verdicts or not verdicts or not verdicts[0].startswith("Pay: "):
+        fail("F9 after call %d did not judge the claim at call %d: %s" % (after, k, verdicts))
     keys(claim_window, "alt+a")
-    wait(10, "the verdict did not reach the page",
+    wait(10, "Accept did not record the prize at the claim's call",
+         lambda: any(l.startswith("won %s %d " % (KEYS[line], k)) and l.rstrip().endswith(code)
+                     for l in open(record)))
+    print("F9 after call %d: %s; accepted, on record at call %d" % (after, verdicts[0], k))
+    keys(claim_window, "Escape")
+    toggle_sharing()
+    wait(10, "sharing did not come back on", port)
+    wait(15, "the page did not come back", lambda: browser.evaluate("document.getElementById('link').textContent") == "")
+    wait(10, "the verdict did not reach the page that came back (it says %r)" % drawn(browser, code)["status"],
          lambda: "Valid: %s is yours" % line in drawn(browser, code)["status"])
     if line in offers(drawn(browser, code)["status"]):
         fail("a ticket that won %s still offers to claim it: %r" % (line, drawn(browser, code)["status"]))
-    wait(10, "the settled claim stayed on the host's list", lambda: claims_waiting() == [])
+    wait(10, "the settled claim stayed on the host's list", lambda: not claims_waiting())
     browser.evaluate("document.querySelector('article.ticket[data-code=\"%s\"]').scrollIntoView()" % code)
     browser.screenshot(os.path.join(artifacts, "phones-tickets.png"))
-    print("F9 checked %s, Accept: the page says %r" % (code, drawn(browser, code)["status"]))
-    keys(claim_window, "Escape")
+    print("the page came back and says %r" % drawn(browser, code)["status"])
+
+    # A burst of 500 claims from one address, 25 channels of 20, while the calling goes on:
+    # none reaches the host's list, and the calls keep their time.
+    keys(main_window, "space")
+    burst_from = wait(10, "the calling did not go on", lambda: len(calls()) > after + 2 and len(calls()))
+    channels = [websocket.create_connection("ws://127.0.0.1:%d/live" % where, timeout=10) for _ in range(25)]
+    started = time.monotonic()
+    for socket in channels:
+        for i in range(20):
+            socket.send(json.dumps({"claim": sorted(tickets)[i], "prize": KEYS[line]}))
+    answered = {}
+    for socket in channels:
+        heard = 0
+        while heard < 20:
+            answer = json.loads(socket.recv())
+            if "status" in answer:
+                heard += 1
+                answered[answer["status"]] = answered.get(answer["status"], 0) + 1
+        socket.close()
+    spent = time.monotonic() - started
+    burst_to = len(calls())
+    wait(10, "the calling stopped after the burst", lambda: len(calls()) >= burst_to + 3)
+    times = call_times()[burst_from - 1:burst_to + 3]
+    gaps = [round((b - a) * 1000) for a, b in zip(times, times[1:])]
+    if 202 in answered or sum(answered.values()) != 500:
+        fail("the burst was answered %s" % answered)
+    if claims_waiting():
+        fail("the burst reached the host's list: %s" % claims_waiting())
+    if not gaps or min(gaps) < 850 or max(gaps) > 1150:
+        fail("calls around the burst came %s ms apart" % gaps)
+    print("500 claims from one address answered in %.2f s (%s); calls around it %d to %d ms apart" %
+          (spent, ", ".join("%d × %d" % (n, status) for status, n in sorted(answered.items())), min(gaps), max(gaps)))
 finally:
     browser.close()

@@ -440,15 +440,21 @@ void TestGame::aClaimStopsTheCallingAndIsRecordedOnce()
     QVERIFY(rig.game.acceptClaim(typedFrom(rig.state(), {1, 2, 3, 4, 5, 60})).empty());
     QVERIFY(rig.game.wins().empty());
 
-    // Complete at call 6: recorded once, however often Accept is pressed or the ticket typed.
-    const ClaimTicket six = typedFrom(rig.state(), {2, 3, 4, 5, 6});
-    const std::vector<Win> accepted = rig.game.acceptClaim(six);
+    // Claimed at call 5, when it was complete, and accepted after call 6: recorded at call 5,
+    // once, however often Accept is pressed or the ticket typed.
+    const ClaimTicket five = typedFrom(rig.state(), {1, 2, 3, 4, 5});
+    QVERIFY(rig.game.acceptClaim(five).empty()); // judged as of now: late
+    QSignalSpy decided(&rig.game, &Game::claimDecided);
+    const std::vector<Win> accepted = rig.game.acceptClaim(five, 5);
     QCOMPARE(accepted.size(), std::size_t(1));
     QCOMPARE(accepted.front().prize, Prize::EarlyFive);
-    QCOMPARE(accepted.front().position, 6);
-    QCOMPARE(accepted.front().ticket, six.label);
-    QVERIFY(rig.game.acceptClaim(six).empty());
-    QVERIFY(rig.game.acceptClaim(typedFrom(rig.state(), {6, 5, 4, 3, 2})).empty());
+    QCOMPARE(accepted.front().position, 5);
+    QCOMPARE(accepted.front().ticket, five.label);
+    QCOMPARE(decided.count(), 1);
+    QCOMPARE(decided.first().at(1).toInt(), 5);
+    QCOMPARE(decided.first().at(3).toBool(), true);
+    QVERIFY(rig.game.acceptClaim(five, 5).empty());
+    QVERIFY(rig.game.acceptClaim(typedFrom(rig.state(), {5, 4, 3, 2, 1}), 5).empty());
     QCOMPARE(rig.game.wins().size(), std::size_t(1));
     QCOMPARE(won.count(), 1);
 

@@ -1,12 +1,16 @@
 #include "books.h"
 #include "frmclaim.h"
 #include "frmphoneclaims.h"
+#include "frmprizes.h"
 #include "phoneclaims.h"
 #include "phonesharing.h"
 #include "ticketcode.h"
 #include "windowrig.h"
 
 #include <QAccessible>
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -18,10 +22,30 @@ class TestPhoneClaimWindows : public QObject
 private Q_SLOTS:
     void initTestCase();
     void theHostSeesHearsAndChecksClaimsFromPhones();
+    void aClaimFromAPhoneStopsTheCallingUnlessTurnedOff();
+    void theListFollowsTheClaimsOneChangeAtATime();
 
 private:
     QTemporaryDir state;
 };
+
+namespace {
+const TicketCode First{4321, 0};
+const TicketCode Second{4321, 1};
+
+PhoneClaim claimOf(WindowRig &rig, const TicketCode &code, Prize prize, int call, const char *address)
+{
+    return {code.text(), prize, call, rig.game().identity(), QLatin1String(address), 0};
+}
+
+QStringList shown(QListWidget *list)
+{
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+} // namespace
 
 void TestPhoneClaimWindows::initTestCase()
 {
@@ -32,30 +56,25 @@ void TestPhoneClaimWindows::initTestCase()
 }
 
 // Claims from phones come to the host's list oldest first and are told to a reader once
-// (those coming together, together); the calling goes on; F9 checks the oldest with its
-// code filled in, the host's Reject sends that phone its verdict, and F9 then takes the next.
+// (those coming together, together); F9 checks the oldest with its code filled in as of its
+// call, the host's Reject sends that ticket its verdict, and F9 then takes the next.
 void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
 {
     WindowRig rig;
     QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    timerOf(rig.game()).stop();
     rig.tick(3);
     PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
-    const QString first = TicketCode{4321, 98765}.text();
-    const QString second = TicketCode{4321, 98766}.text();
-    QVERIFY(claims.add({first, Prize::TopLine, 3, 11, 0}));
-    QVERIFY(claims.add({second, Prize::FullHouse, 3, 12, 0}));
-    QVERIFY(claims.add({first, Prize::EarlyFive, 3, 13, 0}));
-    QCOMPARE(rig.game().run(), Game::Run::Calling);
+    QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 3, "10.0.0.11")));
+    QVERIFY(claims.add(claimOf(rig, Second, Prize::FullHouse, 3, "10.0.0.12")));
+    QVERIFY(claims.add(claimOf(rig, First, Prize::EarlyFive, 3, "10.0.0.13")));
 
     auto *list = rig.secondary<frmPhoneClaims>("frmPhoneClaims");
     QVERIFY(list && list->isVisible());
     auto *lstClaims = list->findChild<QListWidget *>(QStringLiteral("lstClaims"));
-    QStringList shown;
-    for (int i = 0; i < lstClaims->count(); ++i)
-        shown << lstClaims->item(i)->text();
-    QCOMPARE(shown, (QStringList{first + QStringLiteral(" · Top Line · call 3"),
-                                 second + QStringLiteral(" · Full House · call 3"),
-                                 first + QStringLiteral(" · Early Five · call 3")}));
+    QCOMPARE(shown(lstClaims), (QStringList{First.text() + QStringLiteral(" · Top Line · call 3"),
+                                            Second.text() + QStringLiteral(" · Full House · call 3"),
+                                            First.text() + QStringLiteral(" · Early Five · call 3")}));
 
     auto told = [&rig] {
         QStringList names;
@@ -66,21 +85,101 @@ void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
     QCOMPARE(told().count(QStringLiteral("Claim from a phone: Top Line")), 1);
     QTRY_VERIFY(told().contains(QStringLiteral("2 more claims from phones")));
 
+    QCOMPARE(rig.game().run(), Game::Run::Stopped); // as a shout stops the caller
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton); // the host went on calling before checking
+    timerOf(rig.game()).stop();
+    rig.tick();
     rig.action("mnuClaim")->trigger();
     auto *claim = rig.secondary<frmClaim>("frmClaim");
     QVERIFY(claim);
-    QCOMPARE(claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->text(), first);
+    QCOMPARE(claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->text(), First.text());
+    QVERIFY(claim->findChild<QLabel *>(QStringLiteral("lblMessage"))->text().contains(QLatin1String("claimed at call 3")));
     QVERIFY(claim->findChild<QListWidget *>(QStringLiteral("lstVerdicts"))->count() > 0);
 
     QSignalSpy verdicts(&claims, &PhoneClaims::verdict);
     QTest::mouseClick(claim->findChild<QPushButton *>(QStringLiteral("cmdReject")), Qt::LeftButton);
-    QCOMPARE(verdicts.size(), 2); // both claims of that ticket
-    QCOMPARE(verdicts[0][0].value<quint64>(), quint64(11));
-    QCOMPARE(verdicts[1][0].value<quint64>(), quint64(13));
+    QCOMPARE(verdicts.size(), 2); // both claims of that ticket at that call
+    QCOMPARE(verdicts[0][0].toString(), First.text());
+    QCOMPARE(QJsonDocument::fromJson(verdicts[0][1].toByteArray()).object()[QStringLiteral("prize")].toString(),
+             QStringLiteral("top-line"));
+    QCOMPARE(QJsonDocument::fromJson(verdicts[1][1].toByteArray()).object()[QStringLiteral("prize")].toString(),
+             QStringLiteral("early-five"));
     QCOMPARE(lstClaims->count(), 1);
 
     rig.action("mnuClaim")->trigger();
-    QCOMPARE(claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->text(), second);
+    QCOMPARE(claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->text(), Second.text());
+    // Typed over by the host (a shout from the hall), F9 again leaves what was typed.
+    claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->setText(QStringLiteral("4 17 23 45 60"));
+    claim->cmdCheck_Click();
+    rig.action("mnuClaim")->trigger();
+    QCOMPARE(claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->text(), QStringLiteral("4 17 23 45 60"));
+}
+
+// A claim from a phone stops the calling as a shout does, by default; with the Prizes
+// window's switch off, the calling goes on while it waits.
+void TestPhoneClaimWindows::aClaimFromAPhoneStopsTheCallingUnlessTurnedOff()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    timerOf(rig.game()).stop();
+    rig.tick(2);
+    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    QVERIFY(rig.game().claimsStopCalling());
+    QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 2, "10.0.0.11")));
+    QCOMPARE(rig.game().run(), Game::Run::Stopped);
+    QCOMPARE(rig.cmdStart()->text(), QStringLiteral("&Start"));
+    rig.tick();
+    QCOMPARE(rig.game().calls().size(), std::size_t(2));
+
+    rig.action("mnuPrizes")->trigger();
+    auto *prizes = rig.secondary<frmPrizes>("frmPrizes");
+    QVERIFY(prizes);
+    auto *stops = prizes->findChild<QCheckBox *>(QStringLiteral("chkClaimsStop"));
+    QVERIFY(stops->isChecked());
+    stops->setChecked(false);
+    QTest::mouseClick(prizes->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    QVERIFY(!rig.game().claimsStopCalling());
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    timerOf(rig.game()).stop();
+    QVERIFY(claims.add(claimOf(rig, Second, Prize::TopLine, 2, "10.0.0.12")));
+    QCOMPARE(rig.game().run(), Game::Run::Calling);
+    rig.tick();
+    QCOMPARE(rig.game().calls().size(), std::size_t(3));
+}
+
+// The host's list changes by one line a claim, never rebuilt: the line chosen stays chosen,
+// and the list never holds more than its bound.
+void TestPhoneClaimWindows::theListFollowsTheClaimsOneChangeAtATime()
+{
+    WindowRig rig;
+    rig.game().setClaimsStopCalling(false);
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    timerOf(rig.game()).stop();
+    rig.tick(2);
+    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 2, "10.0.0.1")));
+    auto *list = rig.secondary<frmPhoneClaims>("frmPhoneClaims");
+    auto *lstClaims = list->findChild<QListWidget *>(QStringLiteral("lstClaims"));
+    QListWidgetItem *oldest = lstClaims->item(0);
+    for (int i = 0; i < 600; ++i)
+        claims.add(claimOf(rig, TicketCode{4321, std::uint32_t(2 + i)}, Prize::TopLine, 2,
+                           qPrintable(QStringLiteral("10.1.%1.%2").arg(i / 200).arg(i % 200))));
+    QCOMPARE(lstClaims->count(), PhoneClaims::MaxWaiting);
+    QCOMPARE(lstClaims->item(0), oldest);
+    lstClaims->setCurrentRow(7);
+    QListWidgetItem *chosen = lstClaims->currentItem();
+    Verdict late;
+    late.prize = Prize::TopLine;
+    late.kind = Verdict::Late;
+    claims.settle(ClaimTicket::of(First), 2, {late}, false);
+    QCOMPARE(lstClaims->count(), PhoneClaims::MaxWaiting - 1);
+    QCOMPARE(lstClaims->currentItem(), chosen);
+    QCOMPARE(shown(lstClaims), [&claims] {
+        QStringList lines;
+        for (const PhoneClaim &claim : claims.waiting())
+            lines << PhoneClaims::line(claim);
+        return lines;
+    }());
 }
 
 QTEST_MAIN(TestPhoneClaimWindows)

@@ -1,6 +1,7 @@
 #include "atomicfile.h"
 #include "boardfeed.h"
 #include "books.h"
+#include "booksinplay.h"
 #include "claimdesk.h"
 #include "doorway.h"
 #include "fakes.h"
@@ -16,10 +17,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -34,6 +35,8 @@
 namespace {
 struct Rig : GameRig
 {
+    QTemporaryDir state;
+    BooksInPlay books{state.path()};
     // Start, with the game's own timer held: the test makes every tick itself.
     void start()
     {
@@ -332,7 +335,7 @@ void TestPhones::theSnapshotFollowsTheGame()
     QTRY_COMPARE(boardOf(feed.snapshot())[QStringLiteral("state")].toString(), QStringLiteral("claim"));
     rig.game.claimEnded();
     rig.game.setPrizes(prizes::bit(Prize::FullHouse));
-    QTRY_COMPARE(boardOf(feed.snapshot())[QStringLiteral("toWin")].toArray(), QJsonArray{QStringLiteral("Full House")});
+    QTRY_COMPARE(boardOf(feed.snapshot())[QStringLiteral("toWin")].toArray(), QJsonArray{QStringLiteral("full-house")});
     // The page judges silence by the game's interval, and knows when every number is out.
     QCOMPARE(boardOf(feed.snapshot())[QStringLiteral("interval")].toInt(), Game::StartInterval);
     rig.game.cmdStart_Click();
@@ -428,7 +431,7 @@ void TestPhones::thePageIsServedAndNothingElse()
     QFETCH(QByteArray, lacks);
     QFETCH(bool, ends);
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     bool ended = false;
     const QByteArray answer = exchange(sharing.port(), request, &ended);
@@ -449,7 +452,7 @@ void TestPhones::thePageIsServedAndNothingElse()
 void TestPhones::thePushChannelCarriesEveryCallAndCatchesUp()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     auto phone = std::make_unique<Phone>(sharing.port());
     QTRY_COMPARE(phone->calls(), 0); // the board as it stands comes first
@@ -477,7 +480,7 @@ void TestPhones::thePushChannelCarriesEveryCallAndCatchesUp()
 void TestPhones::anotherSiteCannotOpenThePushChannel()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     Phone stranger(sharing.port(), QStringLiteral("http://evil.example"));
     Phone page(sharing.port(), QStringLiteral("http://127.0.0.1:%1").arg(sharing.port()));
@@ -489,7 +492,7 @@ void TestPhones::anotherSiteCannotOpenThePushChannel()
 void TestPhones::offClosesThePortAndDropsEveryPhone()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QSignalSpy switched(&sharing, &PhoneSharing::sharingChanged);
     QVERIFY(sharing.setOn(true));
     const quint16 port = sharing.port();
@@ -511,7 +514,7 @@ void TestPhones::aTakenPortFallsBackToTheNext()
     if (!squatter.listen(QHostAddress::Any, PhoneSharing::FirstPort))
         QSKIP("the first port is taken by something else on this machine");
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     QVERIFY(sharing.port() > PhoneSharing::FirstPort);
     QVERIFY(sharing.port() < PhoneSharing::FirstPort + PhoneSharing::Ports);
@@ -706,7 +709,7 @@ void TestPhones::aCrowdNeverTakesAPhonesPlace()
 void TestPhones::offAndOnAtOnceWithACrowd()
 {
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     const quint16 port = sharing.port();
     std::vector<std::unique_ptr<Phone>> crowd;
@@ -749,7 +752,8 @@ void TestPhones::aBookPrintedElsewhereIsInPlayAtOnce()
     });
     QVERIFY(!QFileInfo::exists(defaultStateFolder()));
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    BooksInPlay inPlay(defaultStateFolder());
+    PhoneSharing sharing(rig.game, inPlay, Palette);
     QVERIFY(sharing.setOn(true));
     QWebSocket page;
     QList<QJsonArray> books;
@@ -832,7 +836,7 @@ void TestPhones::theHallsCodeReadsOnACroppingTv()
     const QString zbar = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
     QVERIFY2(!zbar.isEmpty(), "zbarimg (zbar-tools) is needed to read the code");
     Rig rig;
-    PhoneSharing sharing(rig.game, Palette);
+    PhoneSharing sharing(rig.game, rig.books, Palette);
     QVERIFY(sharing.setOn(true));
     if (sharing.addresses().isEmpty())
         QSKIP("this machine has no network address a phone could reach");

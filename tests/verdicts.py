@@ -3,7 +3,7 @@
 Claim window, read through AT-SPI as a screen reader reads them, one a line. "expect
 RECORD ROWS": the verdicts worked out here, independently of the program, from the calls
 in its game record and a ticket's rows ("1 12 23 34 45 | 2 50 ..."), for the tambola set,
-in the order a host reads them (valid, late, then not complete). "button NAME": whether the
+in the order a host reads them (whether to pay, then valid, late, not complete). "button NAME": whether the
 window shows a button of that name."""
 import sys
 import time
@@ -63,7 +63,21 @@ def expect(record, rows_text):
     lines.append(verdict("Four Corners", [rows[0][0], rows[0][-1], rows[2][0], rows[2][-1]]))
     lines.append(verdict("Full House", numbers))
     rank = {"Valid": 0, "Late": 1, "Not complete": 2}
-    for line in sorted(lines, key=lambda text: rank[text.split(": ", 1)[1].split(",")[0]]):
+    lines = sorted(lines, key=lambda text: rank[text.split(": ", 1)[1].split(",")[0]])
+
+    def names(of):
+        return of[0] if len(of) == 1 else ", ".join(of[:-1]) + " and " + of[-1]
+
+    # The first line answers "do I pay?".
+    valid = [line.split(": ")[0] for line in lines if line.endswith(": Valid")]
+    late = [line.split(": ")[0] for line in lines if ": Late," in line]
+    if valid:
+        print("Pay: %s (valid)" % names(valid))
+    elif late:
+        print("Nothing to pay: %s late" % names(late))
+    else:
+        print("Nothing to pay: nothing is complete")
+    for line in lines:
         print(line)
 
 

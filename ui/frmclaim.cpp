@@ -1,7 +1,7 @@
 #include "frmclaim.h"
 
 #include "accessibility.h"
-#include "atomicfile.h"
+#include "booksinplay.h"
 #include "game.h"
 #include "ticketcode.h"
 #include "look.h"
@@ -18,17 +18,15 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cstdio>
-
 namespace {
 // Behind a called number on the ticket: the board's marks, lit.
 const QColor CalledGround{238, 204, 238};
 }
 
-frmClaim::frmClaim(Game &game, QWidget *owner)
+frmClaim::frmClaim(Game &game, BooksInPlay &books, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , game(game)
-    , books(defaultStateFolder())
+    , books(books)
 {
     dressWindow(*this, QStringLiteral("frmClaim"), tr("Check a Claim"), QStringLiteral("notepad"));
 
@@ -71,6 +69,11 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     lblMessage->setWordWrap(true);
     // Whatever it quotes, the message wraps within the window and never widens it.
     lblMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // What went wrong with the list of printed books, while it matters.
+    lblBooks = new QLabel(this);
+    lblBooks->setObjectName(QStringLiteral("lblBooks"));
+    lblBooks->setWordWrap(true);
+    lblBooks->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     cmdAccept = new QPushButton(tr("&Accept"), this);
     cmdAccept->setObjectName(QStringLiteral("cmdAccept"));
@@ -97,6 +100,7 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     layout->addWidget(verdictsLabel);
     layout->addWidget(lstVerdicts, 1);
     layout->addWidget(lblMessage);
+    layout->addWidget(lblBooks);
     layout->addLayout(buttons);
     resize(cell * 15 + 40, cell * 12);
 
@@ -109,6 +113,7 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
     // A ticket typed anew waits for Check; what was shown belongs to the old one.
     connect(txtTicket, &QLineEdit::textEdited, this, [this] {
         checked = false;
+        claimedAt = 0;
         cmdAccept->setEnabled(false);
         cmdCheckAnyway->hide();
     });
@@ -125,10 +130,35 @@ frmClaim::frmClaim(Game &game, QWidget *owner)
             showVerdicts(false);
         }
     });
+    connect(&books, &BooksInPlay::changed, this, &frmClaim::showBooks);
+    connect(&books, &BooksInPlay::troubled, this, &frmClaim::showBooks);
+    showBooks();
     txtTicket->setFocus();
 }
 
 void frmClaim::cmdCheck_Click()
+{
+    claimedAt = 0; // what the host types is judged as of now
+    check();
+}
+
+void frmClaim::checkClaimAt(const QString &code, int call)
+{
+    filledCode = code;
+    filledCall = call;
+    txtTicket->setText(code);
+    claimedAt = call;
+    check();
+}
+
+void frmClaim::showBooks()
+{
+    const QString trouble = books.trouble();
+    lblBooks->setText(trouble.isEmpty() ? QString() : tr("Printed books: %1.").arg(trouble));
+    lblBooks->setVisible(!trouble.isEmpty());
+}
+
+void frmClaim::check()
 {
     QString why;
     ClaimTicket read;
@@ -140,16 +170,23 @@ void frmClaim::cmdCheck_Click()
     }
     ticket = std::move(read);
     if (ticket.fromCode) {
-        // Read again at every claim: a book printed meanwhile by another run counts.
-        QString damaged;
-        if (!books.load(damaged))
-            std::fprintf(stderr, "%s\n", qPrintable(printable(damaged)));
-        if (!books.contains(ticket.book)) {
+        // Only a ticket this caller handed out is judged without asking.
+        const QString book = TicketCode::bookText(ticket.book);
+        QString refused;
+        switch (books.standing(TicketCode{ticket.book, ticket.serial})) {
+        case BookList::Standing::InPlay:
+            break;
+        case BookList::Standing::BookNotListed:
+            refused = tr("Book %1 was not printed by this caller.").arg(book);
+            break;
+        case BookList::Standing::PastTheBook:
+            refused = tr("Ticket %1 was not printed by this caller: book %2 ends before it.").arg(ticket.label, book);
+            break;
+        }
+        if (!refused.isEmpty()) {
             clearTicket();
             cmdCheckAnyway->show();
-            say(tr("Book %1 was not printed by this caller. Check Anyway if it was printed on another "
-                   "machine of yours.")
-                    .arg(TicketCode::bookText(ticket.book)));
+            say(refused + QLatin1Char(' ') + tr("Check Anyway if it was printed on another machine of yours."));
             return;
         }
     }
@@ -171,16 +208,14 @@ void frmClaim::cmdAccept_Click()
 {
     if (!checked)
         return;
-    const std::vector<Verdict> decidedOn = game.checkClaim(ticket); // for a phone's claim
-    const std::vector<Win> accepted = game.acceptClaim(ticket);
-    Q_EMIT decided(ticket, decidedOn, !accepted.empty());
+    const std::vector<Win> accepted = game.acceptClaim(ticket, claimedAt);
     QStringList names;
     for (const Win &win : accepted)
         names << prizes::name(win.prize);
     showVerdicts(false);
     if (!names.isEmpty())
         say(tr("Accepted: %1 for ticket %2, at call %3.")
-                .arg(names.join(QStringLiteral(", ")), ClaimTicket::isTypedLabel(ticket.label) ? tr("as typed") : ticket.label)
+                .arg(names.join(QStringLiteral(", ")), ticketName(ticket.label))
                 .arg(accepted.front().position));
     txtTicket->setFocus();
     txtTicket->selectAll();
@@ -189,18 +224,12 @@ void frmClaim::cmdAccept_Click()
 void frmClaim::cmdReject_Click()
 {
     if (checked) {
-        Q_EMIT decided(ticket, game.checkClaim(ticket), false); // for a phone's claim
-        say(tr("Rejected: nothing recorded for %1.").arg(ticket.label));
+        game.rejectClaim(ticket, claimedAt);
+        say(tr("Rejected: nothing recorded for %1.").arg(ticketName(ticket.label)));
     }
     clearTicket();
     txtTicket->clear();
     txtTicket->setFocus();
-}
-
-void frmClaim::checkCode(const QString &code)
-{
-    txtTicket->setText(code);
-    cmdCheck_Click();
 }
 
 void frmClaim::clearTicket()
@@ -215,9 +244,13 @@ void frmClaim::clearTicket()
 
 void frmClaim::showTicket()
 {
+    // Marked as they stood at the claim's call.
     std::array<bool, 91> called{};
-    for (const Call &call : game.calls())
+    for (const Call &call : game.calls()) {
+        if (claimedAt > 0 && call.position > claimedAt)
+            break;
         called[call.number] = true;
+    }
     tblTicket->clear();
     // Rows known: the ticket as printed. Only its numbers: one line of them, in order.
     std::vector<std::vector<std::int16_t>> cells;
@@ -259,19 +292,27 @@ void frmClaim::showTicket()
 
 void frmClaim::showVerdicts(bool spoken)
 {
-    const std::vector<Verdict> verdicts = game.checkClaim(ticket);
+    const std::vector<Verdict> verdicts = game.checkClaim(ticket, claimedAt);
     lstVerdicts->clear();
     lstVerdicts->addItems(verdictLines(verdicts));
+    // The answer to "do I pay?" stands out above the details.
+    QFont first = lstVerdicts->font();
+    first.setBold(true);
+    lstVerdicts->item(0)->setFont(first);
     if (verdicts.empty())
         lstVerdicts->addItem(tr("No prizes are in play: choose them under Game, Prizes."));
     cmdAccept->setEnabled(acceptable(verdicts));
+    const int calls = int(game.calls().size());
     QString note = !ticket.whole() || ticket.rows.empty()
         ? tr("Checked on the %1 numbers typed.").arg(ticket.numbers.size())
-        : tr("Ticket %1, checked against %2 calls.")
-              .arg(ClaimTicket::isTypedLabel(ticket.label) ? tr("as typed") : ticket.label)
-              .arg(game.calls().size());
+        : tr("Ticket %1, checked against %2 calls.").arg(ticketName(ticket.label)).arg(calls);
+    // A phone's claim is judged as of its call: a call made since cannot make it late.
+    if (claimedAt > 0 && claimedAt < calls)
+        note = tr("Ticket %1, claimed at call %2: checked against the calls up to it.").arg(ticket.label).arg(claimedAt);
+    else if (claimedAt > 0)
+        note = tr("Ticket %1, claimed at call %2.").arg(ticket.label).arg(claimedAt);
     if (ticket.unlistedBook)
-        note += QLatin1Char(' ') + tr("Its book was not printed by this caller.");
+        note += QLatin1Char(' ') + tr("It was not printed by this caller.");
     lblMessage->setText(note);
     if (spoken)
         readerNews->tell(spokenVerdicts(verdicts));

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "books.h"
 #include "claims.h"
 
 #include <QWidget>
 
+class BooksInPlay;
 class Game;
 class QLabel;
 class QLineEdit;
@@ -13,10 +13,11 @@ class QPushButton;
 class QTableWidget;
 class ReaderNews;
 
-// Check a Claim: the ticket's code, or its numbers typed in, checked against the calls
-// so far; the ticket with the called numbers marked and one verdict for each prize in
-// play. Accept records the valid prizes as won. A code from a book this caller did not
-// print is judged only when the host asks (Check Anyway). Opening it stops the calling;
+// Check a Claim: the ticket's code, or its numbers typed in, checked against the calls so
+// far, or a phone's claim as of the call it was made at; the ticket with the called numbers
+// marked, whether to pay, and one verdict for each prize in play. Accept records the valid
+// prizes as won. A code this caller did not print (its book, or past the book's end) is
+// judged only when the host asks (Check Anyway). Opening it stops the calling;
 // Start goes on; a new game clears it. All of it works from the keyboard: Enter checks, Alt+A accepts, Alt+R rejects,
 // Escape closes.
 class frmClaim : public QWidget
@@ -24,26 +25,26 @@ class frmClaim : public QWidget
     Q_OBJECT
 
 public:
-    frmClaim(Game &game, QWidget *owner);
+    frmClaim(Game &game, BooksInPlay &books, QWidget *owner);
 
     void cmdCheck_Click();
     void cmdCheckAnyway_Click();
     void cmdAccept_Click();
     void cmdReject_Click();
 
-    // Claims from phones: a code filled in and checked, as if the host had typed it.
-    void checkCode(const QString &code);
-
-Q_SIGNALS:
-    // The host decided on a ticket, Accept (accepted) or Reject, with the verdicts it had then.
-    void decided(const ClaimTicket &ticket, const std::vector<Verdict> &verdicts, bool accepted);
+    // A claim from a phone: its code filled in and checked as of the call it was made at.
+    void checkClaimAt(const QString &code, int call);
+    // Whether that claim was the last one filled in.
+    bool filledWith(const QString &code, int call) const { return filledCode == code && filledCall == call; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void check();
     void showTicket();
+    void showBooks();
     void showVerdicts(bool spoken);
     void clearTicket();
     void say(const QString &message);
@@ -51,15 +52,19 @@ private:
     Game &game;
     ClaimTicket ticket;
     bool checked = false;
+    int claimedAt = 0; // a phone's claim: the call it was made at; 0 for one typed, judged as of now
+    QString filledCode; // the phone's claim last filled in
+    int filledCall = 0;
     QLineEdit *txtTicket;
     QPushButton *cmdCheck;
     QPushButton *cmdCheckAnyway;
     QTableWidget *tblTicket;
     QListWidget *lstVerdicts;
     QLabel *lblMessage;
+    QLabel *lblBooks;
     QPushButton *cmdAccept;
     QPushButton *cmdReject;
     QPushButton *cmdClose;
     ReaderNews *readerNews;
-    BookList books;
+    BooksInPlay &books;
 };

@@ -1,7 +1,9 @@
 #include "frmkalvor.h"
 
 #include "accessibility.h"
+#include "atomicfile.h"
 #include "boardgrid.h"
+#include "booksinplay.h"
 #include "look.h"
 #include "icons.h"
 #include "frmabout.h"
@@ -57,7 +59,8 @@ frmKalvor::frmKalvor(Game &game, Greeter &greeter, QWidget *parent)
 
     buildControls();
     caller.attach(*grdTable, *this);
-    sharing = new PhoneSharing(caller, PhoneCorner::palette(), this);
+    books = new BooksInPlay(defaultStateFolder(), this);
+    sharing = new PhoneSharing(caller, *books, PhoneCorner::palette(), this);
     buildMenus();
     connect(&sharing->claims(), &PhoneClaims::arrived, this, &frmKalvor::phoneClaimArrived);
     claimTold.setSingleShot(true);
@@ -341,7 +344,7 @@ void frmKalvor::mnuTickets_Click()
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
         connect(window, &frmPrintTickets::bookDone, readerNews, &ReaderNews::tell);
-        connect(window, &frmPrintTickets::bookDone, sharing, &PhoneSharing::readBooks); // claims from its tickets
+        connect(window, &frmPrintTickets::bookDone, books, &BooksInPlay::refresh); // claims from its tickets
         return window;
     }));
 }
@@ -354,33 +357,31 @@ void frmKalvor::mnuPrizes_Click()
 // A claim stops the calling at once, wherever the host's keys are.
 void frmKalvor::mnuClaim_Click()
 {
-    caller.claimStarted();
     const bool fresh = !windows.find<frmClaim>();
-    frmClaim *claim = windows.get<frmClaim>([this] {
-        auto *window = new frmClaim(caller, this);
-        connect(window, &frmClaim::decided, &sharing->claims(), &PhoneClaims::settle);
-        return window;
-    });
-    showOnTop(claim);
-    // The oldest claim from a phone comes filled in, unless the window is already on it.
-    const auto &waiting = sharing->claims().waiting();
-    if (!waiting.empty() && (fresh || waiting.front().code != phoneCodeFilled)) {
-        phoneCodeFilled = waiting.front().code;
-        claim->checkCode(phoneCodeFilled);
-    }
+    frmClaim *claim = claimWindow();
+    // The claim from a phone to check next comes filled in, unless it was filled in already
+    // (the host may have typed another ticket since).
+    const PhoneClaim *next = sharing->claims().next();
+    if (next && (fresh || !claim->filledWith(next->code, next->call)))
+        claim->checkClaimAt(next->code, next->call);
 }
 
-void frmKalvor::checkPhoneClaim(const QString &code)
+void frmKalvor::checkPhoneClaim(const QString &code, int call)
 {
-    mnuClaim_Click();
-    if (phoneCodeFilled != code) {
-        phoneCodeFilled = code;
-        windows.find<frmClaim>()->checkCode(code);
-    }
+    claimWindow()->checkClaimAt(code, call);
+}
+
+frmClaim *frmKalvor::claimWindow()
+{
+    caller.claimStarted();
+    frmClaim *claim = windows.get<frmClaim>([this] { return new frmClaim(caller, *books, this); });
+    showOnTop(claim);
+    return claim;
 }
 
 void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
 {
+    caller.claimHeard();
     // Shown without the keys: the host may be typing elsewhere.
     auto *list = windows.get<frmPhoneClaims>([this] {
         auto *list = new frmPhoneClaims(sharing->claims(), this);

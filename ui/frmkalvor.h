@@ -8,6 +8,8 @@
 #include <QTimer>
 
 class BoardGrid;
+class BooksInPlay;
+class frmClaim;
 class frmZoom;
 class HallDisplay;
 class PhoneSharing;
@@ -56,8 +58,8 @@ public:
     void mnuClaim_Click();
     // Share With Phones: the players' phones follow the game.
     void mnuPhones_Click();
-    // A claim from a phone: Check a Claim opened with its code checked.
-    void checkPhoneClaim(const QString &code);
+    // A claim from a phone: Check a Claim opened with its code checked as of its call.
+    void checkPhoneClaim(const QString &code, int call);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -72,6 +74,8 @@ private:
     void colourCaptions();
     frmZoom *zoomWindowCreated();
     void showOnTop(QWidget *window);
+    // Check a Claim, opened (the calling stopped) and in front.
+    frmClaim *claimWindow();
     // The hall's display in front again, when it shares the host's screen.
     void hallForward();
     // Tells a screen reader the number just called, or what the host just changed.
@@ -111,11 +115,11 @@ private:
 
     Greeter &greeter;
     Game &caller;
+    BooksInPlay *books;
     PhoneSharing *sharing;
     QAction *mnuPhones;
     WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;
-    QString phoneCodeFilled; // the phone's claim Check a Claim was last opened on
     bool centred = false;
 };

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
 
 frmPhoneClaims::frmPhoneClaims(PhoneClaims &claims, QWidget *owner)
     : QWidget(owner, Qt::Window)
@@ -19,8 +18,8 @@ frmPhoneClaims::frmPhoneClaims(PhoneClaims &claims, QWidget *owner)
     // It comes up when a claim arrives: the host's keys stay where they were.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
-    lblHelp = new QLabel(tr("Claims &waiting, oldest first. F9 checks the oldest; the verdict goes back to the "
-                            "phone when you Accept or Reject. The calling goes on until you stop it."),
+    lblHelp = new QLabel(tr("Claims &waiting, oldest first, each judged as of the call it was made at. F9 checks "
+                            "the oldest; the verdict goes back to the ticket when you Accept or Reject."),
                          this);
     lblHelp->setObjectName(QStringLiteral("lblHelp"));
     lblHelp->setWordWrap(true);
@@ -47,18 +46,26 @@ frmPhoneClaims::frmPhoneClaims(PhoneClaims &claims, QWidget *owner)
     connect(cmdCheck, &QPushButton::clicked, this, &frmPhoneClaims::cmdCheck_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(lstClaims, &QListWidget::itemActivated, this, &frmPhoneClaims::cmdCheck_Click);
-    connect(&claims, &PhoneClaims::changed, this, &frmPhoneClaims::follow);
-    follow();
-}
-
-void frmPhoneClaims::follow()
-{
-    const int chosen = lstClaims->currentRow();
-    lstClaims->clear();
+    connect(&claims, &PhoneClaims::added, this, &frmPhoneClaims::added);
+    connect(&claims, &PhoneClaims::removed, this, &frmPhoneClaims::removed);
     for (const PhoneClaim &claim : claims.waiting())
         lstClaims->addItem(PhoneClaims::line(claim));
     if (lstClaims->count() > 0)
-        lstClaims->setCurrentRow(std::clamp(chosen, 0, lstClaims->count() - 1));
+        lstClaims->setCurrentRow(0);
+    cmdCheck->setEnabled(lstClaims->count() > 0);
+}
+
+void frmPhoneClaims::added(int at)
+{
+    lstClaims->insertItem(at, PhoneClaims::line(claims.waiting()[std::size_t(at)]));
+    if (lstClaims->currentRow() < 0)
+        lstClaims->setCurrentRow(0);
+    cmdCheck->setEnabled(true);
+}
+
+void frmPhoneClaims::removed(int at)
+{
+    delete lstClaims->takeItem(at);
     cmdCheck->setEnabled(lstClaims->count() > 0);
 }
 
@@ -66,5 +73,5 @@ void frmPhoneClaims::cmdCheck_Click()
 {
     const int row = lstClaims->currentRow();
     if (row >= 0 && std::size_t(row) < claims.waiting().size())
-        Q_EMIT check(claims.waiting()[std::size_t(row)].code);
+        Q_EMIT check(claims.waiting()[std::size_t(row)].code, claims.waiting()[std::size_t(row)].call);
 }

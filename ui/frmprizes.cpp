@@ -43,6 +43,10 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
         }
     }
     choose(game.prizes());
+    // As a shout stops the caller in a hall; a host may rather check claims while calling.
+    auto *claimsStop = new QCheckBox(tr("A claim from a &phone stops the calling"), this);
+    claimsStop->setObjectName(QStringLiteral("chkClaimsStop"));
+    claimsStop->setChecked(game.claimsStopCalling());
 
     // Plain buttons in one row: a button box mixing standard and own buttons sets a tab
     // order of its own that never led from its buttons back to the prizes.
@@ -58,7 +62,8 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     cmdOK->setDefault(true);
     connect(useTambola, &QPushButton::clicked, this, [this] { choose(prizes::Tambola); });
     connect(useNinety, &QPushButton::clicked, this, [this] { choose(prizes::NinetyBall); });
-    connect(cmdOK, &QPushButton::clicked, this, [this] {
+    connect(cmdOK, &QPushButton::clicked, this, [this, claimsStop] {
+        this->game.setClaimsStopCalling(claimsStop->isChecked());
         this->game.setPrizes(chosen());
         accept();
     });
@@ -70,6 +75,7 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     sets->addWidget(ninety);
     sets->addWidget(houses);
     layout->addLayout(sets);
+    layout->addWidget(claimsStop);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(useTambola);
     buttons->addWidget(useNinety);
@@ -86,6 +92,7 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     };
     for (QCheckBox *box : boxes)
         chain(box);
+    chain(claimsStop);
     for (QWidget *next : {useTambola, useNinety, cmdOK, cmdCancel})
         chain(next);
     boxes[0]->setFocus();

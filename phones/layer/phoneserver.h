@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 // The phones' server as the program loads it, the first time the host shares the game: the
 // network libraries it needs are not needed for the first paint, nor by a host who never
@@ -29,8 +30,10 @@ public:
     // the socket cannot be taken.
     virtual bool open(qintptr listening) = 0;
     virtual void publish(const QByteArray &snapshot) = 0;
-    virtual void setBooks(const QList<quint32> &books) = 0;
-    virtual void tellVerdict(quint64 phone, const QByteArray &message) = 0;
+    // The books in play, whose tickets may claim.
+    virtual void setBooks(const std::vector<BookList::Book> &books) = 0;
+    // A verdict for a ticket: to every page holding it, now and when one comes back this game.
+    virtual void tellVerdict(const QString &code, const QByteArray &message) = 0;
 };
 
 // The plugin's entry points; the program finds them by these names and calls them through

@@ -25,8 +25,8 @@ public:
 
     bool open(qintptr listening) override { return station.adopt(listening); }
     void publish(const QByteArray &snapshot) override { station.publish(snapshot); }
-    void setBooks(const QList<quint32> &books) override { station.setBooks(books); }
-    void tellVerdict(quint64 phone, const QByteArray &message) override { station.tellVerdict(phone, message); }
+    void setBooks(const std::vector<BookList::Book> &books) override { station.setBooks(books); }
+    void tellVerdict(const QString &code, const QByteArray &message) override { station.tellVerdict(code, message); }
 
 private:
     Station station;

@@ -5,19 +5,15 @@
 
 #include <QFile>
 #include <QHttpServerRequest>
+#include <QHostAddress>
 #include <QDateTime>
 #include <QTcpSocket>
 #include <QWebSocket>
 
 #include <algorithm>
-#include <atomic>
 
 #include <unistd.h>
 
-
-// Every push channel's number, never used twice while the program runs: a claim's verdict
-// reaches the phone that sent it, even across sharing turned off and on.
-static std::atomic<quint64> phonesSeen{0};
 
 static void loadPage()
 {
@@ -104,7 +100,7 @@ void Station::publish(const QByteArray &board)
 {
     snapshot = board;
     frame = Doorway::textFrame(board);
-    desk.follow(board);
+    desk.follow(board, QDateTime::currentMSecsSinceEpoch());
     for (Client &client : clients) {
         if (client.socket)
             send(client, frame);
@@ -157,7 +153,11 @@ void Station::welcome()
         client.socket = socket;
         client.wire = wire;
         client.silent.setRemainingTime(SilentMs);
-        client.phone = ++phonesSeen;
+        // One phone, however many channels it opens: an IPv4 address the same however it came.
+        bool v4 = false;
+        const QHostAddress peer = socket->peerAddress();
+        const quint32 four = peer.toIPv4Address(&v4);
+        client.address = v4 ? QHostAddress(four).toString() : peer.toString();
         clients.push_back(client);
         // Every frame a phone sends is counted as it arrives, by the doorway; here each
         // says the phone is still there.
@@ -204,7 +204,6 @@ void Station::drop(QWebSocket *socket)
     for (Client &client : clients) {
         if (client.socket == socket) {
             client.socket = nullptr;
-            desk.forget(client.phone);
         }
     }
     socket->abort();
@@ -282,17 +281,25 @@ void Station::claimFrom(QWebSocket *socket, const QString &message)
         send(socket, QString::fromUtf8(desk.booksMessage()));
         return;
     }
+    // A page tells the tickets it holds on every channel it opens: their verdicts follow.
+    if (ClaimDesk::heldTickets(message.left(Doorway::MaxFrame).toUtf8(), it->holds)) {
+        for (const QString &code : it->holds) {
+            for (const QByteArray &verdict : desk.verdictsFor(code))
+                send(socket, QString::fromUtf8(verdict));
+        }
+        return;
+    }
     if (!ClaimDesk::isClaim(text))
         return;
-    const ClaimDesk::Answer answer = desk.admit(it->phone, text, QDateTime::currentMSecsSinceEpoch());
+    const ClaimDesk::Answer answer = desk.admit(it->address, text, QDateTime::currentMSecsSinceEpoch());
     send(socket, QString::fromUtf8(answer.text()));
     if (answer.status == 202)
         Q_EMIT claimed(answer.claim);
 }
 
-void Station::setBooks(const QList<quint32> &books)
+void Station::setBooks(const std::vector<BookList::Book> &books)
 {
-    desk.setBooks(std::vector<std::uint32_t>(books.begin(), books.end()));
+    desk.setBooks(books);
     const QString text = QString::fromUtf8(desk.booksMessage());
     for (Client &client : clients) {
         if (client.socket && client.tickets)
@@ -300,10 +307,12 @@ void Station::setBooks(const QList<quint32> &books)
     }
 }
 
-void Station::tellVerdict(quint64 phone, const QByteArray &message)
+void Station::tellVerdict(const QString &code, const QByteArray &message)
 {
+    desk.keepVerdict(code, message);
+    const QString text = QString::fromUtf8(message);
     for (Client &client : clients) {
-        if (client.phone == phone && client.socket)
-            send(client.socket, QString::fromUtf8(message));
+        if (client.socket && std::find(client.holds.begin(), client.holds.end(), code) != client.holds.end())
+            send(client.socket, text);
     }
 }

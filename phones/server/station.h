@@ -44,9 +44,9 @@ public:
     void publish(const QByteArray &snapshot);
 
     // Claims from phones: the books they may come from (sent to every page that asks), and a
-    // verdict for the phone that claimed, if it is still here.
-    void setBooks(const QList<quint32> &books);
-    void tellVerdict(quint64 phone, const QByteArray &message);
+    // verdict for a ticket, to every page holding it now or when it comes back this game.
+    void setBooks(const std::vector<BookList::Book> &books);
+    void tellVerdict(const QString &code, const QByteArray &message);
 
 Q_SIGNALS:
     // The phones following the game, at most once a second.
@@ -65,8 +65,9 @@ private:
         QPointer<QTcpSocket> wire; // its connection, which the boards are written to
         QDeadlineTimer fresh;      // until then, what it was last sent stands for a beat
         QDeadlineTimer silent;
-        quint64 phone = 0; // who a claim's verdict goes back to
         bool tickets = false; // a page with tickets, which wants the books in play
+        QString address;      // the phone's, whose claims are counted whatever its channel
+        std::vector<QString> holds; // the tickets its page holds, for their verdicts
     };
     struct Asset
     {

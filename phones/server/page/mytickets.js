@@ -7,13 +7,14 @@
 const MyTickets = (() => {
   const Kept = "tk-tickets";
   const MaxTickets = 12;
-  const FullHouses = ["Full House", "Second Full House", "Third Full House"];
+  const FullHouses = ["full-house", "second-full-house", "third-full-house"];
   const $ = (id) => document.getElementById(id);
 
   let books = null;    // the books in play, once the caller has said
   let board = null;    // the last board
   let socket = null;   // the push channel, to send claims on
-  const tickets = [];  // {code, book, cells, view, said, claims: {prize: {call, words}}}
+  let game = null;     // the game the claims below were made in
+  const tickets = [];  // {code, book, cells, view, said, claims: {prize key: {call, words}}}
   const waiting = [];  // codes typed before the caller said which books are in play
 
   // The section, after the board.
@@ -37,6 +38,17 @@ const MyTickets = (() => {
 
   function news(words) {
     $("ticketNews").textContent = words;
+  }
+
+  // A prize by its key, in the words the caller gives it.
+  function named(key) {
+    return (board && board.names && board.names[key]) || key;
+  }
+
+  // The caller sends each ticket's verdicts to every page holding it, now or when it comes back.
+  function hold() {
+    if (socket && socket.readyState === WebSocket.OPEN)
+      socket.send(JSON.stringify({ hold: tickets.map((t) => t.code) }));
   }
 
   // A code typed or linked: refused with a word, or drawn and kept.
@@ -67,6 +79,7 @@ const MyTickets = (() => {
     ticket.view = draw(ticket);
     tickets.push(ticket);
     keep();
+    hold();
     if (!quiet) news("Ticket " + read.code + " added.");
     mark(ticket);
     return true;
@@ -77,6 +90,7 @@ const MyTickets = (() => {
     if (at >= 0) tickets.splice(at, 1);
     ticket.view.root.remove();
     keep();
+    hold();
     news("Ticket " + ticket.code + " removed.");
   }
 
@@ -130,13 +144,13 @@ const MyTickets = (() => {
     const called = all.map((n) => at.get(n) || 0).filter((c) => c).sort((a, b) => a - b);
     const lines = rows.map(when).filter((c) => c).sort((a, b) => a - b);
     const done = {
-      "Early Five": called.length >= 5 ? called[4] : 0,
-      "Top Line": when(rows[0]),
-      "Middle Line": when(rows[1]),
-      "Bottom Line": when(rows[2]),
-      "Four Corners": when([rows[0][0], rows[0][4], rows[2][0], rows[2][4]]),
-      "One Line": lines.length >= 1 ? lines[0] : 0,
-      "Two Lines": lines.length >= 2 ? lines[1] : 0,
+      "early-five": called.length >= 5 ? called[4] : 0,
+      "top-line": when(rows[0]),
+      "middle-line": when(rows[1]),
+      "bottom-line": when(rows[2]),
+      "four-corners": when([rows[0][0], rows[0][4], rows[2][0], rows[2][4]]),
+      "one-line": lines.length >= 1 ? lines[0] : 0,
+      "two-lines": lines.length >= 2 ? lines[1] : 0,
     };
     for (const name of FullHouses) done[name] = when(all);
     return done;
@@ -183,8 +197,8 @@ const MyTickets = (() => {
     const playing = books === null || books.includes(ticket.book);
     let words = "";
     if (!playing) words = "Book " + ticket.book + " is not in play in this game.";
-    else if (now.length) words = now.join(" and ") + " complete: claim now!";
-    else if (late.length) words = late.join(" and ") + " complete, but not at the last call: too late to claim.";
+    else if (now.length) words = now.map(named).join(" and ") + " complete: claim now!";
+    else if (late.length) words = late.map(named).join(" and ") + " complete, but not at the last call: too late to claim.";
     const verdicts = Object.entries(ticket.claims).filter(([, c]) => c.words);
     const answers = verdicts.map(([, c]) => c.words).join(" · ");
     if (verdicts.length) words = answers + (words ? " · " + words : "");
@@ -207,7 +221,7 @@ const MyTickets = (() => {
         const button = document.createElement("button");
         button.className = "claim";
         button.dataset.prize = name;
-        button.textContent = "Claim " + name;
+        button.textContent = "Claim " + named(name);
         button.addEventListener("click", () => claim(ticket, name));
         ticket.view.actions.appendChild(button);
       }
@@ -219,8 +233,10 @@ const MyTickets = (() => {
       news("Not connected to the caller: call out your claim.");
       return;
     }
-    ticket.claims[prize] = { call: board.calls.length, words: prize + ": claim sent…" };
-    socket.send(JSON.stringify({ claim: ticket.code, prize }));
+    // The call it is made at goes with it: a claim that crosses the next call is still on time.
+    const call = board.calls.length;
+    ticket.claims[prize] = { call, words: named(prize) + ": claim sent…" };
+    socket.send(JSON.stringify({ claim: ticket.code, prize, call }));
     mark(ticket);
   }
 
@@ -229,6 +245,7 @@ const MyTickets = (() => {
     if (ws !== socket) {
       socket = ws;
       ws.send('{"books":"?"}');
+      hold();
     }
     if (Array.isArray(message.books)) {
       books = message.books.map(String);
@@ -240,10 +257,16 @@ const MyTickets = (() => {
       const ticket = tickets.find((t) => t.code === message.claim);
       if (!ticket) return true;
       const prize = message.prize || Object.keys(ticket.claims).find((p) => /sent…$/.test(ticket.claims[p].words));
-      const record = ticket.claims[prize] || (ticket.claims[prize] = { call: 0 });
-      if (message.verdict) record.words = /^Valid/.test(message.verdict) ? message.verdict : prize + ": " + message.verdict;
-      else if (message.status === 202) record.words = prize + ": claim sent, waiting for the host";
-      else record.words = prize + ": " + (message.why || "refused");
+      if (!prize) return true;
+      const call = typeof message.call === "number" ? message.call : 0;
+      const record = ticket.claims[prize] || (ticket.claims[prize] = { call });
+      // A verdict told again (the page came back) never replaces one of a later claim.
+      if (call < record.call) return true;
+      record.call = call || record.call;
+      const name = named(prize);
+      if (message.verdict) record.words = /^Valid/.test(message.verdict) ? message.verdict : name + ": " + message.verdict;
+      else if (message.status === 202) record.words = name + ": claim sent, waiting for the host";
+      else record.words = name + ": " + (message.why || "refused");
       mark(ticket);
       return true;
     }
@@ -252,6 +275,11 @@ const MyTickets = (() => {
 
   function follow(b) {
     board = b;
+    // A new game: what was said of the last one's claims stands no more.
+    if (b.game !== game) {
+      if (game !== null) for (const ticket of tickets) ticket.claims = {};
+      game = b.game;
+    }
     for (const ticket of tickets) mark(ticket);
   }
 

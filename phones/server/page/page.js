@@ -57,12 +57,14 @@
       cells[n].className = n === newest ? "new" : on ? "lit" : "";
       cells[n].lastChild.textContent = on ? ", called" : "";
     }
-    $("toWin").textContent = b.toWin.length ? "To win: " + b.toWin.join(" · ") : "Every prize is won";
+    // Prizes come by their keys, with the caller's names for them.
+    const named = (key) => (b.names && b.names[key]) || key;
+    $("toWin").textContent = b.toWin.length ? "To win: " + b.toWin.map(named).join(" · ") : "Every prize is won";
     const winners = $("winners");
     winners.textContent = "";
     for (const w of b.winners) {
       const item = document.createElement("li");
-      item.textContent = w.prize + ": " + (w.ticket || "a ticket") + ", call " + w.call + " (" + w.number + ")";
+      item.textContent = named(w.prize) + ": " + (w.ticket || "a ticket") + ", call " + w.call + " (" + w.number + ")";
       winners.appendChild(item);
     }
   }
