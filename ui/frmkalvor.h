@@ -11,6 +11,7 @@ class BoardGrid;
 class frmZoom;
 class HallDisplay;
 class PhoneSharing;
+class RelaySharing;
 class frmPhones;
 class frmPhoneClaims;
 struct PhoneClaim;
@@ -78,6 +79,9 @@ private:
     void tellNews(Game::News what);
     // A line of its own under the board while the game cannot be kept; the game goes on.
     void showKept();
+    void showRelay();
+    QLabel *statusLine(const QString &name);
+    void fitStatusLines();
     // A claim from a phone came: the host's list comes up and a reader is told, once.
     void phoneClaimArrived(const PhoneClaim &claim);
 
@@ -89,6 +93,7 @@ private:
     QPushButton *cmdStart;
     ReaderNews *readerNews;
     QLabel *lblRecord = nullptr;
+    QLabel *lblRelay = nullptr;
     QMenu *mnuOptions;
     QMenu *mnuGame;
     QMenu *mnuHelp;
@@ -109,7 +114,10 @@ private:
     Greeter &greeter;
     Game &caller;
     PhoneSharing *sharing;
+    RelaySharing *relay;
     QAction *mnuPhones;
+    QAction *mnuRelay;
+    QAction *mnuDeal;
     WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;

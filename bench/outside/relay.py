@@ -1,0 +1,122 @@
+#!/usr/bin/python3
+"""The caller sharing beyond the hall: calls at the 1-second interval through a Mosquitto of
+its own on the loopback, first with no player, then with each number of players given
+(tk-relayclients, MQTT over WebSocket). Prints how late each tick came against its schedule,
+the time from each call to each player, each player's first board after the broker answered,
+and the caller's memory and CPU time per call with each crowd.
+
+Usage: relay.py BUILD-BIN STATE-HOME WORK CALLS PLAYERS..."""
+import base64
+import os
+import resource
+import socket
+import subprocess
+import sys
+import time
+
+from caller import calls as calls_on, describe, keys, main_window, one_second, window
+
+folder, state_home, work, calls_wanted = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+crowds = [int(n) for arg in sys.argv[5:] for n in arg.split()]
+state = os.path.join(state_home, "tabro-kalvor")
+record = os.path.join(state, "game.txt")
+ticks_per_second = os.sysconf("SC_CLK_TCK")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+caller_port, players_port = free_port(), free_port()
+conf = os.path.join(work, "bench-broker.conf")
+with open(conf, "w") as out:
+    out.write("listener %d 127.0.0.1\nprotocol mqtt\nlistener %d 127.0.0.1\nprotocol websockets\n"
+              "allow_anonymous true\npersistence false\nsys_interval 5\nmax_queued_messages 10\n"
+              "%s" % (caller_port, players_port, "user root\n" if os.geteuid() == 0 else ""))
+os.makedirs(state, exist_ok=True)
+with open(os.path.join(state, "relay.conf"), "w") as out:
+    out.write("tabro-kalvor relay 1\nhost 127.0.0.1\nport %d\nplayers ws://127.0.0.1:%d\nend\n"
+              % (caller_port, players_port))
+
+
+def more_files():
+    resource.setrlimit(resource.RLIMIT_NOFILE, (65536, 65536))
+
+
+broker = subprocess.Popen(["/usr/sbin/mosquitto", "-c", conf], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, preexec_fn=more_files)
+program = subprocess.Popen([os.path.join(folder, "tabro-kalvor")], stderr=subprocess.DEVNULL)
+
+
+def calls():
+    return calls_on(record)
+
+
+def wait_calls(n):
+    while len(calls()) < n:
+        time.sleep(0.05)
+
+
+def rss_mb(pid):
+    for line in open("/proc/%d/status" % pid):
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1]) / 1024
+
+
+def cpu_seconds(pid):
+    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / ticks_per_second
+
+
+def lateness(times):
+    return [t - (times[0] + 1000 * k) for k, t in enumerate(times)]
+
+
+def measure():
+    start = len(calls())
+    memory = rss_mb(program.pid)
+    cpu0, broker0 = cpu_seconds(program.pid), cpu_seconds(broker.pid)
+    wait_calls(start + calls_wanted)
+    cpu = (cpu_seconds(program.pid) - cpu0) / calls_wanted
+    broker_cpu = (cpu_seconds(broker.pid) - broker0) / calls_wanted
+    return lateness(calls()[start:start + calls_wanted]), memory, cpu, broker_cpu
+
+
+try:
+    main = main_window()
+    keys("alt+g", "b")
+    relay = window("^Share Beyond the Hall$")
+    subprocess.run(["xdotool", "windowfocus", "--sync", relay, "key", "space"], check=True)
+    subprocess.run(["xdotool", "windowfocus", "--sync", main], check=True)
+    one_second(main)
+    keys("space")
+    wait_calls(2)
+    seed = base64.b64decode(open(os.path.join(state, "relay.key")).read().split("\n")[1])
+    import nacl.signing
+    topic = "tabro-kalvor/" + base64.urlsafe_b64encode(
+        bytes(nacl.signing.SigningKey(seed).verify_key)).decode().rstrip("=")
+    load = os.popen("cat /proc/loadavg").read().split()[:3]
+    print("Players anywhere: the caller calling at 1 s through Mosquitto on the loopback, %d calls each"
+          % calls_wanted)
+    late, memory, cpu, broker_cpu = measure()
+    print("  no player: tick lateness " + describe(late))
+    print("    the caller: %.1f MB resident, %.2f ms CPU a call; the broker %.2f ms a call"
+          % (memory, cpu * 1000, broker_cpu * 1000))
+    for players in crowds:
+        clients = subprocess.Popen([os.path.join(folder, "tk-relayclients"), str(players_port), topic, str(players),
+                                    str(calls_wanted + 2)], stdout=subprocess.PIPE, text=True,
+                                   preexec_fn=more_files)
+        first = clients.stdout.readline().strip()
+        late, memory, cpu, broker_cpu = measure()
+        report = clients.communicate(timeout=600)[0]
+        print("  %d players (%s): tick lateness %s" % (players, first, describe(late)))
+        print("    the caller: %.1f MB resident, %.2f ms CPU a call; the broker %.2f ms a call, %.0f MB"
+              % (memory, cpu * 1000, broker_cpu * 1000, rss_mb(broker.pid)))
+        for line in report.strip().splitlines():
+            print("    " + line)
+    print("  load average at the start: %s" % " ".join(load))
+finally:
+    program.kill()
+    broker.kill()
