@@ -191,7 +191,9 @@ try:
     keys(claim, "Escape")
     browser.screenshot(os.path.join(artifacts, "relay-page.png"))
     keys(main_window, "space")
-    wait(5, "the calling did not go on", in_step)
+    resumed = len(calls())
+    wait(5, "the calling did not go on", lambda: len(calls()) > resumed)
+    wait(2, "the page did not follow", in_step)
 
     # The broker stopped while calling: the page says so, the host is told under the board;
     # started again, the page catches up and the line goes.
@@ -201,6 +203,8 @@ try:
     broker.wait(10)
     wait(12, "the page did not say it lost the game", lambda: "Reconnecting" in shown()["link"])
     wait(12, "the host was not told", lambda: height(main_window) > tall)
+    subprocess.run(["xdotool", "windowraise", main_window], check=True)
+    time.sleep(0.3)
     subprocess.run(["import", "-window", main_window, os.path.join(artifacts, "relay-broker-down.png")], check=True)
     time.sleep(3)
     broker = start_broker()
@@ -208,9 +212,12 @@ try:
     wait(15, "the page did not catch up after the broker came back", in_step)
     print("broker back: the page caught up in %.1f s" % (time.monotonic() - back))
     wait(10, "the host's line did not go", lambda: height(main_window) == tall)
+    subprocess.run(["xdotool", "windowraise", relay_window], check=True)
+    time.sleep(0.3)
     subprocess.run(["import", "-window", relay_window, os.path.join(artifacts, "relay-window.png")], check=True)
 
     # No tick late through the outage: the calls kept their second.
+    wait(15, "the calling stopped", lambda: len(calls()) >= started + 10)
     times = [time.mktime(time.strptime(c[3][:19], "%Y-%m-%dT%H:%M:%S")) + int(c[3][20:23]) / 1000
              for c in calls()[started - 1:]]
     gaps = [b - a for a, b in zip(times, times[1:])]
