@@ -233,6 +233,7 @@ int main(int argc, char **argv)
     bool announced = false;
     Clock::time_point followedAt;
     auto lastPing = Clock::now();
+    auto lastNote = Clock::now();
     std::vector<epoll_event> events(4096);
     for (;;) {
         // A few hundred handshakes at a time, as a crowd arriving.
@@ -258,6 +259,10 @@ int main(int argc, char **argv)
         }
         if (announced && sinceMs(followedAt) > seconds * 1000.0)
             break;
+        if (!announced && sinceMs(lastNote) > 5000) {
+            lastNote = Clock::now();
+            std::fprintf(stderr, "tk-relayclients: %d of %d players following, %d lost\n", following, wanted, dead);
+        }
         if (!announced && sinceMs(start) > 300000) {
             std::printf("only %d of %d players following after 300 s (%d lost)\n", following, wanted, dead);
             break;

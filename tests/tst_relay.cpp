@@ -10,6 +10,7 @@
 #include "relaysharing.h"
 #include "seal.h"
 #include "ticketcode.h"
+#include "ticketdeal.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -310,6 +311,75 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(watch.now().link == Relay::Link::Waiting, 10000);
         QVERIFY2(watch.now().why.contains(QStringLiteral("refused")), qPrintable(watch.now().why));
         QVERIFY(!watch.now().why.contains(QStringLiteral("wrong")));
+    }
+
+    // What the host types: names one a line, or how many players; nothing else deals.
+    void playersTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("names") << "Asha\n\n  Ben  Roy \n" << QStringList{QStringLiteral("Asha"), QStringLiteral("Ben Roy")};
+        QTest::newRow("a number") << " 3 " << QStringList{QStringLiteral("Player 1"), QStringLiteral("Player 2"),
+                                                          QStringLiteral("Player 3")};
+        QTest::newRow("control characters") << QStringLiteral("A\x1b[31msha") << QStringList{QStringLiteral("A[31msha")};
+        QTest::newRow("none") << "\n \n" << QStringList();
+        QTest::newRow("zero") << "0" << QStringList();
+        QTest::newRow("too many") << QString::number(TicketDeal::MaxPlayers + 1) << QStringList();
+    }
+    void playersTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, names);
+        QStringList read;
+        QString why;
+        QCOMPARE(TicketDeal::players(typed, read, why), !names.isEmpty());
+        QCOMPARE(read.isEmpty() ? QStringList() : read, names);
+        QCOMPARE(why.isEmpty(), !names.isEmpty());
+    }
+
+    // A dealt book is in play as dealt, holds every ticket handed out and no more strips than
+    // they need, and each player's tickets are theirs alone.
+    void dealtBookInPlay()
+    {
+        QTemporaryDir folder;
+        QStringList names;
+        for (int i = 0; i < 13; ++i)
+            names << QStringLiteral("=cmd|' /C calc'!A%1").arg(i);
+        TicketDeal deal;
+        QString why;
+        QVERIFY2(TicketDeal::deal(names, 2, folder.path(), [](std::uint32_t) { return 77u; }, deal, why), qPrintable(why));
+        QCOMPARE(deal.book, 77u);
+        QCOMPARE(deal.strips, 5); // 26 tickets: 4 strips and 2 over
+        BookList books(folder.path());
+        QVERIFY(books.load(why));
+        QCOMPARE(int(books.books().size()), 1);
+        QVERIFY(books.books().front().dealt);
+        QCOMPARE(books.books().front().strips, 5);
+        QSet<QString> seen;
+        for (const TicketDeal::Hand &hand : deal.hands) {
+            QCOMPARE(hand.codes.size(), 2);
+            for (const QString &code : hand.codes) {
+                TicketCode parsed;
+                QVERIFY(TicketCode::parse(code, parsed, why));
+                QCOMPARE(parsed.book, 77u);
+                QVERIFY(int(parsed.serial) < deal.strips * TicketsPerStrip);
+                QVERIFY(!seen.contains(code));
+                seen.insert(code);
+            }
+        }
+        // A name a spreadsheet would run as a formula is written as text.
+        const QString csv = deal.csv();
+        QVERIFY(csv.startsWith(QStringLiteral("name,tickets,link\n'=cmd|")));
+        QVERIFY(!csv.contains(QStringLiteral("\n=")));
+        // The next deal is a book never in play before; a refused one writes nothing.
+        TicketDeal second;
+        QVERIFY(TicketDeal::deal(names.mid(0, 1), 1, folder.path(), [](std::uint32_t) { return 77u; }, second, why));
+        QCOMPARE(second.book, 78u);
+        QCOMPARE(second.strips, 1);
+        QVERIFY(!TicketDeal::deal(names, TicketDeal::MaxEach + 1, folder.path(), [](std::uint32_t) { return 0u; },
+                                  second, why));
+        QVERIFY(books.load(why));
+        QCOMPARE(int(books.books().size()), 2);
     }
 
     void backoffGrowsToItsCap()

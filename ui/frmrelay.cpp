@@ -50,11 +50,11 @@ frmRelay::frmRelay(RelaySharing &relay, QWidget *owner)
     lblState = new QLabel(this);
     lblState->setObjectName(QStringLiteral("lblState"));
     lblState->setWordWrap(true);
-    lblLink = new QLabel(this);
+    // A link is one long word: a read-only line shows it whole by scrolling, and selects it.
+    lblLink = new QLineEdit(this);
     lblLink->setObjectName(QStringLiteral("lblLink"));
-    lblLink->setWordWrap(true);
-    lblLink->setTextFormat(Qt::PlainText);
-    lblLink->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lblLink->setReadOnly(true);
+    lblLink->setAccessibleName(tr("The players' link"));
     imgCode = new QLabel(this);
     imgCode->setObjectName(QStringLiteral("imgCode"));
     imgCode->setAlignment(Qt::AlignCenter);
@@ -189,6 +189,7 @@ void frmRelay::follow()
     cmdCopy->setEnabled(on);
     if (on && lblLink->text() != link) {
         lblLink->setText(link);
+        lblLink->setCursorPosition(0);
         imgCode->setPixmap(QPixmap::fromImage(PhoneCorner::qrImage(link.toUtf8(), ModulePixels)));
         imgCode->setAccessibleName(tr("QR code of the players' link"));
     }

@@ -37,7 +37,7 @@ private:
     QLineEdit *txtPage;
     QCheckBox *chkRelay;
     QLabel *lblState;
-    QLabel *lblLink;
+    QLineEdit *lblLink;
     QLabel *imgCode;
     QLabel *lblPlayers;
     QLabel *lblHelp;
