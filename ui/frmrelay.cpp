@@ -75,7 +75,9 @@ frmRelay::frmRelay(RelaySharing &relay, QWidget *owner)
     hostRow->addWidget(txtPort);
     hostRow->addWidget(chkTls);
     auto *form = new QFormLayout;
-    form->addRow(tr("&Broker (for the caller):"), hostRow);
+    auto *lblHost = new QLabel(tr("&Broker (for the caller):"), this);
+    lblHost->setBuddy(txtHost);
+    form->addRow(lblHost, hostRow);
     form->addRow(tr("&User name:"), txtUser);
     form->addRow(tr("Pass&word:"), txtPassword);
     form->addRow(tr("&Players' broker:"), txtPlayers);
