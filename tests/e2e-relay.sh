@@ -52,7 +52,7 @@ xdotool type --delay 30 "Asha"
 keys Return
 xdotool type --delay 30 "Ben"
 keys alt+d
-eventually 10 "no book was dealt" grep -q ' dealt ' "$XDG_STATE_HOME/tabro-kalvor/books.txt"
+eventually 10 "no book was dealt" grep -qs ' dealt ' "$XDG_STATE_HOME/tabro-kalvor/books.txt"
 keys Escape
 xdotool windowfocus --sync "$main_window"
 # Game → Share Beyond the Hall: the settings are there, the box has the focus.

@@ -138,6 +138,7 @@ try:
     spy.loop_start()
     wait(5, "no board caught", lambda: caught)
     old = caught[0]
+    captured = len(calls())
     forger = mqtt.Client(client_id="tk-test-forger", protocol=mqtt.MQTTv311)
     forger.username_pw_set("caller", "secret")
     forger.connect("127.0.0.1", caller_port)
@@ -154,14 +155,18 @@ try:
     ]
     samples = []
     for forged in forgeries:
+        if forged is old:  # old enough to tell from the board shown
+            wait(10, "the calling stopped", lambda: len(calls()) >= captured + 4)
         forger.publish(topic + "/board", forged, qos=1, retain=True).wait_for_publish()
         end = time.monotonic() + 1.5
         while time.monotonic() < end:
             samples.append((shown()["count"], len(calls())))
             time.sleep(0.05)
+    # The record is written on its own thread just after the board goes out: a page may be a
+    # call ahead of it, never more; the replayed board is several calls behind.
     for count, made in samples:
         number = int(count.split()[-1])
-        if number > made or number < made - 2:
+        if number > made + 1 or number < made - 2:
             fail("the page showed %r while the caller had made %d calls: a forgery was shown" % (count, made))
     wait(3, "the page did not stay with the caller", in_step)
     print("unsigned, foreign-signed, replayed and spliced boards: none shown (%d looks)" % len(samples))
