@@ -32,3 +32,6 @@ endforeach()
 add_custom_target(documents ALL DEPENDS ${TK_COMPRESSED})
 install(FILES ${CMAKE_BINARY_DIR}/${TK_COMMAND}.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${TK_GENERATED}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# A ready broker for players anywhere: Mosquitto's configuration and its ACL.
+install(FILES ${CMAKE_SOURCE_DIR}/data/broker/mosquitto.conf ${CMAKE_SOURCE_DIR}/data/broker/tabro-kalvor.acl
+    DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

@@ -32,6 +32,8 @@ file(WRITE ${CMAKE_BINARY_DIR}/package-file-name ${CPACK_DEBIAN_FILE_NAME})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # Qt's Wayland support, for Wayland desktops without X.
+# The broker for players anywhere runs wherever the host likes, often on another machine.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mosquitto")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, pulseaudio | pipewire-pulse, qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

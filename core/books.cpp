@@ -42,7 +42,7 @@ QByteArray BookList::text(const std::vector<Book> &books)
     QByteArray out = Magic + '\n';
     for (const Book &book : books) {
         out += "book " + TicketCode::bookText(book.book).toLatin1() + ' ' + QByteArray::number(book.strips) + ' '
-            + paperKey(book.paper) + ' ' + timeText(book.time) + '\n';
+            + (book.dealt ? QByteArrayLiteral("dealt") : paperKey(book.paper)) + ' ' + timeText(book.time) + '\n';
     }
     out += "end\n";
     return out;
@@ -77,11 +77,12 @@ bool BookList::parse(const QByteArray &bytes, std::vector<Book> &books, QString 
             damaged << QStringLiteral("line %1 has no number of strips").arg(i + 1);
             continue;
         }
-        if (parts[3] != "a4" && parts[3] != "letter") {
+        if (parts[3] != "a4" && parts[3] != "letter" && parts[3] != "dealt") {
             damaged << QStringLiteral("line %1 has no paper").arg(i + 1);
             continue;
         }
         book.paper = parts[3] == "letter" ? Paper::Letter : Paper::A4;
+        book.dealt = parts[3] == "dealt";
         const QDateTime when = QDateTime::fromString(QString::fromLatin1(parts[4]), Qt::ISODateWithMs);
         if (!when.isValid() || timeText(when.toMSecsSinceEpoch()) != parts[4]) {
             damaged << QStringLiteral("line %1 has no time").arg(i + 1);

@@ -27,10 +27,12 @@ public:
         int strips = 0;
         Paper paper = Paper::A4;
         qint64 time = 0; // milliseconds since 1970, UTC
+        bool dealt = false; // handed out by link rather than printed ("dealt" in the paper's place)
 
         bool operator==(const Book &other) const
         {
-            return book == other.book && strips == other.strips && paper == other.paper && time == other.time;
+            return book == other.book && strips == other.strips && paper == other.paper && time == other.time
+                && dealt == other.dealt;
         }
     };
     // A list far longer than every book there is is not ours.

@@ -33,7 +33,18 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                                     QStringLiteral("file"));
     const QCommandLineOption paper(QStringLiteral("paper"), QStringLiteral("The tickets' paper: a4 or letter."),
                                    QStringLiteral("size"));
+    const QCommandLineOption exportPage(QStringLiteral("export-page"),
+                                        QStringLiteral("Write the players' page into <folder>, for a web server or "
+                                                       "the broker's http_dir, without a display."),
+                                        QStringLiteral("folder"));
+    const QCommandLineOption broker(QStringLiteral("broker"),
+                                    QStringLiteral("The players' broker the exported page may reach "
+                                                   "(wss://HOST:PORT); the one set in Share Beyond the Hall "
+                                                   "when left out."),
+                                    QStringLiteral("url"));
     parser.addOption(help);
+    parser.addOption(exportPage);
+    parser.addOption(broker);
     parser.addOption(showVersion);
     parser.addOption(tickets);
     parser.addOption(output);
@@ -94,6 +105,14 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         line.action = Tickets;
     } else if (parser.isSet(output) || parser.isSet(paper)) {
         return error(QStringLiteral("--output and --paper go with --tickets"));
+    } else if (parser.isSet(exportPage)) {
+        line.folder = parser.value(exportPage);
+        if (line.folder.isEmpty())
+            return error(QStringLiteral("--export-page needs a folder"));
+        line.broker = parser.value(broker);
+        line.action = ExportPage;
     }
+    if (parser.isSet(broker) && line.action != ExportPage && line.action != Help && line.action != Version)
+        return error(QStringLiteral("--broker goes with --export-page"));
     return line;
 }

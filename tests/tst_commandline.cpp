@@ -40,6 +40,16 @@ void TestCommandLine::decidesBeforeAnyWindow_data()
                                       << QStringLiteral("tabro-kalvor: unexpected argument 'game.txt'");
     QTest::newRow("Qt option without its value") << QStringList{QStringLiteral("-platform")} << error << 2
                                                  << QStringLiteral("tabro-kalvor: missing value after '-platform'");
+    const int exportPage = int(CommandLine::ExportPage);
+    QTest::newRow("--export-page") << QStringList{QStringLiteral("--export-page"), QStringLiteral("www")} << exportPage
+                                   << 0 << none;
+    QTest::newRow("--export-page with --broker")
+        << QStringList{QStringLiteral("--export-page=www"), QStringLiteral("--broker"), QStringLiteral("wss://b:9001")}
+        << exportPage << 0 << none;
+    QTest::newRow("--export-page without a folder") << QStringList{QStringLiteral("--export-page")} << error << 2
+                                                    << QStringLiteral("tabro-kalvor: missing value after '--export-page'");
+    QTest::newRow("--broker alone") << QStringList{QStringLiteral("--broker"), QStringLiteral("wss://b:9001")} << error
+                                    << 2 << QStringLiteral("tabro-kalvor: --broker goes with --export-page");
 }
 
 void TestCommandLine::decidesBeforeAnyWindow()

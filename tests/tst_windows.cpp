@@ -481,6 +481,8 @@ void TestWindows::altSIsTheMainWindowsStartAlone_data()
 {
     tabReachesEveryControl_data();
     QTest::newRow("Share With Phones") << QStringLiteral("mnuPhones") << QStringLiteral("frmPhones");
+    QTest::newRow("Share Beyond the Hall") << QStringLiteral("mnuRelay") << QStringLiteral("frmRelay");
+    QTest::newRow("Deal Tickets") << QStringLiteral("mnuDeal") << QStringLiteral("frmDeal");
 }
 
 // Alt+S is the host's Start, pressed by habit in whatever window has the keys: in the main

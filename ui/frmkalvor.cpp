@@ -18,6 +18,9 @@
 #include "readerwords.h"
 #include "frmphoneclaims.h"
 #include "frmphones.h"
+#include "frmrelay.h"
+#include "frmdeal.h"
+#include "relaysharing.h"
 #include "phoneclaims.h"
 #include "phonecorner.h"
 #include "phonesharing.h"
@@ -61,6 +64,8 @@ frmKalvor::frmKalvor(Game &game, Greeter &greeter, QWidget *parent)
     caller.attach(*grdTable, *this);
     books = new BooksInPlay(defaultStateFolder(), this);
     sharing = new PhoneSharing(caller, *books, PhoneCorner::palette(), this);
+    relay = new RelaySharing(caller, sharing->claims(), *books, PhoneCorner::palette(), this);
+    connect(relay, &RelaySharing::changed, this, &frmKalvor::showRelay);
     buildMenus();
     connect(&sharing->claims(), &PhoneClaims::arrived, this, &frmKalvor::phoneClaimArrived);
     claimTold.setSingleShot(true);
@@ -108,6 +113,7 @@ frmKalvor::frmKalvor(Game &game, Greeter &greeter, QWidget *parent)
 frmKalvor::~frmKalvor()
 {
     windows.deleteAll();
+    delete relay;
     delete sharing;
 }
 
@@ -217,6 +223,8 @@ void frmKalvor::buildMenus()
     mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("Print &Tickets..."),
                          QKeySequence(Qt::CTRL | Qt::Key_P));
     mnuPhones = addItem(mnuGame, QStringLiteral("mnuPhones"), tr("Share With P&hones..."), QKeySequence());
+    mnuRelay = addItem(mnuGame, QStringLiteral("mnuRelay"), tr("Share &Beyond the Hall..."), QKeySequence());
+    mnuDeal = addItem(mnuGame, QStringLiteral("mnuDeal"), tr("&Deal Tickets..."), QKeySequence());
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -240,6 +248,16 @@ void frmKalvor::buildMenus()
     connect(mnuPrizes, &QAction::triggered, this, &frmKalvor::mnuPrizes_Click);
     connect(mnuClaim, &QAction::triggered, this, &frmKalvor::mnuClaim_Click);
     connect(mnuPhones, &QAction::triggered, this, &frmKalvor::mnuPhones_Click);
+    connect(mnuRelay, &QAction::triggered, this, [this] {
+        showOnTop(windows.get<frmRelay>([this] { return new frmRelay(*relay, this); }));
+    });
+    connect(mnuDeal, &QAction::triggered, this, [this] {
+        showOnTop(windows.get<frmDeal>([this] {
+            auto *window = new frmDeal(*relay, this);
+            connect(window, &frmDeal::dealt, books, &BooksInPlay::refresh); // claims from its tickets
+            return window;
+        }));
+    });
 }
 
 QString frmKalvor::startCaption() const
@@ -431,32 +449,71 @@ void frmKalvor::tellNews(Game::News what)
 void frmKalvor::showKept()
 {
     const QString why = caller.notKept();
-    const bool shown = lblRecord && !statusBar()->isHidden();
-    // The line makes the window taller (or shorter when it goes), as soon as it is shown:
-    // it grows about its centre, so that it stays where the host put it, centred if it was.
-    const QPoint centre = frameGeometry().center();
-    const QSize margins = frameGeometry().size() - size();
+    const bool shown = lblRecord && !lblRecord->isHidden();
     if (why.isEmpty()) {
         if (!shown)
             return;
-        statusBar()->hide();
+        lblRecord->hide();
         readerNews->tell(tr("The game is kept again"));
     } else {
-        if (!lblRecord) {
-            lblRecord = new QLabel(this);
-            lblRecord->setObjectName(QStringLiteral("lblRecord"));
-            lblRecord->setWordWrap(true);
-            lblRecord->setTextFormat(Qt::PlainText);
-            lblRecord->setFixedWidth(centralWidget()->width() - 2 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
-            statusBar()->setSizeGripEnabled(false);
-            statusBar()->addWidget(lblRecord, 1);
-        }
+        if (!lblRecord)
+            lblRecord = statusLine(QStringLiteral("lblRecord"));
         lblRecord->setText(tr("This game is not being kept, so a crash would lose it: %1.").arg(why));
         lblRecord->setMinimumHeight(lblRecord->heightForWidth(lblRecord->width()));
-        statusBar()->show();
+        lblRecord->show();
         if (!shown)
             readerNews->tell(lblRecord->text());
     }
+    fitStatusLines();
+}
+
+// Players beyond the hall not reached: said under the board while the caller tries again,
+// and once to a reader each way.
+void frmKalvor::showRelay()
+{
+    const bool shown = lblRelay && !lblRelay->isHidden();
+    const Relay::Link link = relay->state().link;
+    const bool lost = relay->on() && (link == Relay::Link::Waiting || (shown && link == Relay::Link::Connecting));
+    if (!lost) {
+        if (!shown)
+            return;
+        lblRelay->hide();
+        if (relay->on())
+            readerNews->tell(tr("Players beyond the hall are reached again"));
+    } else {
+        if (!lblRelay)
+            lblRelay = statusLine(QStringLiteral("lblRelay"));
+        if (link == Relay::Link::Waiting)
+            lblRelay->setText(tr("Players beyond the hall are not being reached (%1); the caller keeps trying.")
+                                  .arg(relay->state().why));
+        lblRelay->setMinimumHeight(lblRelay->heightForWidth(lblRelay->width()));
+        lblRelay->show();
+        if (!shown)
+            readerNews->tell(lblRelay->text());
+    }
+    fitStatusLines();
+}
+
+QLabel *frmKalvor::statusLine(const QString &name)
+{
+    auto *line = new QLabel(this);
+    line->setObjectName(name);
+    line->setWordWrap(true);
+    line->setTextFormat(Qt::PlainText);
+    line->setFixedWidth(centralWidget()->width() - 2 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(line, 1);
+    return line;
+}
+
+void frmKalvor::fitStatusLines()
+{
+    // The lines make the window taller (or shorter when they go), as soon as they are shown:
+    // it grows about its centre, so that it stays where the host put it, centred if it was.
+    const QPoint centre = frameGeometry().center();
+    const QSize margins = frameGeometry().size() - size();
+    const bool any = (lblRecord && !lblRecord->isHidden()) || (lblRelay && !lblRelay->isHidden());
+    statusBar()->setVisible(any);
     setFixedSize(sizeHint());
     if (centred && isVisible())
         placeAround(centre, sizeHint() + margins);

@@ -13,6 +13,7 @@ class frmClaim;
 class frmZoom;
 class HallDisplay;
 class PhoneSharing;
+class RelaySharing;
 class frmPhones;
 class frmPhoneClaims;
 struct PhoneClaim;
@@ -83,6 +84,9 @@ private:
     void tellNews(Game::News what);
     // A line of its own under the board while the game cannot be kept; the game goes on.
     void showKept();
+    void showRelay();
+    QLabel *statusLine(const QString &name);
+    void fitStatusLines();
     // A claim from a phone came: the host's list comes up and a reader is told, once.
     void phoneClaimArrived(const PhoneClaim &claim);
     // Alone with the host on one screen, the hall's display has the claims list over it.
@@ -96,6 +100,7 @@ private:
     QPushButton *cmdStart;
     ReaderNews *readerNews;
     QLabel *lblRecord = nullptr;
+    QLabel *lblRelay = nullptr;
     QMenu *mnuOptions;
     QMenu *mnuGame;
     QMenu *mnuHelp;
@@ -117,7 +122,10 @@ private:
     Game &caller;
     BooksInPlay *books;
     PhoneSharing *sharing;
+    RelaySharing *relay;
     QAction *mnuPhones;
+    QAction *mnuRelay;
+    QAction *mnuDeal;
     WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;

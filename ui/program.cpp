@@ -9,6 +9,8 @@
 #include "look.h"
 #include "messageboxquestion.h"
 #include "oneinstance.h"
+#include "phonecorner.h"
+#include "relaysharing.h"
 #include "recordfile.h"
 #include "screenkeeper.h"
 #include "bookprinter.h"
@@ -16,6 +18,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -138,6 +141,40 @@ void endOnSignals(Game &game, QObject *owner)
     sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 }
+// --export-page: the players' page as files for a static host, without a display. Prints
+// nothing on success.
+int exportPageCommand(int argc, char *argv[], const CommandLine &line)
+{
+    QCoreApplication app(argc, argv);
+    QString players = line.broker;
+    if (players.isEmpty()) {
+        RelaySettings settings;
+        QFile file(RelaySharing::settingsPath());
+        QString why;
+        if (file.open(QIODevice::ReadOnly))
+            RelaySettings::parse(file.read(RelaySettings::MaxFileSize + 1), settings, why);
+        if (!settings.host.isEmpty())
+            players = settings.playersAddress();
+    }
+    if (players.isEmpty()) {
+        std::fprintf(stderr, "%s: --export-page needs --broker wss://HOST:PORT, or a broker set in Share Beyond the Hall\n",
+                     version::Command);
+        return 2;
+    }
+    QString why;
+    QUrl broker;
+    if (!relaylink::brokerAddress(players, broker, why)) {
+        std::fprintf(stderr, "%s: --broker is wss://HOST:PORT (or ws://), not '%s'\n", version::Command,
+                     qPrintable(printable(players)));
+        return 2;
+    }
+    if (!RelaySharing::exportPage(line.folder, players, PhoneCorner::palette(), why)) {
+        std::fprintf(stderr, "%s: cannot write the page to %s: %s\n", version::Command,
+                     qPrintable(printable(line.folder)), qPrintable(printable(why)));
+        return 1;
+    }
+    return 0;
+}
 } // namespace
 
 int runProgram(int argc, char *argv[])
@@ -149,6 +186,8 @@ int runProgram(int argc, char *argv[])
     const CommandLine line = CommandLine::parse(arguments);
     if (line.action == CommandLine::Tickets)
         return printBookCommand(argv[0], line.strips, line.output, line.paper);
+    if (line.action == CommandLine::ExportPage)
+        return exportPageCommand(argc, argv, line);
     if (line.action != CommandLine::Run) {
         std::fputs(line.text.toLocal8Bit().constData(), line.action == CommandLine::Error ? stderr : stdout);
         return line.status;
