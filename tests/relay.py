@@ -88,7 +88,7 @@ try:
           ticket: (t => t && {lit: [...t.querySelectorAll('td.lit, td.new')].map(c => Number(c.textContent)),
                               all: [...t.querySelectorAll('td')].map(c => Number(c.textContent)).filter(n => n),
                               status: t.querySelector('.status').textContent,
-                              claims: [...t.querySelectorAll('button.claim')].map(b => b.dataset.prize)})
+                              claims: [...t.querySelectorAll('button.claim')].map(b => b.textContent.replace(/^Claim /, ''))})
                   (document.querySelector('article.ticket[data-code="%s"]'))})""" % ticket)
 
     def shown():
