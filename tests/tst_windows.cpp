@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <QLabel>
+#include <QPointer>
 #include <QSlider>
 
 namespace {
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void resumingIsToldInOneLine();
     void callsBehindTheMainWindowKeepTheirLine();
     void callsCopySaysHowManyAndEscapeCloses();
+    void beyondTheHallWindowsCloseOnEscape_data();
+    void beyondTheHallWindowsCloseOnEscape();
     void tabReachesEveryControl_data();
     void tabReachesEveryControl();
     void altSIsTheMainWindowsStartAlone_data();
@@ -525,6 +528,35 @@ void TestWindows::altSIsTheMainWindowsStartAlone()
     for (QCheckBox *box : window->findChildren<QCheckBox *>())
         after << box->isChecked();
     QCOMPARE(after, ticks);
+}
+
+void TestWindows::beyondTheHallWindowsCloseOnEscape_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Share Beyond the Hall") << QStringLiteral("mnuRelay") << QStringLiteral("frmRelay");
+    QTest::newRow("Deal Tickets") << QStringLiteral("mnuDeal") << QStringLiteral("frmDeal");
+}
+
+// Escape closes them from whichever field has the keys, the names typed into Deal Tickets
+// included, as it does every window of the host's.
+void TestWindows::beyondTheHallWindowsCloseOnEscape()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    WindowRig rig;
+    rig.action(menu.toLatin1().constData())->trigger();
+    QPointer<QWidget> window = rig.secondary<QWidget>(name.toLatin1().constData());
+    QVERIFY(window && window->isVisible());
+    QApplication::setActiveWindow(window);
+    for (QWidget *field : window->findChildren<QWidget *>()) {
+        if (field->focusPolicy() & Qt::TabFocus && field->isVisible()) {
+            field->setFocus();
+            break;
+        }
+    }
+    QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(window.isNull());
 }
 
 QTEST_MAIN(TestWindows)

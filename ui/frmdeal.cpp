@@ -54,7 +54,7 @@ frmDeal::frmDeal(RelaySharing &relay, QWidget *owner)
     each->addStretch();
     each->addWidget(cmdDeal);
     form->addRow(tr("&Tickets each:"), each);
-    form->addRow(tr("&Links:"), txtLinks);
+    form->addRow(tr("L&inks:"), txtLinks);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdCopyAll);
     buttons->addWidget(cmdCsv);
@@ -72,6 +72,7 @@ frmDeal::frmDeal(RelaySharing &relay, QWidget *owner)
     connect(cmdCopyAll, &QPushButton::clicked, this, &frmDeal::cmdCopyAll_Click);
     connect(cmdCsv, &QPushButton::clicked, this, &frmDeal::cmdCsv_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    closeOnEscape(*this);
     txtNames->setFocus();
 }
 

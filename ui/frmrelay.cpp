@@ -113,6 +113,7 @@ frmRelay::frmRelay(RelaySharing &relay, QWidget *owner)
     connect(cmdCopy, &QPushButton::clicked, this, &frmRelay::cmdCopy_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmRelay::cmdExport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    closeOnEscape(*this);
     connect(&relay, &RelaySharing::changed, this, &frmRelay::follow);
     follow();
     (kept.host.isEmpty() ? static_cast<QWidget *>(txtHost) : chkRelay)->setFocus();

@@ -3,6 +3,7 @@
 #include "icons.h"
 #include "look.h"
 
+#include <QAction>
 #include <QString>
 #include <QWidget>
 
@@ -17,4 +18,14 @@ inline void dressWindow(QWidget &window, const QString &name, const QString &tit
     if (!icon.isEmpty())
         window.setWindowIcon(programIcon(icon));
     window.setFont(look::windowFont());
+}
+
+// Escape closes the window, whichever of its controls has the keys.
+inline void closeOnEscape(QWidget &window)
+{
+    auto *escape = new QAction(&window);
+    escape->setShortcut(Qt::Key_Escape);
+    escape->setShortcutContext(Qt::WindowShortcut);
+    window.addAction(escape);
+    QObject::connect(escape, &QAction::triggered, &window, &QWidget::close);
 }
