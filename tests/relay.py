@@ -221,6 +221,16 @@ try:
     time.sleep(0.3)
     subprocess.run(["import", "-window", relay_window, os.path.join(artifacts, "relay-window.png")], check=True)
 
+    # Sharing beyond the hall turned off while calling: the broker tells the pages the caller
+    # is gone, and the page stops showing the board as live; on again, it is live at once.
+    keys(relay_window, "alt+h")
+    off = time.monotonic()
+    wait(5, "the page still showed the board as live after the caller left",
+         lambda: "Reconnecting" in shown()["link"])
+    print("the caller gone: the page said so after %.1f s" % (time.monotonic() - off))
+    keys(relay_window, "alt+h")
+    wait(10, "the page did not follow again once the caller was back", in_step)
+
     # No tick late through the outage: the calls kept their second.
     wait(15, "the calling stopped", lambda: len(calls()) >= started + 10)
     times = [time.mktime(time.strptime(c[3][:19], "%Y-%m-%dT%H:%M:%S")) + int(c[3][20:23]) / 1000

@@ -149,6 +149,15 @@ bool MqttRelay::attempt(QString &why)
                                   broker.password.isEmpty() ? nullptr : broker.password.toUtf8().constData());
     if (broker.tls)
         mosquitto_tls_set(client, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
+    // The caller's presence for the pages: "here" once connected, and "gone" left with the
+    // broker, which says it should this connection end without a goodbye (a crash, a pulled
+    // cable, sharing turned off), so a page never shows the last board as live. Sealed in turn:
+    // "gone" is newer than this connection's "here" and older than the next one's.
+    const QByteArray presence = topic + "/presence";
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QByteArray here = sealer.seal(presence, sealer.next(now), "{\"here\":true}");
+    const QByteArray gone = sealer.seal(presence, sealer.next(now), "{\"here\":false}");
+    mosquitto_will_set(client, presence.constData(), int(gone.size()), gone.constData(), 1, true);
     inFlight = 0;
     accepted = false;
     refused = -1;
@@ -216,6 +225,9 @@ bool MqttRelay::attempt(QString &why)
             subscribed = true;
             mosquitto_subscribe(client, nullptr, (topic + "/claim").constData(), 0);
             mosquitto_subscribe(client, nullptr, "$SYS/broker/clients/connected", 0);
+            if (mosquitto_publish(client, nullptr, presence.constData(), int(here.size()), here.constData(), 1, true)
+                == MOSQ_ERR_SUCCESS)
+                ++inFlight;
             report(Link::Connected, 0, QString());
         }
         send(client);
@@ -233,8 +245,8 @@ bool MqttRelay::attempt(QString &why)
         else if (!stopping)
             why = attemptWhy(rc, error);
     }
-    if (stopping && accepted)
-        mosquitto_disconnect(client);
+    // No goodbye even when the host stops sharing: the connection just closes, and the broker
+    // tells the pages the caller is gone.
     mosquitto_destroy(client);
     return accepted;
 }

@@ -29,6 +29,7 @@
   const publicKey = fromBase64Url(key);
   const topic = "tabro-kalvor/" + key;
   const boardTopic = topic + "/board";
+  const presenceTopic = topic + "/presence";
   const ticketTopic = topic + "/ticket/";
   const Floor = "tk-relay-board-" + key; // the newest board this phone showed, across reloads
   const MaxWatched = 24;
@@ -103,6 +104,9 @@
   window.TkChannel = () => {
     const channel = { readyState: 0, onmessage: null, onclose: null, onerror: null };
     const watched = new Set();
+    // Whether the caller is connected to the broker, as it and the broker say: while it is
+    // gone, nothing from it is shown as live (no board, no heartbeat), whatever the broker keeps.
+    let present = true;
     let queue = Promise.resolve();
     const client = mqtt.connect(broker, {
       protocolVersion: 4,
@@ -130,7 +134,8 @@
     };
     client.on("connect", () => {
       channel.readyState = 1;
-      client.subscribe([boardTopic, topic + "/books"], { qos: 0 });
+      // The presence first: the broker sends what it keeps in the order asked.
+      client.subscribe([presenceTopic, boardTopic, topic + "/books"], { qos: 0 });
       if (typeof MyTickets !== "undefined") for (const code of MyTickets.tickets()) watch(code);
     });
     client.on("message", (where, payload) => {
@@ -138,6 +143,11 @@
       queue = queue.then(() => open(where, payload)).then((message) => {
         if (!message || !inOrder(where, message.seq)) return;
         const body = message.body;
+        if (where === presenceTopic) {
+          present = body.here !== false;
+          return;
+        }
+        if (!present && where === boardTopic) return;
         if (where.startsWith(ticketTopic)) {
           if (body.claim !== where.slice(ticketTopic.length)) return;
           // The answer to a claim is for the page that sent it; the host's verdict for all.
@@ -148,7 +158,7 @@
     });
     // The broker's answer to the keep-alive: the channel is alive even while the game rests.
     client.on("packetreceive", (packet) => {
-      if (packet && packet.cmd === "pingresp") deliver('{"beat":true}');
+      if (packet && packet.cmd === "pingresp" && present) deliver('{"beat":true}');
     });
     client.on("close", end);
     client.on("offline", end);
