@@ -109,3 +109,67 @@ listen claim 5 claim "$work/enter"
 date +%s.%N >"$work/enter"
 keys Return
 heard claim "a claim's verdicts were not heard deciding one first, in few words"
+
+# Calls So Far in front while ten numbers are called: each heard once, as its line; then,
+# with the program's own voice on, three more in silence, and the first key in the list says
+# the newest.
+xdotool windowfocus --sync "$claim_window"
+keys Escape
+xdotool windowfocus --sync "$main_window"
+listen front 32 front
+before=$(record_calls)
+keys space
+xdotool windowfocus --sync "$calls_window"
+wait_calls $((before + 10))
+keys F8
+wait_calls $((before + 13))
+keys Down F8
+xdotool windowfocus --sync "$main_window"
+keys space
+heard front "with Calls So Far in front the calls were not heard once each, as their lines"
+
+# A claim from a phone, and a key at once after it: the claim is said again after the key's
+# own words, where the key had silenced it.
+"$program" --tickets 1 --output "$work/one.pdf" >/dev/null 2>&1 || fail "no book printed"
+code=$(pdftotext "$work/one.pdf" - | grep -oE '\b[2-9A-Z]{3}-[2-9A-Z]{4}-[2-9A-Z]\b' | head -n 1)
+keys alt+g h
+share=$(wait_window '^Share With Phones$')
+xdotool windowfocus --sync "$share"
+keys space
+xdotool windowfocus --sync "$main_window"
+listen phoneclaim 8 phoneclaim "$work/key"
+PYTHONPATH="$here" /usr/bin/python3 - "$code" <<'PY' || fail "the phone's claim was not taken"
+import json, sys, urllib.request
+import websocket
+from phonepage import port, wait
+where = wait(20, "the caller serves no page", port)
+board = json.loads(urllib.request.urlopen("http://127.0.0.1:%d/snapshot" % where, timeout=5).read())
+phone = websocket.create_connection("ws://127.0.0.1:%d/live" % where, timeout=10)
+phone.send(json.dumps({"claim": sys.argv[1], "prize": board["toWin"][0]}))
+while True:
+    answer = json.loads(phone.recv())
+    if "claim" in answer:
+        sys.exit(0 if answer["status"] == 202 else "the claim was answered %s" % answer)
+PY
+sleep 0.3
+date +%s.%N >"$work/key"
+keys space
+heard phoneclaim "a claim from a phone was not said again after the key that silenced it"
+keys space
+
+# A book of 100 strips from Print Tickets: its start said at most once and its end once, its
+# progress in a few changes.
+listen book 20 book 100 book.pdf
+keys ctrl+p
+print_window=$(wait_window '^Print Tickets$')
+xdotool windowfocus --sync "$print_window"
+keys ctrl+a
+xdotool type --delay 30 100
+keys Return
+save_window=$(wait_window '^Save the Tickets$')
+xdotool windowfocus --sync "$save_window"
+keys ctrl+a
+xdotool type --delay 10 "$work/book.pdf"
+keys Return
+eventually 20 "the book was not saved" test -s "$work/book.pdf"
+heard book "a book of 100 strips was not told in a few words"

@@ -1,10 +1,16 @@
+#include "accessibility.h"
 #include "frmcalls.h"
+#include "frmphones.h"
 #include "frmprinttickets.h"
+#include "frmprizes.h"
+#include "phonesharing.h"
+#include "readerwords.h"
 #include "windowrig.h"
 
 #include "recordfile.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QListWidget>
@@ -39,6 +45,26 @@ QPoint centreOf(QWidget *window)
 {
     return window->frameGeometry().center();
 }
+
+// How many times a reader was handed a notice: each show is one telling.
+struct Tellings : QObject
+{
+    int count = 0;
+    explicit Tellings(QWidget *notice) { notice->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Show;
+        return false;
+    }
+};
+
+QWidget *noticeOf(QWidget *window, const QString &text)
+{
+    for (QWidget *notice : window->findChildren<QWidget *>(QStringLiteral("readerNotice")))
+        if (notice->accessibleName() == text)
+            return notice;
+    return nullptr;
+}
 }
 
 class TestWindows : public QObject
@@ -68,6 +94,14 @@ private Q_SLOTS:
     void callsCopySaysHowManyAndEscapeCloses();
     void tabReachesEveryControl_data();
     void tabReachesEveryControl();
+    void readerWordsAHostCanRepeat_data();
+    void readerWordsAHostCanRepeat();
+    void aKeyMayCutNewsShortUntilItCouldBeSaid_data();
+    void aKeyMayCutNewsShortUntilItCouldBeSaid();
+    void newsAKeyCutShortIsSaidAgainAfterIt();
+    void callsInFrontSayEachCallOnceAsTheirLine();
+    void aWonPrizeIsReachedAndTheSetsSayWhatTheyChose();
+    void sharingSaysWhatItDidAndEscapeCloses();
 };
 
 void TestWindows::setTimeOkAppliesTheChosenSeconds_data()
@@ -471,6 +505,207 @@ void TestWindows::tabReachesEveryControl()
                                                    : control->objectName());
     QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("Tab never reaches ") + missed.join(QLatin1String(", "))
                                           + QStringLiteral(" (") + path.join(QLatin1String(" > ")) + QLatin1Char(')')));
+}
+
+void TestWindows::readerWordsAHostCanRepeat_data()
+{
+    QTest::addColumn<bool>("code");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("a code, in its groups") << true << "TC6-222A-V" << "T C 6, 2 2 2 A, V";
+    QTest::newRow("a code typed in any case, no dashes") << true << " tc6222av" << "T C 6, 2 2 2 A, V";
+    QTest::newRow("one character too many") << true << "TC6-222A-VV" << "TC6-222A-VV";
+    QTest::newRow("a typed ticket's label") << true << "typed:4,17,23" << "typed:4,17,23";
+    QTest::newRow("a colon before words pauses") << false << "it would lose it: the disk is full." << "it would lose it, the disk is full.";
+    QTest::newRow("a colon at the end pauses") << false << "Verdicts:" << "Verdicts,";
+    QTest::newRow("a time keeps its colons") << false << "called at 19:54:17" << "called at 19:54:17";
+    QTest::newRow("a dash between words pauses") << false << "Top Line - late" << "Top Line, late";
+    QTest::newRow("a code keeps its dashes") << false << "ticket TC6-222A-V" << "ticket TC6-222A-V";
+}
+
+// Readers say "colon" and "dash" aloud and run a code's characters together: what a reader
+// is given has pauses instead, and codes one character at a time in their printed groups.
+void TestWindows::readerWordsAHostCanRepeat()
+{
+    QFETCH(bool, code);
+    QFETCH(QString, shown);
+    QFETCH(QString, spoken);
+    QCOMPARE(code ? spokenCode(shown) : spokenLine(shown), spoken);
+}
+
+void TestWindows::aKeyMayCutNewsShortUntilItCouldBeSaid_data()
+{
+    QTest::addColumn<qint64>("keyMs");
+    QTest::addColumn<bool>("cut");
+    // Seven words: two seconds and 0.4 s a word.
+    QTest::newRow("at once") << qint64(0) << true;
+    QTest::newRow("the last moment it could be unsaid") << qint64(4800) << true;
+    QTest::newRow("just after") << qint64(4801) << false;
+    QTest::newRow("a key before the news") << qint64(-1) << false;
+}
+
+void TestWindows::aKeyMayCutNewsShortUntilItCouldBeSaid()
+{
+    QFETCH(qint64, keyMs);
+    QFETCH(bool, cut);
+    QCOMPARE(ReaderNews::mayCutShort(QStringLiteral("Claim from a phone for Top Line"), keyMs), cut);
+}
+
+// A key press empties a reader's queue: news the host must hear is said again once the keys
+// are quiet, after the key's own words; news settled, replaced or said often enough is not.
+void TestWindows::newsAKeyCutShortIsSaidAgainAfterIt()
+{
+    QWidget window;
+    auto *field = new QLineEdit(&window);
+    auto *news = new ReaderNews(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    field->setFocus();
+    const QString claim = QStringLiteral("Claim from a phone for Top Line");
+    news->tellMustHear(ReaderNews::Subject::Claim, claim);
+    Tellings claimTold(noticeOf(&window, claim));
+    news->tell(QStringLiteral("Calling")); // news of its own is never said again
+    Tellings callingTold(noticeOf(&window, QStringLiteral("Calling")));
+    QTest::keyClick(field, Qt::Key_Space);
+    QTRY_COMPARE(claimTold.count, 1);
+    QTest::qWait(2 * ReaderNews::QuietMs);
+    QCOMPARE(claimTold.count, 1); // once for one key
+    QCOMPARE(callingTold.count, 0);
+    for (int key = 0; key < ReaderNews::MaxRetold + 1; ++key) {
+        QTest::keyClick(field, Qt::Key_Space);
+        QTest::qWait(2 * ReaderNews::QuietMs);
+    }
+    QCOMPARE(claimTold.count, ReaderNews::MaxRetold);
+
+    // A newer word on the subject replaces the one waiting; a settled subject is not said again.
+    const QString more = QStringLiteral("2 more claims from phones");
+    const QString all = QStringLiteral("3 claims from phones wait, the newest for Full House");
+    news->tellMustHear(ReaderNews::Subject::Claim, QStringLiteral("Claim from a phone for Bottom Line"));
+    news->tellMustHear(ReaderNews::Subject::Claim, more, all);
+    news->tellMustHear(ReaderNews::Subject::Game, QStringLiteral("Game resumed"));
+    news->settle(ReaderNews::Subject::Game);
+    QTest::keyClick(field, Qt::Key_Space);
+    QTRY_VERIFY(noticeOf(&window, all));
+    Tellings allTold(noticeOf(&window, all));
+    Tellings resumedTold(noticeOf(&window, QStringLiteral("Game resumed")));
+    Tellings bottomTold(noticeOf(&window, QStringLiteral("Claim from a phone for Bottom Line")));
+    QTest::keyClick(field, Qt::Key_Space);
+    QTRY_COMPARE(allTold.count, 1);
+    QTest::qWait(2 * ReaderNews::QuietMs);
+    QCOMPARE(resumedTold.count, 0);
+    QCOMPARE(bottomTold.count, 0);
+}
+
+// With Calls So Far in front the list's moving line is the reader's voice for each call, as
+// "Call 3, 45" without the time; the main window's news says the number only where the list
+// does not: behind, or with the list's line left where the host put it. Enter adds the time.
+// (With the program's voice on, the list follows in silence where a reader listens: the
+// reader test checks it, as only a reader makes Qt's accessibility active.)
+void TestWindows::callsInFrontSayEachCallOnceAsTheirLine()
+{
+    WindowRig rig;
+    rig.action("mnuMute")->trigger(); // the reader is the host's voice for the numbers
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(2);
+    rig.action("mnuCalls")->trigger();
+    auto *calls = rig.secondary<frmCalls>("frmCalls");
+    auto *list = calls->findChild<QListWidget *>(QStringLiteral("lstCalls"));
+    QApplication::setActiveWindow(calls);
+    QVERIFY(list->hasFocus());
+    auto toldByMain = [&rig](int n) { return toldBy(&rig.window).contains(QString::number(n)); };
+    for (int call = 3; call <= 12; ++call) {
+        rig.tick();
+        const Call &newest = rig.game().calls().back();
+        QCOMPARE(newest.position, call);
+        QVERIFY2(!toldByMain(newest.number), "the call was told twice");
+        QCOMPARE(list->currentRow(), call - 1);
+        QCOMPARE(QAccessible::queryAccessibleInterface(list)->child(call - 1)->text(QAccessible::Name),
+                 QStringLiteral("Call %1, %2").arg(call).arg(newest.number));
+    }
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY2(toldBy(calls).constFirst().startsWith(QStringLiteral("Call 12, %1, at ").arg(rig.game().calls().back().number)),
+             qPrintable(toldBy(calls).join(QLatin1Char('/'))));
+    list->setCurrentRow(4); // the host reads back: the news says the next call
+    rig.tick();
+    QVERIFY(toldByMain(rig.game().calls().back().number));
+    QApplication::setActiveWindow(&rig.window);
+    rig.tick();
+    QVERIFY(toldByMain(rig.game().calls().back().number));
+}
+
+// A won prize stays in play: Tab reaches its box, a press leaves it checked and says why;
+// All Ninety-Ball and All Tambola say what they chose, the won prize kept.
+void TestWindows::aWonPrizeIsReachedAndTheSetsSayWhatTheyChose()
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(12);
+    // Five numbers of one ticket, the last call among them: Early Five, valid now.
+    std::vector<std::int16_t> five{rig.game().calls().back().number};
+    for (const Call &call : rig.game().calls()) {
+        const int column = std::min(call.number / 10, 8);
+        const auto same = std::count_if(five.begin(), five.end(), [column](std::int16_t n) { return std::min(n / 10, 8) == column; });
+        if (five.size() < 5 && same < 3 && call.number != five.front())
+            five.push_back(call.number);
+    }
+    QStringList typed;
+    for (std::int16_t n : five)
+        typed << QString::number(n);
+    ClaimTicket ticket;
+    QString why;
+    QVERIFY2(ClaimTicket::read(typed.join(QLatin1Char(' ')), ticket, why), qPrintable(why));
+    QCOMPARE(rig.game().acceptClaim(ticket).size(), std::size_t(1));
+    QVERIFY(rig.game().prizesWon() & prizes::bit(Prize::EarlyFive));
+
+    rig.action("mnuPrizes")->trigger();
+    auto *prizesWindow = rig.secondary<frmPrizes>("frmPrizes");
+    QApplication::setActiveWindow(prizesWindow);
+    auto *won = prizesWindow->findChild<QCheckBox *>(prizes::key(Prize::EarlyFive));
+    QVERIFY(won->isEnabled() && (won->focusPolicy() & Qt::TabFocus));
+    QCOMPARE(QAccessible::queryAccessibleInterface(won)->text(QAccessible::Description),
+             QStringLiteral("Won already, it stays in play"));
+    QTest::keyClick(won, Qt::Key_Space);
+    QVERIFY(won->isChecked());
+    QCOMPARE(toldBy(prizesWindow), QStringList{QStringLiteral("Early Five was won already, it stays in play")});
+    QTest::mouseClick(prizesWindow->findChild<QPushButton *>(QStringLiteral("cmdNinety")), Qt::LeftButton);
+    QVERIFY(won->isChecked());
+    QVERIFY(toldBy(prizesWindow).contains(
+        QStringLiteral("Chosen, One Line, Two Lines and Full House. Early Five stays, won already.")));
+    QTest::mouseClick(prizesWindow->findChild<QPushButton *>(QStringLiteral("cmdTambola")), Qt::LeftButton);
+    QVERIFY(toldBy(prizesWindow).contains(QStringLiteral(
+        "Chosen, Top Line, Middle Line, Bottom Line, Four Corners and Full House. Early Five stays, won already.")));
+}
+
+// Ticking says what it did; the address and the phones following are reached with Tab;
+// Escape closes the window.
+void TestWindows::sharingSaysWhatItDidAndEscapeCloses()
+{
+    WindowRig rig;
+    rig.action("mnuPhones")->trigger();
+    auto *phones = rig.secondary<frmPhones>("frmPhones");
+    QApplication::setActiveWindow(phones);
+    auto *share = phones->findChild<QCheckBox *>(QStringLiteral("chkShare"));
+    QTest::keyClick(share, Qt::Key_Space);
+    QVERIFY(rig.window.findChild<PhoneSharing *>()->on());
+    const QStringList addresses = rig.window.findChild<PhoneSharing *>()->addresses();
+    QCOMPARE(toldBy(phones), QStringList{addresses.isEmpty() ? QStringLiteral("Sharing, but this computer is on no network")
+                                                             : QStringLiteral("Sharing the game at %1").arg(addresses.first())});
+    QStringList reached;
+    for (int i = 0; i < 8 && reached.size() < 4; ++i) {
+        QTest::keyClick(phones->focusWidget(), Qt::Key_Tab);
+        reached << phones->focusWidget()->objectName();
+    }
+    if (!addresses.isEmpty())
+        QVERIFY2(reached.contains(QStringLiteral("lblAddress")), qPrintable(reached.join(QLatin1Char(' '))));
+    QVERIFY2(reached.contains(QStringLiteral("lblPhones")), qPrintable(reached.join(QLatin1Char(' '))));
+    QCOMPARE(QAccessible::queryAccessibleInterface(phones->findChild<QLabel *>(QStringLiteral("lblPhones")))
+                 ->text(QAccessible::Name),
+             QStringLiteral("No phone is following yet"));
+    share->setFocus();
+    QTest::keyClick(share, Qt::Key_Space);
+    QVERIFY(toldBy(phones).contains(QStringLiteral("Sharing stopped, every phone dropped")));
+    QTest::keyClick(share, Qt::Key_Escape);
+    QVERIFY(!rig.secondary<frmPhones>("frmPhones"));
 }
 
 QTEST_MAIN(TestWindows)

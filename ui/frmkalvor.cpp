@@ -61,8 +61,15 @@ frmKalvor::frmKalvor(Game &game, Greeter &greeter, QWidget *parent)
     claimTold.setSingleShot(true);
     claimTold.setInterval(1500);
     connect(&claimTold, &QTimer::timeout, this, [this] {
-        if (untold > 0)
-            readerNews->tell(untold == 1 ? tr("One more claim from a phone") : tr("%1 more claims from phones").arg(untold));
+        if (untold > 0) {
+            const auto &waiting = sharing->claims().waiting();
+            const QString all = waiting.empty()
+                ? QString()
+                : tr("%1 claims from phones wait, the newest for %2").arg(waiting.size()).arg(prizes::name(waiting.back().prize));
+            readerNews->tellMustHear(ReaderNews::Subject::Claim,
+                                     untold == 1 ? tr("One more claim from a phone") : tr("%1 more claims from phones").arg(untold),
+                                     all);
+        }
         untold = 0;
     });
 
@@ -212,6 +219,8 @@ void frmKalvor::buildMenus()
     mnuTickets = addItem(mnuGame, QStringLiteral("mnuTickets"), tr("Print &Tickets..."),
                          QKeySequence(Qt::CTRL | Qt::Key_P));
     mnuPhones = addItem(mnuGame, QStringLiteral("mnuPhones"), tr("Share With P&hones..."), QKeySequence());
+    mnuGame->addSeparator();
+    mnuMissed = addItem(mnuGame, QStringLiteral("mnuMissed"), tr("What Did I &Miss"), Qt::Key_F6);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -235,6 +244,7 @@ void frmKalvor::buildMenus()
     connect(mnuPrizes, &QAction::triggered, this, &frmKalvor::mnuPrizes_Click);
     connect(mnuClaim, &QAction::triggered, this, &frmKalvor::mnuClaim_Click);
     connect(mnuPhones, &QAction::triggered, this, &frmKalvor::mnuPhones_Click);
+    connect(mnuMissed, &QAction::triggered, this, &frmKalvor::mnuMissed_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -336,7 +346,8 @@ void frmKalvor::mnuTickets_Click()
 {
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
-        connect(window, &frmPrintTickets::done, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::done, this,
+                [this](const QString &news) { readerNews->tellMustHear(ReaderNews::Subject::Book, news); });
         connect(window, &frmPrintTickets::done, sharing, &PhoneSharing::readBooks); // claims from its tickets
         return window;
     }));
@@ -350,6 +361,7 @@ void frmKalvor::mnuPrizes_Click()
 // A claim stops the calling at once, wherever the host's keys are.
 void frmKalvor::mnuClaim_Click()
 {
+    readerNews->settle(ReaderNews::Subject::Claim); // the host is on it
     caller.claimStarted();
     const bool fresh = !windows.find<frmClaim>();
     frmClaim *claim = windows.get<frmClaim>([this] {
@@ -389,7 +401,7 @@ void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
     if (claimTold.isActive()) {
         ++untold;
     } else {
-        readerNews->tell(tr("Claim from a phone: %1").arg(prizes::name(arrived.prize)));
+        readerNews->tellMustHear(ReaderNews::Subject::Claim, tr("Claim from a phone for %1").arg(prizes::name(arrived.prize)));
         claimTold.start();
     }
 }
@@ -399,15 +411,29 @@ void frmKalvor::mnuPhones_Click()
     showOnTop(windows.get<frmPhones>([this] { return new frmPhones(*sharing, this); }));
 }
 
+// Calls So Far in front, following the calls, says each call itself as its line moves: the
+// news would be a second voice for it.
 void frmKalvor::tellReader(int n)
 {
-    if (caller.readerSpeaksNumbers())
+    const frmCalls *calls = windows.find<frmCalls>();
+    if (caller.readerSpeaksNumbers() && !(calls && calls->announcesCalls()))
         readerNews->tell(QString::number(n));
 }
 
 void frmKalvor::tellNews(Game::News what)
 {
-    readerNews->tell(readerWords(what, caller));
+    if (what == Game::News::Resumed)
+        readerNews->tellMustHear(ReaderNews::Subject::Game, readerWords(what, caller));
+    else
+        readerNews->tell(readerWords(what, caller));
+}
+
+// What did I miss: the claims waiting, the game not kept and where the game stands, said
+// from the game as it is now; what was waiting to be said again is said by this.
+void frmKalvor::mnuMissed_Click()
+{
+    readerNews->settleAll();
+    readerNews->tell(missedWords(caller, sharing->claims().waiting()));
 }
 
 void frmKalvor::showKept()
@@ -418,7 +444,7 @@ void frmKalvor::showKept()
         if (!shown)
             return;
         statusBar()->hide();
-        readerNews->tell(tr("The game is kept again"));
+        readerNews->tellMustHear(ReaderNews::Subject::Record, tr("The game is kept again"));
     } else {
         if (!lblRecord) {
             lblRecord = new QLabel(this);
@@ -433,7 +459,7 @@ void frmKalvor::showKept()
         lblRecord->setMinimumHeight(lblRecord->heightForWidth(lblRecord->width()));
         statusBar()->show();
         if (!shown)
-            readerNews->tell(lblRecord->text());
+            readerNews->tellMustHear(ReaderNews::Subject::Record, spokenLine(lblRecord->text()));
     }
     setFixedSize(sizeHint());
 }

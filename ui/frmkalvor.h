@@ -58,6 +58,8 @@ public:
     void mnuPhones_Click();
     // A claim from a phone: Check a Claim opened with its code checked.
     void checkPhoneClaim(const QString &code);
+    // What did I miss: a screen reader hears what waits for the host and where the game stands.
+    void mnuMissed_Click();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -110,6 +112,7 @@ private:
     Game &caller;
     PhoneSharing *sharing;
     QAction *mnuPhones;
+    QAction *mnuMissed;
     WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;
