@@ -113,14 +113,14 @@ if mode == "claim":
     finish()
 
 if mode == "behind":
-    # Opened, the list says its newest line ("Call 20, 84") once the window is up (a line told
+    # Opened, the list says its newest line ("84, call 20") once the window is up (a line told
     # before the window was shown was lost, and the reader said only the list's size); behind the main
     # window it follows the calls in silence, so each number is heard once, from the news,
     # and nothing else.
     shown = [e[5] for e in events if e[0] == "object:state-changed:showing" and e[1] == "dialog"
              and e[2] == "Calls So Far" and e[3] == 1]
     lines = [text for at, role, text in heard(shown[0] if shown else time.time()) if role == "list item"]
-    if not lines or not re.fullmatch(r"Call \d+, \d+", lines[0]):
+    if not lines or not re.fullmatch(r"\d+, call \d+", lines[0]):
         faults.append("Calls So Far did not say its current line once it was shown: %s" % lines[:3])
     spoken = heard()
     try:
@@ -140,7 +140,7 @@ if mode == "behind":
     finish()
 
 if mode == "front":
-    # In front, the list's moving line says each call as "Call 36, 71", without its time, and
+    # In front, the list's moving line says each call as "71, call 36", without its time, and
     # the news does not say it a second time. With the program's own voice on, the line stays
     # where it was until the host's key moves it to the newest call.
     said = []
@@ -162,21 +162,21 @@ if mode == "front":
     lines = [(at, name) for i, (at, kind, name) in enumerate(said) if kind == "line" and at < voice_on
              and not (i and said[i - 1][1:] == ("line", name))]
     print("heard with Calls So Far in front:", [name for _, name in lines])
-    calls = [re.fullmatch(r"Call (\d+), (\d+)", name) for _, name in lines]
+    calls = [re.fullmatch(r"(\d+), call (\d+)", name) for _, name in lines]
     if len(lines) < 11 or not all(calls):
         faults.append("ten calls were not said as their lines: %s" % [name for _, name in lines])
     else:
-        positions = [int(c.group(1)) for c in calls]
+        positions = [int(c.group(2)) for c in calls]
         if positions != list(range(positions[0], positions[0] + len(positions))):
             faults.append("a call was said twice or missed: %s" % [name for _, name in lines])
-        numbers = {c.group(2) for c in calls}
+        numbers = {c.group(1) for c in calls}
         twice = [name for at, kind, name in said if kind == "news" and name in numbers and at > lines[0][0]]
         if twice:
             faults.append("calls said by the list were told again as news: %s" % twice)
         voiced = [name for at, kind, name in said if kind == "line" and voice_on < at < voice_off]
         print("with the program's voice on:", voiced)
         # Three calls at least were made with the voice on; the key went to the newest.
-        moved = [re.fullmatch(r"Call (\d+), \d+", name) for name in voiced]
+        moved = [re.fullmatch(r"\d+, call (\d+)", name) for name in voiced]
         if len(voiced) != 1 or not moved[0] or int(moved[0].group(1)) < positions[-1] + 3:
             faults.append("with the voice on the list spoke %s, not only the newest call at the key" % voiced)
     finish()

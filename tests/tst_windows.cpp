@@ -597,7 +597,7 @@ void TestWindows::newsAKeyCutShortIsSaidAgainAfterIt()
 }
 
 // With Calls So Far in front the list's moving line is the reader's voice for each call, as
-// "Call 3, 45" without the time; the main window's news says the number only where the list
+// "45, call 3" without the time; the main window's news says the number only where the list
 // does not: behind, or with the list's line left where the host put it. Enter adds the time.
 // (With the program's voice on, the list follows in silence where a reader listens: the
 // reader test checks it, as only a reader makes Qt's accessibility active.)
@@ -620,10 +620,10 @@ void TestWindows::callsInFrontSayEachCallOnceAsTheirLine()
         QVERIFY2(!toldByMain(newest.number), "the call was told twice");
         QCOMPARE(list->currentRow(), call - 1);
         QCOMPARE(QAccessible::queryAccessibleInterface(list)->child(call - 1)->text(QAccessible::Name),
-                 QStringLiteral("Call %1, %2").arg(call).arg(newest.number));
+                 QStringLiteral("%1, call %2").arg(newest.number).arg(call));
     }
     QTest::keyClick(list, Qt::Key_Return);
-    QVERIFY2(toldBy(calls).constFirst().startsWith(QStringLiteral("Call 12, %1, at ").arg(rig.game().calls().back().number)),
+    QVERIFY2(toldBy(calls).constFirst().startsWith(QStringLiteral("%1, call 12, at ").arg(rig.game().calls().back().number)),
              qPrintable(toldBy(calls).join(QLatin1Char('/'))));
     list->setCurrentRow(4); // the host reads back: the news says the next call
     rig.tick();

@@ -9,8 +9,8 @@ class QPushButton;
 
 // Every call of the game so far, in order, with the time it was called: the record that
 // settles "was 45 called before 23?". It follows the game; Copy puts it on the clipboard,
-// one call a line, and says how many; Escape closes it. A reader hears a line as "Call 36,
-// 71", its time when Enter asks. Behind another window, or in front while the program's
+// one call a line, and says how many; Escape closes it. A reader hears a line as "71, call
+// 36", its time when Enter asks. Behind another window, or in front while the program's
 // own voice speaks the numbers to a reader's host, it follows in silence: its current line
 // moves only where the reader is to hear the call from it.
 class frmCalls : public QWidget

@@ -52,7 +52,7 @@ QString readerWords(Game::News what, const Game &game)
 
 QString spokenCall(const Call &call, bool withTime)
 {
-    const QString said = tr("Call %1, %2").arg(call.position).arg(call.number);
+    const QString said = tr("%1, call %2").arg(call.number).arg(call.position);
     if (!withTime)
         return said;
     const QTime time = QDateTime::fromMSecsSinceEpoch(call.time).time();

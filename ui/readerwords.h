@@ -12,8 +12,9 @@ struct PhoneClaim;
 // after 42", "Game resumed, 47 numbers called, the last was 64".
 QString readerWords(Game::News what, const Game &game);
 
-// A call as a reader hears it from Calls So Far: "Call 36, 71"; with its time when the host
-// asks for it, "Call 36, 71, at 19 54 and 17 seconds" (a reader would say "colon" in 19:54:17).
+// A call as a reader hears it from Calls So Far: "71, call 36", the number first, as the next
+// call may cut it short; with its time when the host asks for it, "71, call 36, at 19 54 and
+// 17 seconds" (a reader would say "colon" in 19:54:17).
 QString spokenCall(const Call &call, bool withTime = false);
 
 // A ticket's code as a reader says it, one character at a time in the groups printed, so a
