@@ -31,7 +31,8 @@ template<typename T> int countOpen()
     return count;
 }
 
-// The news a window's reader notices hold for a screen reader now.
+// The news a window's reader notices hold for a screen reader now (every window of the
+// program tells through the main window's).
 QStringList toldBy(QWidget *window)
 {
     QStringList told;
@@ -349,7 +350,7 @@ void TestWindows::printTicketsMakesTheChosenBook()
     QVERIFY(!dialog->saveAs(file)); // one book at a time
     QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, 20000);
     QTRY_VERIFY(!rig.secondary<frmPrintTickets>("frmPrintTickets"));
-    QCOMPARE(toldBy(&rig.window), QStringList{QStringLiteral("Saved 5 strips to book.pdf")});
+    QVERIFY(toldBy(&rig.window).contains(QStringLiteral("Saved 5 strips to book.pdf")));
     QFile pdf(file);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(pdf.readAll());
@@ -444,7 +445,8 @@ void TestWindows::callsCopySaysHowManyAndEscapeCloses()
     QApplication::setActiveWindow(calls);
     QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), 24);
-    QCOMPARE(toldBy(calls), QStringList{QStringLiteral("Copied 24 calls")});
+    QVERIFY(toldBy(&rig.window).contains(QStringLiteral("Copied 24 calls"))); // every window tells through the main one
+    QVERIFY(toldBy(calls).isEmpty());
     QCOMPARE(QAccessible::queryAccessibleInterface(calls)->role(), QAccessible::Dialog);
     QTest::keyClick(calls->findChild<QListWidget *>(QStringLiteral("lstCalls")), Qt::Key_Escape);
     QVERIFY(!rig.secondary<frmCalls>("frmCalls"));
@@ -462,6 +464,7 @@ void TestWindows::tabReachesEveryControl_data()
     QTest::newRow("Print Tickets") << QStringLiteral("mnuTickets") << QStringLiteral("frmPrintTickets");
     QTest::newRow("Prizes") << QStringLiteral("mnuPrizes") << QStringLiteral("frmPrizes");
     QTest::newRow("Check a Claim") << QStringLiteral("mnuClaim") << QStringLiteral("frmClaim");
+    QTest::newRow("Share With Phones") << QStringLiteral("mnuPhones") << QStringLiteral("frmPhones");
 }
 
 // Tab from the control a window opens on, round its whole chain: every control a keyboard
@@ -623,8 +626,10 @@ void TestWindows::callsInFrontSayEachCallOnceAsTheirLine()
                  QStringLiteral("%1, call %2").arg(newest.number).arg(call));
     }
     QTest::keyClick(list, Qt::Key_Return);
-    QVERIFY2(toldBy(calls).constFirst().startsWith(QStringLiteral("%1, call 12, at ").arg(rig.game().calls().back().number)),
-             qPrintable(toldBy(calls).join(QLatin1Char('/'))));
+    const QString asked = QStringLiteral("%1, call 12, at ").arg(rig.game().calls().back().number);
+    QVERIFY2(std::any_of(toldBy(&rig.window).cbegin(), toldBy(&rig.window).cend(),
+                         [&asked](const QString &told) { return told.startsWith(asked) && told.endsWith(QLatin1String(" seconds")); }),
+             qPrintable(toldBy(&rig.window).join(QLatin1Char('/'))));
     list->setCurrentRow(4); // the host reads back: the news says the next call
     rig.tick();
     QVERIFY(toldByMain(rig.game().calls().back().number));
@@ -666,13 +671,13 @@ void TestWindows::aWonPrizeIsReachedAndTheSetsSayWhatTheyChose()
              QStringLiteral("Won already, it stays in play"));
     QTest::keyClick(won, Qt::Key_Space);
     QVERIFY(won->isChecked());
-    QCOMPARE(toldBy(prizesWindow), QStringList{QStringLiteral("Early Five was won already, it stays in play")});
+    QVERIFY(toldBy(&rig.window).contains(QStringLiteral("Early Five was won already, it stays in play")));
     QTest::mouseClick(prizesWindow->findChild<QPushButton *>(QStringLiteral("cmdNinety")), Qt::LeftButton);
     QVERIFY(won->isChecked());
-    QVERIFY(toldBy(prizesWindow).contains(
+    QVERIFY(toldBy(&rig.window).contains(
         QStringLiteral("Chosen, One Line, Two Lines and Full House. Early Five stays, won already.")));
     QTest::mouseClick(prizesWindow->findChild<QPushButton *>(QStringLiteral("cmdTambola")), Qt::LeftButton);
-    QVERIFY(toldBy(prizesWindow).contains(QStringLiteral(
+    QVERIFY(toldBy(&rig.window).contains(QStringLiteral(
         "Chosen, Top Line, Middle Line, Bottom Line, Four Corners and Full House. Early Five stays, won already.")));
 }
 
@@ -688,8 +693,8 @@ void TestWindows::sharingSaysWhatItDidAndEscapeCloses()
     QTest::keyClick(share, Qt::Key_Space);
     QVERIFY(rig.window.findChild<PhoneSharing *>()->on());
     const QStringList addresses = rig.window.findChild<PhoneSharing *>()->addresses();
-    QCOMPARE(toldBy(phones), QStringList{addresses.isEmpty() ? QStringLiteral("Sharing, but this computer is on no network")
-                                                             : QStringLiteral("Sharing the game at %1").arg(addresses.first())});
+    QVERIFY(toldBy(&rig.window).contains(addresses.isEmpty() ? QStringLiteral("Sharing, but this computer is on no network")
+                                                             : QStringLiteral("Sharing the game at %1").arg(addresses.first())));
     QStringList reached;
     for (int i = 0; i < 8 && reached.size() < 4; ++i) {
         QTest::keyClick(phones->focusWidget(), Qt::Key_Tab);
@@ -703,7 +708,7 @@ void TestWindows::sharingSaysWhatItDidAndEscapeCloses()
              QStringLiteral("No phone is following yet"));
     share->setFocus();
     QTest::keyClick(share, Qt::Key_Space);
-    QVERIFY(toldBy(phones).contains(QStringLiteral("Sharing stopped, every phone dropped")));
+    QVERIFY(toldBy(&rig.window).contains(QStringLiteral("Sharing stopped, every phone dropped")));
     QTest::keyClick(share, Qt::Key_Escape);
     QVERIFY(!rig.secondary<frmPhones>("frmPhones"));
 }

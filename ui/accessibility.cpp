@@ -142,6 +142,19 @@ ReaderNews::ReaderNews(QWidget *parent)
     connect(&quiet, &QTimer::timeout, this, &ReaderNews::retell);
 }
 
+ReaderNews *ReaderNews::forWindow(QWidget &window)
+{
+    QWidget *owner = &window;
+    while (owner->parentWidget())
+        owner = owner->parentWidget()->window();
+    const auto lines = owner->findChildren<ReaderNews *>();
+    for (ReaderNews *line : lines) {
+        if (line->window() == owner)
+            return line;
+    }
+    return new ReaderNews(&window);
+}
+
 // Readers present a notification when it appears. Each text has a notice of its own whose
 // name never changes: a reader that looks at a notice a moment after it appeared, or keeps
 // names it has seen, always finds that notice's own text.

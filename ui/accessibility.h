@@ -38,6 +38,10 @@ public:
     enum class Subject { Claim, Game, Record, Book };
 
     explicit ReaderNews(QWidget *parent);
+    // The line a window of the program tells its news through: the main window's. A notice in
+    // another window is said after that window's title and status ("Check a Claim dialog ...
+    // Caller news statusbar"), seconds before its own words. A window on its own has its own.
+    static ReaderNews *forWindow(QWidget &window);
     void tell(const QString &text);
     // News the host must not miss (a claim, the game resumed, the game not kept, a book
     // made): told at once and, when a key was pressed before a reader could have said it all

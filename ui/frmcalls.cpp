@@ -63,7 +63,7 @@ frmCalls::frmCalls(const Game &game, QWidget *owner)
     layout->addWidget(lstCalls);
     layout->addLayout(buttons);
     resize(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 32, fontMetrics().height() * 24);
-    readerNews = new ReaderNews(this);
+    readerNews = ReaderNews::forWindow(*this);
 
     // Ctrl+C copies the whole record, not only the selected line.
     auto *copy = new QAction(this);

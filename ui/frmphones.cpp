@@ -49,7 +49,7 @@ frmPhones::frmPhones(PhoneSharing &sharing, QWidget *owner)
     lblHelp->setWordWrap(true);
     cmdClose = new QPushButton(tr("C&lose"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    readerNews = new ReaderNews(this);
+    readerNews = ReaderNews::forWindow(*this);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -91,7 +91,7 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     printer = new BookPrinter(defaultStateFolder(), this);
     connect(printer, &BookPrinter::progressed, this, &frmPrintTickets::progressed);
     connect(printer, &BookPrinter::finished, this, &frmPrintTickets::made);
-    readerNews = new ReaderNews(this);
+    readerNews = ReaderNews::forWindow(*this);
     pace.setSingleShot(true);
     pace.setInterval(PaceMs);
     connect(&pace, &QTimer::timeout, this, [this] {

@@ -41,7 +41,7 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
 {
     dressWindow(*this, QStringLiteral("frmPrizes"), tr("Prizes"), QStringLiteral("notepad"));
 
-    readerNews = new ReaderNews(this);
+    readerNews = ReaderNews::forWindow(*this);
     const prizes::Set won = game.prizesWon();
     auto *tambola = new QGroupBox(tr("Tambola"), this);
     auto *ninety = new QGroupBox(tr("Ninety-ball"), this);
