@@ -627,9 +627,10 @@ void TestWindows::callsInFrontSayEachCallOnceAsTheirLine()
     }
     QTest::keyClick(list, Qt::Key_Return);
     const QString asked = QStringLiteral("%1, call 12, at ").arg(rig.game().calls().back().number);
-    QVERIFY2(std::any_of(toldBy(&rig.window).cbegin(), toldBy(&rig.window).cend(),
-                         [&asked](const QString &told) { return told.startsWith(asked) && told.endsWith(QLatin1String(" seconds")); }),
-             qPrintable(toldBy(&rig.window).join(QLatin1Char('/'))));
+    const QStringList told = toldBy(&rig.window);
+    QVERIFY2(std::any_of(told.cbegin(), told.cend(),
+                         [&asked](const QString &line) { return line.startsWith(asked) && line.endsWith(QLatin1String(" seconds")); }),
+             qPrintable(told.join(QLatin1Char('/'))));
     list->setCurrentRow(4); // the host reads back: the news says the next call
     rig.tick();
     QVERIFY(toldByMain(rig.game().calls().back().number));
