@@ -597,6 +597,15 @@ void TestWindows::newsAKeyCutShortIsSaidAgainAfterIt()
     QTest::qWait(2 * ReaderNews::QuietMs);
     QCOMPARE(resumedTold.count, 0);
     QCOMPARE(bottomTold.count, 0);
+
+    // A window of the program losing the keys (a question answered) cuts it short too.
+    QWidget question;
+    question.show();
+    QApplication::setActiveWindow(&question);
+    news->tellMustHear(ReaderNews::Subject::Game, QStringLiteral("Game resumed"));
+    QCOMPARE(resumedTold.count, 1);
+    QApplication::setActiveWindow(&window);
+    QTRY_COMPARE(resumedTold.count, 2);
 }
 
 // With Calls So Far in front the list's moving line is the reader's voice for each call, as

@@ -219,7 +219,11 @@ void ReaderNews::watchKeys()
 bool ReaderNews::eventFilter(QObject *watched, QEvent *event)
 {
     // A key reaches the program as an offer to its shortcuts first, then as the key itself.
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+    // A window of the program losing the keys empties a reader's queue too (a question
+    // answered, a window closed), whatever comes to the front.
+    const bool cuts = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride
+        || (event->type() == QEvent::WindowDeactivate && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow());
+    if (cuts) {
         const qint64 now = since.elapsed();
         for (Waiting &news : waiting)
             news.cut = news.cut || mayCutShort(news.text, now - news.toldAt);

@@ -44,9 +44,9 @@ public:
     static ReaderNews *forWindow(QWidget &window);
     void tell(const QString &text);
     // News the host must not miss (a claim, the game resumed, the game not kept, a book
-    // made): told at once and, when a key was pressed before a reader could have said it all
-    // (a key press empties its queue), told again once the keys have been quiet a moment,
-    // after the key's own words; at most MaxRetold times.
+    // made): told at once and, when a key was pressed or a window of the program lost the
+    // keys before a reader could have said it all (either empties its queue), told again once
+    // the keys have been quiet a moment, after the key's own words; at most MaxRetold times.
     // When a later word sums up more than the text (claims come together), again is what is
     // said again.
     void tellMustHear(Subject subject, const QString &text, const QString &again = QString());
