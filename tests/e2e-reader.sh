@@ -6,6 +6,7 @@
 # Then the program is killed: Yes to resuming is heard as one line, and with Calls So Far
 # open behind the main window each call is heard once.
 program=$1
+ticketof=$2
 here=$(dirname "$0")
 source "$here/e2e-lib.sh"
 
@@ -109,3 +110,100 @@ listen claim 5 claim "$work/enter"
 date +%s.%N >"$work/enter"
 keys Return
 heard claim "a claim's verdicts were not heard deciding one first, in few words"
+
+# Calls So Far in front while ten numbers are called: each heard once, as its line; then,
+# with the program's own voice on, three more in silence, and the first key in the list says
+# the newest.
+xdotool windowfocus --sync "$claim_window"
+keys Escape
+xdotool windowfocus --sync "$main_window"
+listen front 32 front
+before=$(record_calls)
+keys space
+xdotool windowfocus --sync "$calls_window"
+wait_calls $((before + 10))
+keys F8
+wait_calls $((before + 13))
+keys Down F8
+xdotool windowfocus --sync "$main_window"
+keys space
+heard front "with Calls So Far in front the calls were not heard once each, as their lines"
+
+# A claim from a phone, and a key at once after it: the claim is said again after the key's
+# own words, where the key had silenced it. The claim must be one the rules may pay: a
+# ticket of a book printed here whose Early Five the last call completed, the calling
+# stopped there.
+"$program" --tickets 50 --output "$work/book50.pdf" >/dev/null 2>&1 || fail "no book printed"
+pdftotext "$work/book50.pdf" - | grep -oE '\b[2-9A-Z]{3}-[2-9A-Z]{4}-[2-9A-Z]\b' | sort -u | xargs "$ticketof" >"$work/tickets"
+keys alt+g h
+share=$(wait_window '^Share With Phones$')
+xdotool windowfocus --sync "$share"
+keys space
+xdotool windowfocus --sync "$main_window"
+code=$(/usr/bin/python3 - "$record" "$work/tickets" <<'PY'
+import subprocess, sys, time
+record, tickets = sys.argv[1], {}
+for line in open(sys.argv[2]):
+    code, rows = line.split(":", 1)
+    tickets[code] = {int(n) for n in rows.replace("|", " ").split()}
+def calls():
+    return [int(line.split()[2]) for line in open(record) if line.startswith("call ")]
+def space():
+    subprocess.run(["xdotool", "key", "space"], check=True)
+space()
+deadline = time.monotonic() + 90
+seen = calls()
+while time.monotonic() < deadline:
+    made = calls()
+    if made == seen:
+        time.sleep(0.05)
+        continue
+    seen = made
+    found = [code for code, numbers in tickets.items() if made[-1] in numbers and len(numbers & set(made)) == 5]
+    if found:
+        space()
+        time.sleep(1.5)
+        if calls() == made:
+            print(found[0])
+            sys.exit(0)
+        space()
+        seen = calls()
+sys.exit("no ticket's Early Five was completed by a call")
+PY
+) || fail "no claim a phone could make"
+sleep 3
+listen phoneclaim 8 phoneclaim "$work/key"
+PYTHONPATH="$here" /usr/bin/python3 - "$code" <<'PY' || fail "the phone's claim was not taken"
+import json, sys
+import websocket
+from phonepage import port, wait
+where = wait(20, "the caller serves no page", port)
+phone = websocket.create_connection("ws://127.0.0.1:%d/live" % where, timeout=10)
+phone.send(json.dumps({"claim": sys.argv[1], "prize": "early-five"}))
+while True:
+    answer = json.loads(phone.recv())
+    if "claim" in answer:
+        sys.exit(0 if answer["status"] == 202 else "the claim was answered %s" % answer)
+PY
+sleep 0.3
+date +%s.%N >"$work/key"
+keys space
+heard phoneclaim "a claim from a phone was not said again after the key that silenced it"
+keys space
+
+# A book of 100 strips from Print Tickets: its start said at most once and its end once, its
+# progress in a few changes.
+listen book 20 book 100 book.pdf
+keys ctrl+p
+print_window=$(wait_window '^Print Tickets$')
+xdotool windowfocus --sync "$print_window"
+keys ctrl+a
+xdotool type --delay 30 100
+keys Return
+save_window=$(wait_window '^Save the Tickets$')
+xdotool windowfocus --sync "$save_window"
+keys ctrl+a
+xdotool type --delay 10 "$work/book.pdf"
+keys Return
+eventually 20 "the book was not saved" test -s "$work/book.pdf"
+heard book "a book of 100 strips was not told in a few words"

@@ -8,7 +8,9 @@ MODE "game": the calls and the host's changes with the sound off. MODE "resume" 
 CALLS LAST: Yes to resuming (its time in YES-FILE) is heard as one line. MODE "behind":
 Calls So Far opened, then left behind the main window while numbers are called. MODE "claim"
 ENTER-FILE: a late ticket typed in Check a Claim (Enter at the time in ENTER-FILE) is heard
-deciding verdict first, in few words."""
+deciding verdict first, in few words. MODE "front": Calls So Far in front while numbers are
+called. MODE "phoneclaim" KEY-FILE: a claim from a phone, then a key at the time in KEY-FILE.
+MODE "book" STRIPS FILE: a book printed from Print Tickets."""
 import re
 import sys
 import time
@@ -38,7 +40,8 @@ if app() is None:
     sys.exit("FAIL: the program never appeared on the accessibility bus")
 pyatspi.Registry.registerEventListener(record, "focus:", "object:state-changed:focused",
                                        "object:state-changed:showing", "object:state-changed:selected",
-                                       "object:property-change:accessible-name")
+                                       "object:property-change:accessible-name",
+                                       "object:property-change:accessible-value")
 GLib.timeout_add(int(seconds * 1000), pyatspi.Registry.stop)
 # The program learns of new listeners from the registry a moment later (later still in a
 # sanitizer build); the script acts once they have surely reached it.
@@ -110,14 +113,14 @@ if mode == "claim":
     finish()
 
 if mode == "behind":
-    # Opened, the list says its newest line once the window is up (a line told before the
-    # window was shown was lost, and the reader said only the list's size); behind the main
+    # Opened, the list says its newest line ("84, call 20") once the window is up (a line told
+    # before the window was shown was lost, and the reader said only the list's size); behind the main
     # window it follows the calls in silence, so each number is heard once, from the news,
     # and nothing else.
     shown = [e[5] for e in events if e[0] == "object:state-changed:showing" and e[1] == "dialog"
              and e[2] == "Calls So Far" and e[3] == 1]
     lines = [text for at, role, text in heard(shown[0] if shown else time.time()) if role == "list item"]
-    if not lines or not re.fullmatch(r"\d+\. \d+ at \d\d:\d\d:\d\d", lines[0]):
+    if not lines or not re.fullmatch(r"\d+, call \d+", lines[0]):
         faults.append("Calls So Far did not say its current line once it was shown: %s" % lines[:3])
     spoken = heard()
     try:
@@ -126,13 +129,98 @@ if mode == "behind":
     except StopIteration:
         faults.append("Start and Stop were not both told: %s" % [t for _, _, t in spoken])
         finish()
-    during = [text for _, role, text in spoken[start + 1:stop]]
+    # The resume line a key cut short may be said again among them.
+    during = [text for _, role, text in spoken[start + 1:stop] if not text.startswith("Game resumed")]
     print("heard while calling:", during)
     numbers = [text for text in during if text.isdigit()]
     if len(numbers) < 5 or len(set(numbers)) != len(numbers) or len(numbers) != len(during):
         faults.append("the calls were not heard once each and alone: %s" % during)
     if not numbers or spoken[stop][2] != "Stopped after " + numbers[-1]:
         faults.append("%r does not name the last number heard" % spoken[stop][2])
+    finish()
+
+if mode == "front":
+    # In front, the list's moving line says each call as "71, call 36", without its time, and
+    # the news does not say it a second time. With the program's own voice on, the line stays
+    # where it was until the host's key moves it to the newest call.
+    said = []
+    for kind, role, name, detail, _, at in events:
+        if detail != 1:
+            continue
+        if kind == "object:state-changed:focused" and role == "list item":
+            said.append((at, "line", name))
+        elif kind == "object:state-changed:showing" and role == "notification":
+            said.append((at, "news", name))
+    try:
+        voice_on = next(at for at, kind, name in said if name == "Sound on")
+        voice_off = next(at for at, kind, name in said if name == "Sound off" and at > voice_on)
+    except StopIteration:
+        faults.append("the sound was not switched on and off: %s" % [name for _, _, name in said])
+        finish()
+    # A reader says an object that is given the focus again, with nothing between, once
+    # (the window's activation and the list's own focus both name the current line).
+    lines = [(at, name) for i, (at, kind, name) in enumerate(said) if kind == "line" and at < voice_on
+             and not (i and said[i - 1][1:] == ("line", name))]
+    print("heard with Calls So Far in front:", [name for _, name in lines])
+    calls = [re.fullmatch(r"(\d+), call (\d+)", name) for _, name in lines]
+    if len(lines) < 11 or not all(calls):
+        faults.append("ten calls were not said as their lines: %s" % [name for _, name in lines])
+    else:
+        positions = [int(c.group(2)) for c in calls]
+        if positions != list(range(positions[0], positions[0] + len(positions))):
+            faults.append("a call was said twice or missed: %s" % [name for _, name in lines])
+        numbers = {c.group(1) for c in calls}
+        twice = [name for at, kind, name in said if kind == "news" and name in numbers and at > lines[0][0]]
+        if twice:
+            faults.append("calls said by the list were told again as news: %s" % twice)
+        voiced = [name for at, kind, name in said if kind == "line" and voice_on < at < voice_off]
+        print("with the program's voice on:", voiced)
+        # Three calls at least were made with the voice on; the key went to the newest.
+        moved = [re.fullmatch(r"\d+, call (\d+)", name) for name in voiced]
+        if len(voiced) != 1 or not moved[0] or int(moved[0].group(1)) < positions[-1] + 3:
+            faults.append("with the voice on the list spoke %s, not only the newest call at the key" % voiced)
+    finish()
+
+if mode == "phoneclaim":
+    # The claim is said at once; a key pressed before a reader could have said it is followed
+    # by its own words, then by the claim again.
+    key_at = float(open(sys.argv[4]).read())
+    said = [(at, text) for at, role, text in heard() if role == "notification"]
+    claims = [at for at, text in said if text.startswith("Claim from a phone for ")]
+    print("heard:", ["%s (%+.2f s)" % (text, at - key_at) for at, text in said])
+    before = [at for at in claims if at < key_at]
+    after = [at for at in claims if at > key_at]
+    if not before:
+        faults.append("the claim was not told before the key")
+    elif not after:
+        faults.append("the claim was not told again after the key")
+    else:
+        own = [at for at, text in said if key_at < at < after[0] and not text.startswith("Claim")]
+        if not own:
+            faults.append("the claim was told again before the key's own words")
+        if after[0] - key_at > 3:
+            faults.append("the claim was told again %.1f s after the key" % (after[0] - key_at))
+        if len(after) > 1:
+            faults.append("the claim was told again %d times after one key" % len(after))
+    finish()
+
+if mode == "book":
+    # A long book: "Printing N strips" at most once, "Saved N strips to FILE" once, and the
+    # bar's progress in a few changes, not one every strip or two.
+    strips, file = sys.argv[4], sys.argv[5]
+    said = [text for at, role, text in heard() if role == "notification"]
+    print("heard:", said)
+    saved = "Saved %s strips to %s" % (strips, file)
+    if said.count(saved) != 1:
+        faults.append("%r was not heard once: %s" % (saved, said))
+    if said.count("Printing %s strips" % strips) > 1:
+        faults.append("the start was told more than once: %s" % said)
+    # At most twice a second, the first at once (a sanitizer's build takes ten seconds).
+    moves = [e[5] for e in events if e[0].endswith("accessible-value") and e[1] == "progress bar"]
+    span = moves[-1] - moves[0] if moves else 0
+    print("the bar moved %d times in %.1f s" % (len(moves), span))
+    if len(moves) > span / 0.5 + 2:
+        faults.append("the progress bar sent a reader %d changes in %.1f s" % (len(moves), span))
     finish()
 
 focused_cells = [e for e in events if e[1] == "table cell" and (e[0] == "focus:" or (e[0].endswith("focused") and e[3] == 1))]

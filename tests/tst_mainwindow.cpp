@@ -1,5 +1,7 @@
 #include "windowrig.h"
 
+#include "phoneclaims.h"
+#include "phonesharing.h"
 #include "recordfile.h"
 
 #include <QAccessible>
@@ -33,6 +35,7 @@ private Q_SLOTS:
     void commandsWithoutActionChangeNothing();
     void muteMenuTogglesItsCheckMark();
     void everyControlHasAnAccessibleName();
+    void whatDidIMissSaysWhatWaitsFromTheGameAsItIs();
     void looksAsDesignedAfterAFewCalls();
     void boardReadableUnderEveryPalette_data();
     void boardReadableUnderEveryPalette();
@@ -263,6 +266,41 @@ void TestMainWindow::everyControlHasAnAccessibleName()
     rig.tick();
     QCOMPARE(rig.window.findChildren<QWidget *>(QStringLiteral("readerNotice")).size(), 5); // "Sound on" only
     QCOMPARE(QAccessible::queryAccessibleInterface(rig.zoomWindow())->text(QAccessible::Description), rig.txtgen()->text());
+}
+
+// F6, what did I miss: the claims waiting (the newest with its code spelled), the game not
+// kept, where the game stands; from the game as it is now, so nothing settled is said.
+void TestMainWindow::whatDidIMissSaysWhatWaitsFromTheGameAsItIs()
+{
+    QTemporaryDir folder;
+    QFile blocker(folder.filePath(QStringLiteral("tabro-kalvor")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the record's folder should be
+    RecordFile keeper(folder.path() + QStringLiteral("/tabro-kalvor"));
+    WindowRig rig;
+    auto missed = [&rig] {
+        QTest::keyClick(rig.cmdStart(), Qt::Key_F6);
+        const auto notices = rig.window.findChildren<QWidget *>(QStringLiteral("readerNotice"));
+        return notices.isEmpty() ? QString() : notices.last()->accessibleName();
+    };
+    QCOMPARE(missed(), QStringLiteral("Nothing missed. Waiting for Start, no number called yet."));
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    rig.tick(3);
+    const int last = rig.game().calls().back().number;
+    QCOMPARE(missed(), QStringLiteral("Nothing missed. Calling, 3 numbers called, the last was %1.").arg(last));
+    rig.game().setKeeper(&keeper);
+    rig.tick();
+    QTRY_VERIFY(!rig.game().notKept().isEmpty());
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton); // stopped
+    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    QVERIFY(claims.add({QStringLiteral("TC6-222A-V"), Prize::TopLine, 4, rig.game().identity(), QStringLiteral("10.0.0.1"), 0}));
+    QVERIFY(claims.add({QStringLiteral("8QB-2222-V"), Prize::BottomLine, 4, rig.game().identity(), QStringLiteral("10.0.0.2"), 0}));
+    const QString said = missed();
+    QVERIFY2(said.startsWith(QStringLiteral("2 claims from phones wait, the newest Bottom Line, ticket 8 Q B, 2 2 2 2, V. "
+                                            "This game is not being kept, so a crash would lose it, ")),
+             qPrintable(said));
+    QVERIFY2(said.endsWith(QStringLiteral(". Stopped, 4 numbers called, the last was %1.").arg(rig.game().calls().back().number)),
+             qPrintable(said));
+    rig.game().setKeeper(nullptr);
 }
 
 void TestMainWindow::looksAsDesignedAfterAFewCalls()

@@ -82,7 +82,7 @@ void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
             names << QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name);
         return names;
     };
-    QCOMPARE(told().count(QStringLiteral("Claim from a phone: Top Line")), 1);
+    QCOMPARE(told().count(QStringLiteral("Claim from a phone for Top Line")), 1);
     QTRY_VERIFY(told().contains(QStringLiteral("2 more claims from phones")));
 
     QCOMPARE(rig.game().run(), Game::Run::Stopped); // as a shout stops the caller

@@ -1,5 +1,6 @@
 #include "frmabout.h"
 
+#include "accessibility.h"
 #include "look.h"
 #include "ownwindow.h"
 #include "twips.h"
@@ -14,6 +15,9 @@
 ClickLabel::ClickLabel(const QString &text, QWidget *parent)
     : QLabel(text, parent)
 {
+    // A link, named by its address, whose press action plays the greeting as a click does.
+    readAs(*this, QAccessible::Link);
+    pressForReaders(*this, [this] { click(); });
     setFocusPolicy(Qt::StrongFocus);
 }
 

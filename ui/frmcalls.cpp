@@ -3,6 +3,7 @@
 #include "accessibility.h"
 #include "game.h"
 #include "ownwindow.h"
+#include "readerwords.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -23,6 +25,14 @@ QString callLine(const Call &call)
         .arg(call.position)
         .arg(call.number)
         .arg(QDateTime::fromMSecsSinceEpoch(call.time).toString(QStringLiteral("HH:mm:ss")));
+}
+
+// A line as a reader hears it as the line moves: what the host needs, without the time.
+QListWidgetItem *callItem(const Call &call)
+{
+    auto *item = new QListWidgetItem(callLine(call));
+    item->setData(Qt::AccessibleTextRole, spokenCall(call));
+    return item;
 }
 } // namespace
 
@@ -53,7 +63,7 @@ frmCalls::frmCalls(const Game &game, QWidget *owner)
     layout->addWidget(lstCalls);
     layout->addLayout(buttons);
     resize(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 32, fontMetrics().height() * 24);
-    readerNews = new ReaderNews(this);
+    readerNews = ReaderNews::forWindow(*this);
 
     // Ctrl+C copies the whole record, not only the selected line.
     auto *copy = new QAction(this);
@@ -68,30 +78,46 @@ frmCalls::frmCalls(const Game &game, QWidget *owner)
     connect(escape, &QAction::triggered, this, &QWidget::close);
     connect(cmdCopy, &QPushButton::clicked, this, &frmCalls::cmdCopy_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(lstCalls, &QListWidget::itemActivated, this, &frmCalls::lstCalls_Activated);
     connect(&game, &Game::callsChanged, this, &frmCalls::follow);
+    lstCalls->installEventFilter(this);
     follow();
     lstCalls->setFocus();
 }
 
+// The program's own voice speaks the numbers while a reader listens: a line moving at each
+// call would be a second voice for it.
+bool frmCalls::voiceSpeaks() const
+{
+    return QAccessible::isActive() && !game.readerSpeaksNumbers();
+}
+
+bool frmCalls::announcesCalls() const
+{
+    return isActiveWindow() && lstCalls->hasFocus() && !voiceSpeaks() && !behind
+        && lstCalls->currentRow() >= lstCalls->count() - 1; // on the newest line, or the list is empty
+}
+
 // One more call is added at the end; a new or resumed game is listed afresh. The current
-// line follows the newest call only in the active window: moving it behind another window
-// made a reader speak every call a second time, as a line of this list.
+// line follows the newest call only where a reader is to hear the call from it: moving it
+// behind another window made a reader speak every call a second time, as a line of this list.
 void frmCalls::follow()
 {
     const std::vector<Call> &calls = game.calls();
     const int shown = lstCalls->count();
     const bool refilled = std::size_t(shown) + 1 != calls.size();
-    const bool following = refilled || lstCalls->currentRow() == shown - 1;
+    const bool following = refilled || behind || lstCalls->currentRow() == shown - 1;
     if (refilled) {
         lstCalls->clear();
         for (const Call &call : calls)
-            lstCalls->addItem(callLine(call));
+            lstCalls->addItem(callItem(call));
     } else {
-        lstCalls->addItem(callLine(calls.back()));
+        lstCalls->addItem(callItem(calls.back()));
     }
     if (!following)
         return;
-    if (isActiveWindow() || !isVisible()) {
+    if (!isVisible() || (isActiveWindow() && !voiceSpeaks())) {
+        behind = false;
         showNewest();
     } else {
         behind = true;
@@ -126,6 +152,36 @@ void frmCalls::changeEvent(QEvent *event)
         focus.setChild(lstCalls->currentRow());
         QAccessible::updateAccessibility(&focus);
     });
+}
+
+// In front while it followed in silence, the first key that moves in the list moves it to
+// the newest call instead, which the reader then says.
+bool frmCalls::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lstCalls && event->type() == QEvent::KeyPress && behind) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            behind = false;
+            showNewest();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Enter on a line: the reader hears it with its time, which the moving line leaves out.
+void frmCalls::lstCalls_Activated()
+{
+    const int row = lstCalls->currentRow();
+    if (row >= 0 && std::size_t(row) < game.calls().size())
+        readerNews->tell(spokenCall(game.calls()[std::size_t(row)], true));
 }
 
 QString frmCalls::text() const

@@ -71,8 +71,15 @@ frmKalvor::frmKalvor(Game &game, Greeter &greeter, QWidget *parent)
     claimTold.setSingleShot(true);
     claimTold.setInterval(1500);
     connect(&claimTold, &QTimer::timeout, this, [this] {
-        if (untold > 0)
-            readerNews->tell(untold == 1 ? tr("One more claim from a phone") : tr("%1 more claims from phones").arg(untold));
+        if (untold > 0) {
+            const auto &waiting = sharing->claims().waiting();
+            const QString all = waiting.empty()
+                ? QString()
+                : tr("%1 claims from phones wait, the newest for %2").arg(waiting.size()).arg(prizes::name(waiting.back().prize));
+            readerNews->tellMustHear(ReaderNews::Subject::Claim,
+                                     untold == 1 ? tr("One more claim from a phone") : tr("%1 more claims from phones").arg(untold),
+                                     all);
+        }
         untold = 0;
     });
 
@@ -225,6 +232,8 @@ void frmKalvor::buildMenus()
     mnuPhones = addItem(mnuGame, QStringLiteral("mnuPhones"), tr("Share With P&hones..."), QKeySequence());
     mnuRelay = addItem(mnuGame, QStringLiteral("mnuRelay"), tr("Share &Beyond the Hall..."), QKeySequence());
     mnuDeal = addItem(mnuGame, QStringLiteral("mnuDeal"), tr("&Deal Tickets..."), QKeySequence());
+    mnuGame->addSeparator();
+    mnuMissed = addItem(mnuGame, QStringLiteral("mnuMissed"), tr("What Did I &Miss"), Qt::Key_F6);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -258,6 +267,7 @@ void frmKalvor::buildMenus()
             return window;
         }));
     });
+    connect(mnuMissed, &QAction::triggered, this, &frmKalvor::mnuMissed_Click);
 }
 
 QString frmKalvor::startCaption() const
@@ -361,7 +371,8 @@ void frmKalvor::mnuTickets_Click()
 {
     showOnTop(windows.get<frmPrintTickets>([this] {
         auto *window = new frmPrintTickets(this);
-        connect(window, &frmPrintTickets::bookDone, readerNews, &ReaderNews::tell);
+        connect(window, &frmPrintTickets::bookDone, this,
+                [this](const QString &news) { readerNews->tellMustHear(ReaderNews::Subject::Book, news); });
         connect(window, &frmPrintTickets::bookDone, books, &BooksInPlay::refresh); // claims from its tickets
         return window;
     }));
@@ -375,6 +386,7 @@ void frmKalvor::mnuPrizes_Click()
 // A claim stops the calling at once, wherever the host's keys are.
 void frmKalvor::mnuClaim_Click()
 {
+    readerNews->settle(ReaderNews::Subject::Claim); // the host is on it
     const bool fresh = !windows.find<frmClaim>();
     frmClaim *claim = claimWindow();
     // The claim from a phone to check next comes filled in, unless it was filled in already
@@ -412,7 +424,7 @@ void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
     if (claimTold.isActive()) {
         ++untold;
     } else {
-        readerNews->tell(tr("Claim from a phone: %1").arg(prizes::name(arrived.prize)));
+        readerNews->tellMustHear(ReaderNews::Subject::Claim, tr("Claim from a phone for %1").arg(prizes::name(arrived.prize)));
         claimTold.start();
     }
 }
@@ -435,15 +447,29 @@ void frmKalvor::mnuPhones_Click()
     showOnTop(windows.get<frmPhones>([this] { return new frmPhones(*sharing, this); }));
 }
 
+// Calls So Far in front, following the calls, says each call itself as its line moves: the
+// news would be a second voice for it.
 void frmKalvor::tellReader(int n)
 {
-    if (caller.readerSpeaksNumbers())
+    const frmCalls *calls = windows.find<frmCalls>();
+    if (caller.readerSpeaksNumbers() && !(calls && calls->announcesCalls()))
         readerNews->tell(QString::number(n));
 }
 
 void frmKalvor::tellNews(Game::News what)
 {
-    readerNews->tell(readerWords(what, caller));
+    if (what == Game::News::Resumed)
+        readerNews->tellMustHear(ReaderNews::Subject::Game, readerWords(what, caller));
+    else
+        readerNews->tell(readerWords(what, caller));
+}
+
+// What did I miss: the claims waiting, the game not kept and where the game stands, said
+// from the game as it is now; what was waiting to be said again is said by this.
+void frmKalvor::mnuMissed_Click()
+{
+    readerNews->settleAll();
+    readerNews->tell(missedWords(caller, sharing->claims().waiting()));
 }
 
 void frmKalvor::showKept()
@@ -454,7 +480,7 @@ void frmKalvor::showKept()
         if (!shown)
             return;
         lblRecord->hide();
-        readerNews->tell(tr("The game is kept again"));
+        readerNews->tellMustHear(ReaderNews::Subject::Record, tr("The game is kept again"));
     } else {
         if (!lblRecord)
             lblRecord = statusLine(QStringLiteral("lblRecord"));
@@ -462,7 +488,7 @@ void frmKalvor::showKept()
         lblRecord->setMinimumHeight(lblRecord->heightForWidth(lblRecord->width()));
         lblRecord->show();
         if (!shown)
-            readerNews->tell(lblRecord->text());
+            readerNews->tellMustHear(ReaderNews::Subject::Record, spokenLine(lblRecord->text()));
     }
     fitStatusLines();
 }

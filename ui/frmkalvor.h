@@ -61,6 +61,8 @@ public:
     void mnuPhones_Click();
     // A claim from a phone: Check a Claim opened with its code checked as of its call.
     void checkPhoneClaim(const QString &code, int call);
+    // What did I miss: a screen reader hears what waits for the host and where the game stands.
+    void mnuMissed_Click();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -126,6 +128,7 @@ private:
     QAction *mnuPhones;
     QAction *mnuRelay;
     QAction *mnuDeal;
+    QAction *mnuMissed;
     WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;

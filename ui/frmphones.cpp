@@ -1,9 +1,11 @@
 #include "frmphones.h"
 
+#include "accessibility.h"
 #include "ownwindow.h"
 #include "phonecorner.h"
 #include "phonesharing.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,11 +40,16 @@ frmPhones::frmPhones(PhoneSharing &sharing, QWidget *owner)
     imgCode->setAlignment(Qt::AlignCenter);
     lblPhones = new QLabel(this);
     lblPhones->setObjectName(QStringLiteral("lblPhones"));
+    // The address and the phones following are reached with Tab, so a reader can read them.
+    lblAddress->setFocusPolicy(Qt::StrongFocus);
+    lblPhones->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+    lblPhones->setFocusPolicy(Qt::StrongFocus);
     lblHelp = new QLabel(this);
     lblHelp->setObjectName(QStringLiteral("lblHelp"));
     lblHelp->setWordWrap(true);
     cmdClose = new QPushButton(tr("C&lose"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    readerNews = ReaderNews::forWindow(*this);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -59,6 +66,11 @@ frmPhones::frmPhones(PhoneSharing &sharing, QWidget *owner)
 
     connect(chkShare, &QCheckBox::toggled, this, &frmPhones::chkShare_Toggled);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    auto *escape = new QAction(this);
+    escape->setShortcut(Qt::Key_Escape);
+    escape->setShortcutContext(Qt::WindowShortcut);
+    addAction(escape);
+    connect(escape, &QAction::triggered, this, &QWidget::close);
     connect(&sharing, &PhoneSharing::sharingChanged, this, &frmPhones::follow);
     connect(&sharing, &PhoneSharing::phonesChanged, this, &frmPhones::showPhones);
     follow();
@@ -69,8 +81,14 @@ void frmPhones::chkShare_Toggled(bool on)
 {
     if (on == sharing.on())
         return;
-    if (sharing.setOn(on))
+    if (sharing.setOn(on)) {
+        // The box says only "checked": what it did is said after it.
+        const QStringList addresses = sharing.addresses();
+        readerNews->tell(!on                 ? tr("Sharing stopped, every phone dropped")
+                         : addresses.isEmpty() ? tr("Sharing, but this computer is on no network")
+                                               : tr("Sharing the game at %1").arg(addresses.first()));
         return;
+    }
     // Not shared after all: the box says so, and the words say why.
     follow();
     if (sharing.unavailable())

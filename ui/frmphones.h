@@ -6,9 +6,11 @@ class PhoneSharing;
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class ReaderNews;
 
 // Share With Phones: the host turns sharing on and off here; while on, it shows where the
-// players' phones find the page, as an address and as a QR code, and how many follow.
+// players' phones find the page, as an address and as a QR code, and how many follow (both
+// reached with Tab). A reader hears sharing start and stop; Escape closes it.
 class frmPhones : public QWidget
 {
     Q_OBJECT
@@ -30,4 +32,5 @@ private:
     QLabel *lblPhones;
     QLabel *lblHelp;
     QPushButton *cmdClose;
+    ReaderNews *readerNews;
 };

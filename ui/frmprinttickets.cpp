@@ -1,5 +1,6 @@
 #include "frmprinttickets.h"
 
+#include "accessibility.h"
 #include "atomicfile.h"
 #include "bookprinter.h"
 
@@ -26,6 +27,13 @@
 #include <memory>
 
 namespace {
+// The bar moves at most this often: at every strip it sent a reader hundreds of changes,
+// among which the news of the book made was lost.
+constexpr int PaceMs = 500;
+// A reader hears that the book is under way once the window is active again after the
+// file's or the printer's dialog, or after this long at the latest.
+constexpr int StartToldMs = 1000;
+
 QString stripsText(int strips)
 {
     return strips == 1 ? QObject::tr("1 strip") : QObject::tr("%1 strips").arg(strips);
@@ -81,8 +89,20 @@ frmPrintTickets::frmPrintTickets(QWidget *owner)
     // The book is drawn on a thread of its own: the calling is never late for it, and
     // closing the window stops it with nothing written.
     printer = new BookPrinter(defaultStateFolder(), this);
-    connect(printer, &BookPrinter::progressed, barProgress, &QProgressBar::setValue);
+    connect(printer, &BookPrinter::progressed, this, &frmPrintTickets::progressed);
     connect(printer, &BookPrinter::finished, this, &frmPrintTickets::made);
+    readerNews = ReaderNews::forWindow(*this);
+    pace.setSingleShot(true);
+    pace.setInterval(PaceMs);
+    connect(&pace, &QTimer::timeout, this, [this] {
+        if (barProgress->value() != drawn) {
+            barProgress->setValue(drawn);
+            pace.start();
+        }
+    });
+    startTold.setSingleShot(true);
+    startTold.setInterval(StartToldMs);
+    connect(&startTold, &QTimer::timeout, this, &frmPrintTickets::tellStarted);
 
     // The buttons act themselves: the dialog closes only when the book is made.
     disconnect(buttons, nullptr, this, nullptr);
@@ -153,12 +173,45 @@ void frmPrintTickets::making(const QString &doing, const QString &where, const Q
     cmdPrint->setEnabled(false);
     barProgress->setRange(0, strips());
     barProgress->setValue(0);
+    drawn = 0;
     barProgress->setFormat(tr("%1: strip %v of %m").arg(doing));
     barProgress->show();
+    startNews = tr("Printing %1").arg(stripsText(strips()));
+    if (isActiveWindow())
+        QTimer::singleShot(0, this, &frmPrintTickets::tellStarted);
+    else
+        startTold.start();
+}
+
+void frmPrintTickets::tellStarted()
+{
+    startTold.stop();
+    if (!startNews.isEmpty())
+        readerNews->tell(startNews);
+    startNews.clear();
+}
+
+void frmPrintTickets::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && startTold.isActive())
+        QTimer::singleShot(0, this, &frmPrintTickets::tellStarted);
+}
+
+void frmPrintTickets::progressed(int strips)
+{
+    drawn = strips;
+    if (!pace.isActive()) {
+        barProgress->setValue(drawn);
+        pace.start();
+    }
 }
 
 void frmPrintTickets::made(bool printed, const QString &why, const QString &note)
 {
+    pace.stop();
+    startNews.clear();
+    startTold.stop();
     barProgress->hide();
     spnStrips->setEnabled(true);
     cboPaper->setEnabled(true);

@@ -3,8 +3,10 @@
 #include "ticketsheet.h"
 
 #include <QDialog>
+#include <QTimer>
 
 class BookPrinter;
+class ReaderNews;
 class QComboBox;
 class QProgressBar;
 class QPushButton;
@@ -30,11 +32,16 @@ Q_SIGNALS:
     // What a screen reader should say once the book is made and the window has closed.
     void bookDone(const QString &news);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void cmdPdf_Click();
     void cmdPrint_Click();
     void making(const QString &doing, const QString &where, const QString &news);
     void made(bool printed, const QString &why, const QString &note);
+    void progressed(int drawn);
+    void tellStarted();
 
     QSpinBox *spnStrips;
     QComboBox *cboPaper;
@@ -45,4 +52,9 @@ private:
     BookPrinter *printer;
     QString target;   // the file's name or the printer's, for the host
     QString doneNews; // what the reader hears once the book is made
+    ReaderNews *readerNews;
+    QString startNews;  // "Printing 500 strips", once the window is active again
+    QTimer startTold;   // ... or a moment later
+    QTimer pace;        // the bar moves at most this often
+    int drawn = 0;      // strips drawn, the bar showing them at the next pace
 };

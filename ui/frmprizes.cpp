@@ -1,5 +1,6 @@
 #include "frmprizes.h"
 
+#include "accessibility.h"
 #include "game.h"
 #include "ownwindow.h"
 
@@ -8,12 +9,39 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
+namespace {
+// A won prize's box: it stays in play, so it stays checked, and a press says why instead. It
+// is still reached with Tab, so a reader hears it; it looks fixed, as a disabled box does.
+class WonPrizeBox : public QCheckBox
+{
+public:
+    WonPrizeBox(const QString &text, std::function<void()> refused, QWidget *parent)
+        : QCheckBox(text, parent)
+        , refused(std::move(refused))
+    {
+        QPalette fixed = palette();
+        for (const auto group : {QPalette::Active, QPalette::Inactive})
+            fixed.setColor(group, QPalette::WindowText, fixed.color(QPalette::Disabled, QPalette::WindowText));
+        setPalette(fixed);
+    }
+
+protected:
+    void nextCheckState() override { refused(); }
+
+private:
+    const std::function<void()> refused;
+};
+} // namespace
+
 frmPrizes::frmPrizes(Game &game, QWidget *owner)
     : QDialog(owner)
     , game(game)
 {
     dressWindow(*this, QStringLiteral("frmPrizes"), tr("Prizes"), QStringLiteral("notepad"));
 
+    readerNews = ReaderNews::forWindow(*this);
     const prizes::Set won = game.prizesWon();
     auto *tambola = new QGroupBox(tr("Tambola"), this);
     auto *ninety = new QGroupBox(tr("Ninety-ball"), this);
@@ -23,12 +51,16 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     auto *housesLayout = new QVBoxLayout(houses);
     for (int i = 0; i < PrizeCount; ++i) {
         const Prize prize = Prize(i);
-        auto *box = new QCheckBox(prizes::name(prize), this);
-        box->setObjectName(prizes::key(prize));
+        const QString name = prizes::name(prize);
+        QCheckBox *box = nullptr;
         if (won & prizes::bit(prize)) {
-            box->setEnabled(false);
+            box = new WonPrizeBox(name, [this, name] { readerNews->tell(tr("%1 was won already, it stays in play").arg(name)); }, this);
             box->setToolTip(tr("Won already: it stays in play."));
+            box->setAccessibleDescription(tr("Won already, it stays in play"));
+        } else {
+            box = new QCheckBox(name, this);
         }
+        box->setObjectName(prizes::key(prize));
         boxes[std::size_t(i)] = box;
         switch (prizes::familyOf(prize)) {
         case prizes::Family::NinetyBall:
@@ -60,8 +92,15 @@ frmPrizes::frmPrizes(Game &game, QWidget *owner)
     QPushButton *cmdOK = button(QStringLiteral("cmdOK"), tr("OK"));
     QPushButton *cmdCancel = button(QStringLiteral("cmdCancel"), tr("Cancel"));
     cmdOK->setDefault(true);
-    connect(useTambola, &QPushButton::clicked, this, [this] { choose(prizes::Tambola); });
-    connect(useNinety, &QPushButton::clicked, this, [this] { choose(prizes::NinetyBall); });
+    // The set chosen changes several boxes at once: a reader hears what they say now.
+    connect(useTambola, &QPushButton::clicked, this, [this] {
+        choose(prizes::Tambola);
+        readerNews->tell(chosenWords());
+    });
+    connect(useNinety, &QPushButton::clicked, this, [this] {
+        choose(prizes::NinetyBall);
+        readerNews->tell(chosenWords());
+    });
     connect(cmdOK, &QPushButton::clicked, this, [this, claimsStop] {
         this->game.setClaimsStopCalling(claimsStop->isChecked());
         this->game.setPrizes(chosen());
@@ -114,4 +153,28 @@ void frmPrizes::choose(prizes::Set set)
     set = prizes::Set(set | game.prizesWon());
     for (int i = 0; i < PrizeCount; ++i)
         boxes[std::size_t(i)]->setChecked(set & prizes::bit(Prize(i)));
+}
+
+// "Chosen: One Line, Two Lines and Full House. Top Line stays, won already."
+QString frmPrizes::chosenWords() const
+{
+    const prizes::Set set = chosen();
+    const prizes::Set won = game.prizesWon();
+    QStringList picked;
+    QStringList kept;
+    for (int i = 0; i < PrizeCount; ++i) {
+        const Prize prize = Prize(i);
+        if (won & prizes::bit(prize))
+            kept << prizes::name(prize);
+        else if (set & prizes::bit(prize))
+            picked << prizes::name(prize);
+    }
+    auto listed = [](QStringList names) {
+        const QString last = names.takeLast();
+        return names.isEmpty() ? last : tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+    };
+    QString words = picked.isEmpty() ? tr("No prize chosen") : tr("Chosen, %1").arg(listed(picked));
+    if (!kept.isEmpty())
+        words += QStringLiteral(". ") + (kept.size() == 1 ? tr("%1 stays, won already") : tr("%1 stay, won already")).arg(listed(kept));
+    return words + QLatin1Char('.');
 }

@@ -17,6 +17,8 @@ frmZoom::frmZoom(std::function<QString()> calledText, QWidget *owner)
     , calledText(std::move(calledText))
 {
     dressWindow(*this, QStringLiteral("frmZoom"), QStringLiteral("The Zoomed Number"), QStringLiteral("bolt"));
+    // A reader says the number after the caption when the window opens.
+    describeForReaders(*this, [this] { return number(); });
     setFixedSize(twips(4680), twips(3180));
 
     cmdExit = new QPushButton(QStringLiteral("E&xit"), this);

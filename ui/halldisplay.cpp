@@ -1,5 +1,6 @@
 #include "halldisplay.h"
 
+#include "accessibility.h"
 #include "boardcell.h"
 #include "hallplacement.h"
 #include "game.h"
@@ -182,6 +183,8 @@ HallDisplay::HallDisplay(const Game &game, std::function<void()> startStop, QWid
     , shownCalls(game.calls().size())
     , shownNewest(game.calls().empty() ? 0 : game.calls().back().number)
 {
+    // A window of its own, named by what it is for the host.
+    readAs(*this, QAccessible::Window);
     setObjectName(QStringLiteral("hallDisplay"));
     setWindowTitle(tr("Hall Display"));
     setAttribute(Qt::WA_DeleteOnClose);

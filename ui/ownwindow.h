@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accessibility.h"
 #include "icons.h"
 #include "look.h"
 
@@ -7,11 +8,13 @@
 #include <QString>
 #include <QWidget>
 
-// What each of the program's windows but the main one starts with: the name it is found
-// by, deletion once closed (the main window makes it anew when asked), its title and icon
-// (none where the window has none), and the window font.
+// What each of the program's windows but the main one starts with: a dialog named by its
+// caption for readers, the name it is found by, deletion once closed (the main window makes
+// it anew when asked), its title and icon (none where the window has none), and the window
+// font.
 inline void dressWindow(QWidget &window, const QString &name, const QString &title, const QString &icon = QString())
 {
+    readAs(window, QAccessible::Dialog);
     window.setObjectName(name);
     window.setAttribute(Qt::WA_DeleteOnClose);
     window.setWindowTitle(title);
