@@ -116,21 +116,6 @@ QString reasonText(const Verdict &verdict)
     return QString();
 }
 
-QString spokenReason(const Verdict &verdict)
-{
-    switch (verdict.reason) {
-    case Verdict::RowsNotTyped:
-        return QStringLiteral("the rows were not typed");
-    case Verdict::NotWhole:
-        return QStringLiteral("only %1 numbers were typed").arg(verdict.typed);
-    case Verdict::LikeAWinner:
-        return QStringLiteral("every number typed is on the ticket that won it");
-    case Verdict::HoldsAWinner:
-        return QStringLiteral("the numbers that won it are all on this ticket");
-    }
-    return QString();
-}
-
 // "A", "A and B", "A, B and C": the tickets that share a prize.
 QString ticketNames(const std::vector<Win> &wins)
 {
@@ -687,37 +672,33 @@ QStringList verdictLines(const std::vector<Verdict> &verdicts)
 
 QString spokenVerdicts(const std::vector<Verdict> &verdicts)
 {
-    const std::vector<Verdict> ordered = inHostOrder(verdicts);
-    QStringList sentences;
-    std::map<Verdict::Kind, std::vector<Prize>> alike;
-    for (const Verdict &verdict : ordered) {
-        const QString prize = prizes::name(verdict.prize);
-        switch (verdict.kind) {
-        case Verdict::Valid:
-            sentences << (verdict.sharedWith.empty() ? QStringLiteral("%1 valid").arg(prize)
-                                                     : QStringLiteral("%1 valid, shared").arg(prize));
-            break;
-        case Verdict::Late:
-            sentences << QStringLiteral("%1 late, complete since call %2").arg(prize).arg(verdict.completedAt);
-            break;
-        case Verdict::AlreadyWon:
-        case Verdict::NotComplete:
-            alike[verdict.kind].push_back(verdict.prize);
-            break;
-        case Verdict::CannotTell:
-            break;
-        }
+    std::map<Verdict::Kind, std::vector<Prize>> by;
+    int lateSince = 0;
+    bool shared = false;
+    for (const Verdict &verdict : inHostOrder(verdicts)) {
+        by[verdict.kind].push_back(verdict.prize);
+        if (verdict.kind == Verdict::Late && !lateSince)
+            lateSince = verdict.completedAt;
+        shared = shared || (verdict.kind == Verdict::Valid && !verdict.sharedWith.empty());
     }
-    if (!alike[Verdict::AlreadyWon].empty())
-        sentences << QStringLiteral("%1 already won").arg(names(alike[Verdict::AlreadyWon], QStringLiteral("and")));
-    if (!alike[Verdict::NotComplete].empty())
-        sentences << QStringLiteral("%1 not complete").arg(names(alike[Verdict::NotComplete], QStringLiteral("and")));
-    QStringList unknown;
-    for (const auto &group : cannotTell(ordered, spokenReason))
-        unknown << QStringLiteral("%1, %2").arg(names(group.second, QStringLiteral("or")), spokenReason(group.first));
-    if (!unknown.isEmpty())
-        sentences << QStringLiteral("Cannot tell ") + unknown.join(QStringLiteral("; "));
-    if (sentences.isEmpty())
-        return QStringLiteral("No prizes are in play.");
-    return sentences.join(QStringLiteral(". ")) + QLatin1Char('.');
+    const QString And = QStringLiteral("and");
+    if (!by[Verdict::Valid].empty())
+        return QStringLiteral("Pay %1%2.").arg(names(by[Verdict::Valid], And),
+                                               shared ? QStringLiteral(", shared") : QString());
+    if (verdicts.empty())
+        return QStringLiteral("Nothing to pay, no prizes are in play.");
+    // The one reason that decides it, as the pay line gives it first; past two prizes, how many.
+    auto some = [&by, &And](Verdict::Kind kind) {
+        const std::vector<Prize> &list = by[kind];
+        return list.size() > 2 ? QStringLiteral("%1 prizes").arg(list.size()) : names(list, And);
+    };
+    if (by[Verdict::Late].size() == 1)
+        return QStringLiteral("Do not pay, %1 late since call %2.").arg(prizes::name(by[Verdict::Late].front())).arg(lateSince);
+    if (!by[Verdict::Late].empty())
+        return QStringLiteral("Do not pay, %1 late.").arg(some(Verdict::Late));
+    if (!by[Verdict::AlreadyWon].empty())
+        return QStringLiteral("Do not pay, %1 already won.").arg(some(Verdict::AlreadyWon));
+    if (!by[Verdict::CannotTell].empty())
+        return QStringLiteral("Do not pay yet, cannot tell from what was typed.");
+    return QStringLiteral("Do not pay, nothing complete.");
 }

@@ -96,5 +96,8 @@ QString payLine(const std::vector<Verdict> &verdicts);
 // first (valid, late, already won, not complete, cannot tell), and one line for each reason
 // it cannot tell.
 QStringList verdictLines(const std::vector<Verdict> &verdicts);
-// The same in few words for a screen reader: no brackets or colons, like verdicts together.
+// The pay line for a screen reader, heard first and in a dozen words at most: "Pay Top
+// Line.", or "Do not pay, Top Line late since call 54." with the one reason that decides
+// it (past two prizes refused, how many). Every prize to pay is named. The rest is in the
+// window's list of verdicts.
 QString spokenVerdicts(const std::vector<Verdict> &verdicts);

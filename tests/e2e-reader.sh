@@ -191,6 +191,24 @@ keys space
 heard phoneclaim "a claim from a phone was not said again after the key that silenced it"
 keys space
 
+# F10 brings the claims' list forward on the newest claim; F9 checks it as of its call, the
+# answer heard first; Accept is heard once.
+listen checked 12 checked "$work/f10" "$work/f9" "$work/accept"
+date +%s.%N >"$work/f10"
+keys F10
+wait_window '^Claims From Phones$' >/dev/null
+sleep 2
+date +%s.%N >"$work/f9"
+keys F9
+claim_window=$(wait_window '^Check a Claim$')
+sleep 3
+xdotool windowfocus --sync "$claim_window"
+date +%s.%N >"$work/accept"
+keys alt+a
+heard checked "a claim from a phone was not brought forward, checked and accepted as a reader needs"
+keys Escape
+xdotool windowfocus --sync "$main_window"
+
 # A book of 100 strips from Print Tickets: its start said at most once and its end once, its
 # progress in a few changes.
 listen book 20 book 100 book.pdf

@@ -10,7 +10,8 @@ Calls So Far opened, then left behind the main window while numbers are called. 
 ENTER-FILE: a late ticket typed in Check a Claim (Enter at the time in ENTER-FILE) is heard
 deciding verdict first, in few words. MODE "front": Calls So Far in front while numbers are
 called. MODE "phoneclaim" KEY-FILE: a claim from a phone, then a key at the time in KEY-FILE.
-MODE "book" STRIPS FILE: a book printed from Print Tickets."""
+MODE "checked" F10-FILE F9-FILE ACCEPT-FILE: the claims' list brought forward, the claim
+checked and accepted. MODE "book" STRIPS FILE: a book printed from Print Tickets."""
 import re
 import sys
 import time
@@ -94,6 +95,20 @@ if mode == "resume":
         faults.append("besides the line the reader was given %s" % extra)
     finish()
 
+def verdict_first(said, expected):
+    """The answer to "do I pay?" is the first thing heard, within two seconds, in a dozen
+    plain words at most, and once."""
+    at, first = said[0]
+    if not re.fullmatch(expected, first):
+        faults.append("the verdict was not heard first: %r" % first)
+    if len(first.split()) > 12 or re.search(r"[():]", first):
+        faults.append("the verdict is not in a dozen plain words (%d words): %r" % (len(first.split()), first))
+    if at > 2:
+        faults.append("the verdict was told %.1f s after the key" % at)
+    if [text for _, text in said].count(first) > 1:
+        faults.append("the verdict was told more than once: %s" % said)
+
+
 if mode == "claim":
     # The verdict that decides the claim comes first, and the whole is short: at a reader's
     # pace of about three words a second, ten seconds are thirty words.
@@ -103,13 +118,7 @@ if mode == "claim":
     if not said:
         faults.append("the verdicts were not heard")
         finish()
-    first = said[0][1]
-    if not re.match(r"Early Five late, complete since call \d+\.", first):
-        faults.append("the deciding verdict was not heard first: %r" % first)
-    if len(first.split()) > 30 or re.search(r"[():]", first):
-        faults.append("the verdicts are not in few plain words (%d words): %r" % (len(first.split()), first))
-    if first.count("Cannot tell") > 1:
-        faults.append("Cannot tell was said more than once: %r" % first)
+    verdict_first(said, r"Do not pay, Early Five late since call \d+\.")
     finish()
 
 if mode == "behind":
@@ -195,6 +204,9 @@ if mode == "phoneclaim":
     elif not after:
         faults.append("the claim was not told again after the key")
     else:
+        listed = [text for at, role, text in heard() if role == "list item"]
+        if listed:
+            faults.append("the claims' list took the reader from the main window: %s" % listed)
         own = [at for at, text in said if key_at < at < after[0] and not text.startswith("Claim")]
         if not own:
             faults.append("the claim was told again before the key's own words")
@@ -202,6 +214,27 @@ if mode == "phoneclaim":
             faults.append("the claim was told again %.1f s after the key" % (after[0] - key_at))
         if len(after) > 1:
             faults.append("the claim was told again %d times after one key" % len(after))
+    finish()
+
+if mode == "checked":
+    # F10 brings the claims' list forward on the newest claim, which is read with its code
+    # spelt; F9 checks it, the answer first; Accept is heard once.
+    f10_at, f9_at, accept_at = (float(open(name).read()) for name in sys.argv[4:7])
+    lines = [(at - f10_at, text) for at, role, text in heard(f10_at) if role == "list item" and at < f9_at]
+    print("heard after F10:", lines)
+    line = r"Early Five, ticket [2-9A-Z] [2-9A-Z] [2-9A-Z], [2-9A-Z] [2-9A-Z] [2-9A-Z] [2-9A-Z], [2-9A-Z], call \d+"
+    if not lines or not re.fullmatch(line, lines[0][1]) or lines[0][0] > 2:
+        faults.append("F10 did not read the newest claim: %s" % lines)
+    said = [(at - f9_at, text) for at, role, text in heard(f9_at) if role == "notification" and at < accept_at]
+    print("heard after F9:", ["%s (%.2f s)" % (text, at) for at, text in said])
+    if not said:
+        faults.append("no verdict was heard after F9")
+    else:
+        verdict_first(said, r"Pay Early Five\.")
+    accepted = [text for at, role, text in heard(accept_at) if role == "notification" and text.startswith("Accepted")]
+    print("heard after Accept:", accepted)
+    if len(accepted) != 1 or not re.fullmatch(r"Accepted Early Five for ticket [2-9A-Z ,]+\.", accepted[0]):
+        faults.append("Accept was not heard once with the ticket spelt: %s" % accepted)
     finish()
 
 if mode == "book":

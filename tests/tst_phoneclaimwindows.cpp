@@ -24,6 +24,7 @@ private Q_SLOTS:
     void theHostSeesHearsAndChecksClaimsFromPhones();
     void aClaimFromAPhoneStopsTheCallingUnlessTurnedOff();
     void theListFollowsTheClaimsOneChangeAtATime();
+    void theListLeavesTheReaderAloneUntilF10();
 
 private:
     QTemporaryDir state;
@@ -36,6 +37,27 @@ const TicketCode Second{4321, 1};
 PhoneClaim claimOf(WindowRig &rig, const TicketCode &code, Prize prize, int call, const char *address)
 {
     return {code.text(), prize, call, rig.game().identity(), QLatin1String(address), 0};
+}
+
+// A code as a host repeats it to a player: each character, a pause between the groups.
+QString spelt(const TicketCode &code)
+{
+    QStringList groups;
+    for (const QString &group : code.text().split(QLatin1Char('-'))) {
+        QStringList characters;
+        for (QChar c : group)
+            characters << QString(c);
+        groups << characters.join(QLatin1Char(' '));
+    }
+    return groups.join(QStringLiteral(", "));
+}
+
+QStringList toldBy(QWidget *window)
+{
+    QStringList names;
+    for (QWidget *notice : window->findChildren<QWidget *>(QStringLiteral("readerNotice")))
+        names << QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name);
+    return names;
 }
 
 QStringList shown(QListWidget *list)
@@ -76,12 +98,7 @@ void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
                                             Second.text() + QStringLiteral(" · Full House · call 3"),
                                             First.text() + QStringLiteral(" · Early Five · call 3")}));
 
-    auto told = [&rig] {
-        QStringList names;
-        for (QWidget *notice : rig.window.findChildren<QWidget *>(QStringLiteral("readerNotice")))
-            names << QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name);
-        return names;
-    };
+    auto told = [&rig] { return toldBy(&rig.window); };
     QCOMPARE(told().count(QStringLiteral("Claim from a phone for Top Line")), 1);
     QTRY_VERIFY(told().contains(QStringLiteral("2 more claims from phones")));
 
@@ -95,9 +112,14 @@ void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
     QCOMPARE(claim->findChild<QLineEdit *>(QStringLiteral("txtTicket"))->text(), First.text());
     QVERIFY(claim->findChild<QLabel *>(QStringLiteral("lblMessage"))->text().contains(QLatin1String("claimed at call 3")));
     QVERIFY(claim->findChild<QListWidget *>(QStringLiteral("lstVerdicts"))->count() > 0);
+    // The answer, through the main window's line: one of the dialog's own would be said after
+    // its title and status.
+    QVERIFY(toldBy(&rig.window).contains(spokenVerdicts(rig.game().checkClaim(ClaimTicket::of(First), 3))));
+    QVERIFY(toldBy(claim).isEmpty());
 
     QSignalSpy verdicts(&claims, &PhoneClaims::verdict);
     QTest::mouseClick(claim->findChild<QPushButton *>(QStringLiteral("cmdReject")), Qt::LeftButton);
+    QVERIFY(toldBy(&rig.window).contains(QStringLiteral("Rejected, nothing recorded for ticket %1.").arg(spelt(First))));
     QCOMPARE(verdicts.size(), 2); // both claims of that ticket at that call
     QCOMPARE(verdicts[0][0].toString(), First.text());
     QCOMPARE(QJsonDocument::fromJson(verdicts[0][1].toByteArray()).object()[QStringLiteral("prize")].toString(),
@@ -180,6 +202,41 @@ void TestPhoneClaimWindows::theListFollowsTheClaimsOneChangeAtATime()
             lines << PhoneClaims::line(claim);
         return lines;
     }());
+}
+
+// Claims arriving while the host's keys are in the main window leave the list without a
+// chosen line (a reader would read the list at each), each line says its code spelt out, and
+// F10 gives the list the keys on the newest claim.
+void TestPhoneClaimWindows::theListLeavesTheReaderAloneUntilF10()
+{
+    WindowRig rig;
+    QApplication::setActiveWindow(&rig.window);
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    timerOf(rig.game()).stop();
+    rig.tick(3);
+    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 3, "10.0.0.11")));
+    QVERIFY(claims.add(claimOf(rig, Second, Prize::FullHouse, 3, "10.0.0.12")));
+    auto *list = rig.secondary<frmPhoneClaims>("frmPhoneClaims");
+    QVERIFY(list && list->isVisible());
+    auto *lstClaims = list->findChild<QListWidget *>(QStringLiteral("lstClaims"));
+    QCOMPARE(QApplication::activeWindow(), &rig.window);
+    QCOMPARE(lstClaims->currentRow(), -1);
+    QCOMPARE(lstClaims->item(1)->data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("Full House, ticket %1, call 3").arg(spelt(Second)));
+
+    rig.action("mnuPhoneClaims")->trigger();
+    QTRY_COMPARE(QApplication::activeWindow(), list);
+    QVERIFY(lstClaims->hasFocus());
+    QCOMPARE(lstClaims->currentRow(), 1);
+    QCOMPARE(QAccessible::queryAccessibleInterface(lstClaims)->child(1)->text(QAccessible::Name),
+             QStringLiteral("Full House, ticket %1, call 3").arg(spelt(Second)));
+    // Check with none chosen takes the oldest, as F9 does.
+    lstClaims->setCurrentRow(-1);
+    QSignalSpy checks(list, &frmPhoneClaims::check);
+    list->cmdCheck_Click();
+    QCOMPARE(checks.size(), 1);
+    QCOMPARE(checks[0][0].toString(), First.text());
 }
 
 QTEST_MAIN(TestPhoneClaimWindows)

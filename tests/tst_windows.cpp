@@ -601,6 +601,8 @@ void TestWindows::readerWordsAHostCanRepeat_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("spoken");
     QTest::newRow("a code, in its groups") << true << "TC6-222A-V" << "T C 6, 2 2 2 A, V";
+    QTest::newRow("a book alone") << true << "W3V" << "W 3 V";
+    QTest::newRow("a word is no book") << true << "Book" << "Book";
     QTest::newRow("a code typed in any case, no dashes") << true << " tc6222av" << "T C 6, 2 2 2 A, V";
     QTest::newRow("one character too many") << true << "TC6-222A-VV" << "TC6-222A-VV";
     QTest::newRow("a typed ticket's label") << true << "typed:4,17,23" << "typed:4,17,23";

@@ -142,6 +142,17 @@ ReaderNews::ReaderNews(QWidget *parent)
     connect(&quiet, &QTimer::timeout, this, &ReaderNews::retell);
 }
 
+void sayCurrentLineOnceActive(QListWidget &list)
+{
+    QTimer::singleShot(0, &list, [&list] {
+        if (!list.isActiveWindow() || !list.hasFocus() || list.currentRow() < 0)
+            return;
+        QAccessibleEvent focus(&list, QAccessible::Focus);
+        focus.setChild(list.currentRow());
+        QAccessible::updateAccessibility(&focus);
+    });
+}
+
 ReaderNews *ReaderNews::forWindow(QWidget &window)
 {
     QWidget *owner = &window;

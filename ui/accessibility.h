@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,6 +25,10 @@ void readAs(QWidget &widget, QAccessible::Role role);
 void describeForReaders(QWidget &widget, std::function<QString()> description);
 // The press action a reader offers on the widget (a link's), doing what a click does.
 void pressForReaders(QWidget &widget, std::function<void()> press);
+
+// Once its window is active, a reader is told the list's current line: told with the window
+// still coming up, it is lost and the reader says only how many lines the list has.
+void sayCurrentLineOnceActive(QListWidget &list);
 
 // A line of news for a screen reader, never seen on screen: each text given to it is
 // spoken once, wherever the focus is, without the reader naming a role before it (the

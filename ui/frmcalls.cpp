@@ -134,8 +134,7 @@ void frmCalls::showNewest()
 }
 
 // Back in front, a list that followed the calls shows the newest again, and a reader is
-// told the current line once the window is active: told with the window still coming up,
-// it was lost and the reader said only how many lines the list has.
+// told the current line.
 void frmCalls::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
@@ -145,13 +144,7 @@ void frmCalls::changeEvent(QEvent *event)
         behind = false;
         showNewest();
     }
-    QTimer::singleShot(0, this, [this] {
-        if (!isActiveWindow() || !lstCalls->hasFocus() || lstCalls->currentRow() < 0)
-            return;
-        QAccessibleEvent focus(lstCalls, QAccessible::Focus);
-        focus.setChild(lstCalls->currentRow());
-        QAccessible::updateAccessibility(&focus);
-    });
+    sayCurrentLineOnceActive(*lstCalls);
 }
 
 // In front while it followed in silence, the first key that moves in the list moves it to

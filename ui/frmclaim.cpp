@@ -6,6 +6,7 @@
 #include "ticketcode.h"
 #include "look.h"
 #include "ownwindow.h"
+#include "readerwords.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -34,6 +35,11 @@ frmClaim::frmClaim(Game &game, BooksInPlay &books, QWidget *owner)
     txtTicket = new QLineEdit(this);
     txtTicket->setObjectName(QStringLiteral("txtTicket"));
     txtTicket->setPlaceholderText(tr("K7Q-2A4F-X   or   4 17 23 45 60 / ..."));
+    // A reader names the field in a few words, not the label's punctuation, and says a
+    // short hint where it would say the example typed as the placeholder.
+    prompt->setAccessibleName(tr("Ticket code or numbers"));
+    txtTicket->setAccessibleName(prompt->accessibleName());
+    txtTicket->setAccessibleDescription(tr("rows split by slash"));
     // Pasted pages are cut short here and refused whole by the reader of claims.
     txtTicket->setMaxLength(ClaimTicket::MaxTypedLength * 2);
     prompt->setBuddy(txtTicket);
@@ -82,7 +88,9 @@ frmClaim::frmClaim(Game &game, BooksInPlay &books, QWidget *owner)
     cmdReject->setObjectName(QStringLiteral("cmdReject"));
     cmdClose = new QPushButton(tr("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    readerNews = new ReaderNews(this);
+    // Through the main window's line: a notice of this window's own would be said after its
+    // title and status, seconds before the verdict.
+    readerNews = ReaderNews::forWindow(*this);
 
     auto *entry = new QHBoxLayout;
     entry->addWidget(txtTicket, 1);
@@ -173,7 +181,8 @@ void frmClaim::check()
         // Only a ticket this caller handed out is judged without asking.
         const QString book = TicketCode::bookText(ticket.book);
         QString refused;
-        switch (books.standing(TicketCode{ticket.book, ticket.serial})) {
+        const BookList::Standing standing = books.standing(TicketCode{ticket.book, ticket.serial});
+        switch (standing) {
         case BookList::Standing::InPlay:
             break;
         case BookList::Standing::BookNotListed:
@@ -186,7 +195,11 @@ void frmClaim::check()
         if (!refused.isEmpty()) {
             clearTicket();
             cmdCheckAnyway->show();
-            say(refused + QLatin1Char(' ') + tr("Check Anyway if it was printed on another machine of yours."));
+            say(refused + QLatin1Char(' ') + tr("Check Anyway if it was printed on another machine of yours."),
+                standing == BookList::Standing::BookNotListed
+                    ? tr("Do not pay, book %1 was not printed here. Check Anyway if yours.").arg(spokenCode(book))
+                    : tr("Do not pay, ticket %1 was not printed here. Check Anyway if yours.")
+                          .arg(spokenCode(ticket.label)));
             return;
         }
     }
@@ -216,7 +229,8 @@ void frmClaim::cmdAccept_Click()
     if (!names.isEmpty())
         say(tr("Accepted: %1 for ticket %2, at call %3.")
                 .arg(names.join(QStringLiteral(", ")), ticketName(ticket.label))
-                .arg(accepted.front().position));
+                .arg(accepted.front().position),
+            tr("Accepted %1 for %2.").arg(names.join(QStringLiteral(", ")), spokenTicket(ticket.label)));
     txtTicket->setFocus();
     txtTicket->selectAll();
 }
@@ -225,7 +239,8 @@ void frmClaim::cmdReject_Click()
 {
     if (checked) {
         game.rejectClaim(ticket, claimedAt);
-        say(tr("Rejected: nothing recorded for %1.").arg(ticketName(ticket.label)));
+        say(tr("Rejected: nothing recorded for %1.").arg(ticketName(ticket.label)),
+            tr("Rejected, nothing recorded for %1.").arg(spokenTicket(ticket.label)));
     }
     clearTicket();
     txtTicket->clear();
@@ -318,10 +333,10 @@ void frmClaim::showVerdicts(bool spoken)
         readerNews->tell(spokenVerdicts(verdicts));
 }
 
-void frmClaim::say(const QString &message)
+void frmClaim::say(const QString &message, const QString &spoken)
 {
     lblMessage->setText(message);
-    readerNews->tell(message);
+    readerNews->tell(spoken.isEmpty() ? spokenLine(message) : spoken);
 }
 
 void frmClaim::keyPressEvent(QKeyEvent *event)

@@ -47,7 +47,9 @@ private:
     void showBooks();
     void showVerdicts(bool spoken);
     void clearTicket();
-    void say(const QString &message);
+    // Shown in the window, and told to a reader in its own words (the shown line made fit
+    // for a voice when none are given).
+    void say(const QString &message, const QString &spoken = QString());
 
     Game &game;
     ClaimTicket ticket;

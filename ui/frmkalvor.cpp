@@ -234,6 +234,7 @@ void frmKalvor::buildMenus()
     mnuDeal = addItem(mnuGame, QStringLiteral("mnuDeal"), tr("&Deal Tickets..."), QKeySequence());
     mnuGame->addSeparator();
     mnuMissed = addItem(mnuGame, QStringLiteral("mnuMissed"), tr("What Did I &Miss"), Qt::Key_F6);
+    mnuPhoneClaims = addItem(mnuGame, QStringLiteral("mnuPhoneClaims"), tr("Claims &From Phones"), Qt::Key_F10);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -268,6 +269,10 @@ void frmKalvor::buildMenus()
         }));
     });
     connect(mnuMissed, &QAction::triggered, this, &frmKalvor::mnuMissed_Click);
+    connect(mnuPhoneClaims, &QAction::triggered, this, [this] {
+        readerNews->settle(ReaderNews::Subject::Claim); // the host is on it
+        phoneClaimsWindow()->bringForward();
+    });
 }
 
 QString frmKalvor::startCaption() const
@@ -387,23 +392,28 @@ void frmKalvor::mnuPrizes_Click()
 void frmKalvor::mnuClaim_Click()
 {
     readerNews->settle(ReaderNews::Subject::Claim); // the host is on it
-    const bool fresh = !windows.find<frmClaim>();
-    frmClaim *claim = claimWindow();
     // The claim from a phone to check next comes filled in, unless it was filled in already
     // (the host may have typed another ticket since).
     const PhoneClaim *next = sharing->claims().next();
-    if (next && (fresh || !claim->filledWith(next->code, next->call)))
-        claim->checkClaimAt(next->code, next->call);
+    const frmClaim *open = windows.find<frmClaim>();
+    if (next && (!open || !open->filledWith(next->code, next->call)))
+        checkPhoneClaim(next->code, next->call);
+    else
+        claimWindow(false);
 }
 
 void frmKalvor::checkPhoneClaim(const QString &code, int call)
 {
-    claimWindow()->checkClaimAt(code, call);
+    claimWindow(true)->checkClaimAt(code, call);
 }
 
-frmClaim *frmKalvor::claimWindow()
+frmClaim *frmKalvor::claimWindow(bool verdictFollows)
 {
+    // A verdict said at once is the first thing a reader hears: "Checking a claim" before it
+    // would only delay the answer.
+    quietClaimNews = verdictFollows;
     caller.claimStarted();
+    quietClaimNews = false;
     frmClaim *claim = windows.get<frmClaim>([this] { return new frmClaim(caller, *books, this); });
     showOnTop(claim);
     return claim;
@@ -413,13 +423,7 @@ void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
 {
     caller.claimHeard();
     // Shown without the keys: the host may be typing elsewhere.
-    auto *list = windows.get<frmPhoneClaims>([this] {
-        auto *list = new frmPhoneClaims(sharing->claims(), this);
-        connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
-        list->move(frameGeometry().topRight() + QPoint(8, 0));
-        return list;
-    });
-    list->show();
+    phoneClaimsWindow()->show();
     claimsOverHall();
     if (claimTold.isActive()) {
         ++untold;
@@ -427,6 +431,16 @@ void frmKalvor::phoneClaimArrived(const PhoneClaim &arrived)
         readerNews->tellMustHear(ReaderNews::Subject::Claim, tr("Claim from a phone for %1").arg(prizes::name(arrived.prize)));
         claimTold.start();
     }
+}
+
+frmPhoneClaims *frmKalvor::phoneClaimsWindow()
+{
+    return windows.get<frmPhoneClaims>([this] {
+        auto *list = new frmPhoneClaims(sharing->claims(), this);
+        connect(list, &frmPhoneClaims::check, this, &frmKalvor::checkPhoneClaim);
+        list->move(frameGeometry().topRight() + QPoint(8, 0));
+        return list;
+    });
 }
 
 // The list stands over the display, as a question does, still leaving it the keys; at the
@@ -458,6 +472,8 @@ void frmKalvor::tellReader(int n)
 
 void frmKalvor::tellNews(Game::News what)
 {
+    if (what == Game::News::Claim && quietClaimNews)
+        return;
     if (what == Game::News::Resumed)
         readerNews->tellMustHear(ReaderNews::Subject::Game, readerWords(what, caller));
     else

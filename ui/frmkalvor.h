@@ -77,8 +77,9 @@ private:
     void colourCaptions();
     frmZoom *zoomWindowCreated();
     void showOnTop(QWidget *window);
-    // Check a Claim, opened (the calling stopped) and in front.
-    frmClaim *claimWindow();
+    // Check a Claim, opened (the calling stopped) and in front; verdictFollows when a claim
+    // is checked in it at once.
+    frmClaim *claimWindow(bool verdictFollows);
     // The hall's display in front again, when it shares the host's screen.
     void hallForward();
     // Tells a screen reader the number just called, or what the host just changed.
@@ -93,6 +94,8 @@ private:
     void phoneClaimArrived(const PhoneClaim &claim);
     // Alone with the host on one screen, the hall's display has the claims list over it.
     void claimsOverHall();
+    // The claims from phones' list, made the first time it is wanted.
+    frmPhoneClaims *phoneClaimsWindow();
 
     QLabel *lblKalvor;
     QLineEdit *txtCtr;
@@ -129,6 +132,8 @@ private:
     QAction *mnuRelay;
     QAction *mnuDeal;
     QAction *mnuMissed;
+    QAction *mnuPhoneClaims;
+    bool quietClaimNews = false;
     WindowOwner windows;
     QTimer claimTold; // claims coming together are told together
     int untold = 0;

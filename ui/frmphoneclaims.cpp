@@ -1,9 +1,12 @@
 #include "frmphoneclaims.h"
 
+#include "accessibility.h"
 #include "ownwindow.h"
 #include "phoneclaims.h"
+#include "readerwords.h"
 
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,7 +22,8 @@ frmPhoneClaims::frmPhoneClaims(PhoneClaims &claims, QWidget *owner)
     setAttribute(Qt::WA_ShowWithoutActivating);
 
     lblHelp = new QLabel(tr("Claims &waiting, oldest first, each judged as of the call it was made at. F9 checks "
-                            "the oldest; the verdict goes back to the ticket when you Accept or Reject."),
+                            "the oldest, F10 brings this list forward on the newest; the verdict goes back to the "
+                            "ticket when you Accept or Reject."),
                          this);
     lblHelp->setObjectName(QStringLiteral("lblHelp"));
     lblHelp->setWordWrap(true);
@@ -48,19 +52,39 @@ frmPhoneClaims::frmPhoneClaims(PhoneClaims &claims, QWidget *owner)
     connect(lstClaims, &QListWidget::itemActivated, this, &frmPhoneClaims::cmdCheck_Click);
     connect(&claims, &PhoneClaims::added, this, &frmPhoneClaims::added);
     connect(&claims, &PhoneClaims::removed, this, &frmPhoneClaims::removed);
-    for (const PhoneClaim &claim : claims.waiting())
-        lstClaims->addItem(PhoneClaims::line(claim));
-    if (lstClaims->count() > 0)
-        lstClaims->setCurrentRow(0);
+    for (int at = 0; at < int(claims.waiting().size()); ++at)
+        added(at);
     cmdCheck->setEnabled(lstClaims->count() > 0);
 }
 
+// Without the keys the list chooses no line: a reader follows a list's chosen line wherever
+// it is, and would read the list at every claim while the host's keys are elsewhere.
 void frmPhoneClaims::added(int at)
 {
-    lstClaims->insertItem(at, PhoneClaims::line(claims.waiting()[std::size_t(at)]));
-    if (lstClaims->currentRow() < 0)
+    const PhoneClaim &claim = claims.waiting()[std::size_t(at)];
+    auto *item = new QListWidgetItem(PhoneClaims::line(claim));
+    item->setData(Qt::AccessibleTextRole, spokenClaim(claim));
+    lstClaims->insertItem(at, item);
+    if (lstClaims->currentRow() < 0 && isActiveWindow())
         lstClaims->setCurrentRow(0);
     cmdCheck->setEnabled(true);
+}
+
+void frmPhoneClaims::bringForward()
+{
+    if (lstClaims->count() > 0)
+        lstClaims->setCurrentRow(lstClaims->count() - 1);
+    lstClaims->setFocus();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmPhoneClaims::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        sayCurrentLineOnceActive(*lstClaims);
 }
 
 void frmPhoneClaims::removed(int at)
@@ -71,7 +95,8 @@ void frmPhoneClaims::removed(int at)
 
 void frmPhoneClaims::cmdCheck_Click()
 {
-    const int row = lstClaims->currentRow();
-    if (row >= 0 && std::size_t(row) < claims.waiting().size())
+    // None chosen yet: the oldest, as F9 takes it.
+    const int row = std::max(lstClaims->currentRow(), 0);
+    if (std::size_t(row) < claims.waiting().size())
         Q_EMIT check(claims.waiting()[std::size_t(row)].code, claims.waiting()[std::size_t(row)].call);
 }

@@ -65,18 +65,29 @@ QString spokenCall(const Call &call, bool withTime)
 
 QString spokenCode(const QString &code)
 {
-    static const QRegularExpression printed(QStringLiteral("^([2-9A-Z]{3})-?([2-9A-Z]{4})-?([2-9A-Z])$"));
+    // A whole code, or a book's three characters alone.
+    static const QRegularExpression printed(QStringLiteral("^([2-9A-Z]{3})(?:-?([2-9A-Z]{4})-?([2-9A-Z]))?$"));
     const QRegularExpressionMatch match = printed.match(code.trimmed().toUpper());
     if (!match.hasMatch())
         return code;
     QStringList groups;
-    for (int group = 1; group <= 3; ++group) {
+    for (int group = 1; group <= 3 && match.hasCaptured(group); ++group) {
         QStringList characters;
         for (const QChar c : match.captured(group))
             characters << QString(c);
         groups << characters.join(QLatin1Char(' '));
     }
     return groups.join(QStringLiteral(", "));
+}
+
+QString spokenTicket(const QString &label)
+{
+    const QString code = spokenCode(label);
+    if (code != label)
+        return tr("ticket %1").arg(code);
+    QString name = ticketName(label);
+    name.remove(QChar(0x2026));
+    return name;
 }
 
 QString spokenLine(const QString &line)
@@ -87,6 +98,11 @@ QString spokenLine(const QString &line)
     spoken.replace(colon, QStringLiteral(",\\1"));
     spoken.replace(dash, QStringLiteral(", "));
     return spoken.trimmed();
+}
+
+QString spokenClaim(const PhoneClaim &claim)
+{
+    return tr("%1, %2, call %3").arg(prizes::name(claim.prize), spokenTicket(claim.code)).arg(claim.call);
 }
 
 QString missedWords(const Game &game, const std::vector<PhoneClaim> &waiting)
