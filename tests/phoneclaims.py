@@ -194,7 +194,9 @@ try:
         fail("the calling went on after the claim at call %d (%d, then %d calls)" % (k, stopped, len(calls())))
 
     # The host's list has it, with its prize and the call it was made at.
-    want = "%s · %s · call %d" % (code, line, k)
+    # Read as a reader hears it: the prize, the code spelt in its groups, the call.
+    spelt = ", ".join(" ".join(group) for group in code.split("-"))
+    want = "%s, ticket %s, call %d" % (line, spelt, k)
     wait(30, "the host's list did not show %r" % want, lambda: claims_waiting() == [want])
     print("the host's list: %s; the calling stopped after %d calls" % (want, stopped))
     subprocess.run(["import", "-window", window_named("^Claims From Phones$"),
