@@ -115,4 +115,8 @@ xdotool windowfocus --sync "$question"
 keys Return
 program_pid=$again
 main_window=$(wait_window '^The Tabro-Kalvor$')
+# The window stands behind the question: F12 pressed while the question is still closing
+# goes to the question (slow under the sanitizers), so wait until it is gone.
+eventually 10 "Yes did not answer the resume question" \
+    bash -c "! xdotool search --onlyvisible --name '^Game In Progress$' >/dev/null 2>&1"
 quit_program
