@@ -60,6 +60,15 @@ QStringList toldBy(QWidget *window)
     return names;
 }
 
+// The game started and stopped by hand after that many calls: the sharing's claims, empty.
+PhoneClaims &calledUpTo(WindowRig &rig, int calls)
+{
+    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
+    timerOf(rig.game()).stop();
+    rig.tick(calls);
+    return rig.window.findChild<PhoneSharing *>()->claims();
+}
+
 QStringList shown(QListWidget *list)
 {
     QStringList lines;
@@ -83,10 +92,7 @@ void TestPhoneClaimWindows::initTestCase()
 void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
 {
     WindowRig rig;
-    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
-    timerOf(rig.game()).stop();
-    rig.tick(3);
-    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    PhoneClaims &claims = calledUpTo(rig, 3);
     QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 3, "10.0.0.11")));
     QVERIFY(claims.add(claimOf(rig, Second, Prize::FullHouse, 3, "10.0.0.12")));
     QVERIFY(claims.add(claimOf(rig, First, Prize::EarlyFive, 3, "10.0.0.13")));
@@ -142,10 +148,7 @@ void TestPhoneClaimWindows::theHostSeesHearsAndChecksClaimsFromPhones()
 void TestPhoneClaimWindows::aClaimFromAPhoneStopsTheCallingUnlessTurnedOff()
 {
     WindowRig rig;
-    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
-    timerOf(rig.game()).stop();
-    rig.tick(2);
-    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    PhoneClaims &claims = calledUpTo(rig, 2);
     QVERIFY(rig.game().claimsStopCalling());
     QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 2, "10.0.0.11")));
     QCOMPARE(rig.game().run(), Game::Run::Stopped);
@@ -175,10 +178,7 @@ void TestPhoneClaimWindows::theListFollowsTheClaimsOneChangeAtATime()
 {
     WindowRig rig;
     rig.game().setClaimsStopCalling(false);
-    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
-    timerOf(rig.game()).stop();
-    rig.tick(2);
-    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    PhoneClaims &claims = calledUpTo(rig, 2);
     QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 2, "10.0.0.1")));
     auto *list = rig.secondary<frmPhoneClaims>("frmPhoneClaims");
     auto *lstClaims = list->findChild<QListWidget *>(QStringLiteral("lstClaims"));
@@ -211,10 +211,7 @@ void TestPhoneClaimWindows::theListLeavesTheReaderAloneUntilF10()
 {
     WindowRig rig;
     QApplication::setActiveWindow(&rig.window);
-    QTest::mouseClick(rig.cmdStart(), Qt::LeftButton);
-    timerOf(rig.game()).stop();
-    rig.tick(3);
-    PhoneClaims &claims = rig.window.findChild<PhoneSharing *>()->claims();
+    PhoneClaims &claims = calledUpTo(rig, 3);
     QVERIFY(claims.add(claimOf(rig, First, Prize::TopLine, 3, "10.0.0.11")));
     QVERIFY(claims.add(claimOf(rig, Second, Prize::FullHouse, 3, "10.0.0.12")));
     auto *list = rig.secondary<frmPhoneClaims>("frmPhoneClaims");
