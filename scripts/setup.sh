@@ -13,7 +13,7 @@ build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libsndfi
     libxcb1-dev fonts-liberation qt6-httpserver-dev qt6-websockets-dev libqrencode-dev libmosquitto-dev libsodium-dev)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils clang libclang-rt-dev
     dpkg-dev desktop-file-utils appstream lintian dbus at-spi2-core python3-pyatspi python3-gi openbox x11-xserver-utils
-    poppler-utils strace chromium python3-websocket zbar-tools mosquitto python3-paho-mqtt python3-nacl)
+    poppler-utils strace chromium python3-websocket zbar-tools mosquitto python3-paho-mqtt python3-nacl openssl)
 package_packages=(dpkg-dev lintian)
 # The reader's pace is measured with a real screen reader and its default voice.
 bench_packages=(libxcb-damage0-dev orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng)

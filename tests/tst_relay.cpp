@@ -315,6 +315,65 @@ private Q_SLOTS:
         QVERIFY(!watch.now().why.contains(QStringLiteral("wrong")));
     }
 
+    // Across the internet the caller's password goes over TLS: it connects only to a
+    // certificate for the name it dialled, from an authority it trusts (the system's, or the
+    // folder SSL_CERT_DIR names), and otherwise says why, never sending the password.
+    void tlsTrustsOnlyItsBrokersCertificate_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("authorityTrusted");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("its name, its authority trusted") << QStringLiteral("localhost") << true << true;
+        QTest::newRow("its authority unknown") << QStringLiteral("localhost") << false << false;
+        QTest::newRow("another name") << QStringLiteral("127.0.0.1") << true << false;
+    }
+    void tlsTrustsOnlyItsBrokersCertificate()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, authorityTrusted);
+        QFETCH(bool, connects);
+        QTemporaryDir pki;
+        const auto openssl = [&pki](const QStringList &arguments) {
+            QProcess run;
+            run.setWorkingDirectory(pki.path());
+            run.start(QStringLiteral("openssl"), arguments);
+            return run.waitForFinished(20000) && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
+        };
+        const QStringList ec{QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+        QVERIFY(openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec
+                        + QStringList{QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
+                                      QStringLiteral("ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
+                                      QStringLiteral("-subj"), QStringLiteral("/CN=Club authority")}));
+        QVERIFY(openssl(QStringList{QStringLiteral("req")} + ec
+                        + QStringList{QStringLiteral("-keyout"), QStringLiteral("broker.key"), QStringLiteral("-out"),
+                                      QStringLiteral("broker.csr"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost")}));
+        QFile names(pki.filePath(QStringLiteral("names")));
+        QVERIFY(names.open(QIODevice::WriteOnly));
+        names.write("subjectAltName=DNS:localhost\n");
+        names.close();
+        QVERIFY(openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), QStringLiteral("broker.csr"),
+                         QStringLiteral("-CA"), QStringLiteral("ca.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca.key"),
+                         QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"),
+                         QStringLiteral("-extfile"), QStringLiteral("names"), QStringLiteral("-out"), QStringLiteral("broker.pem")}));
+        QVERIFY(QDir(pki.path()).mkdir(QStringLiteral("trusted")));
+        QVERIFY(QFile::copy(pki.filePath(QStringLiteral("ca.pem")), pki.filePath(QStringLiteral("trusted/ca.pem"))));
+        QVERIFY(openssl({QStringLiteral("rehash"), QStringLiteral("trusted")}));
+
+        BrokerRig broker("certfile " + pki.filePath(QStringLiteral("broker.pem")).toUtf8() + "\nkeyfile "
+                         + pki.filePath(QStringLiteral("broker.key")).toUtf8() + "\n");
+        if (authorityTrusted)
+            qputenv("SSL_CERT_DIR", pki.filePath(QStringLiteral("trusted")).toUtf8());
+        Watch watch;
+        MqttRelay relay(SeedA, "tabro-kalvor/x", Relay::Broker{host, broker.port, true, QStringLiteral("caller"), QStringLiteral("secret")},
+                        watch.hooks());
+        qunsetenv("SSL_CERT_DIR");
+        const Relay::Link ends = connects ? Relay::Link::Connected : Relay::Link::Waiting;
+        QTRY_VERIFY_WITH_TIMEOUT(watch.now().link == ends, 15000);
+        if (!connects)
+            QVERIFY2(watch.now().why.contains(QStringLiteral("certificate")), qPrintable(watch.now().why));
+    }
+
     // What the host types: names one a line, or how many players; nothing else deals.
     void playersTyped_data()
     {

@@ -40,6 +40,8 @@ MqttRelay::MqttRelay(const QByteArray &seed, const QByteArray &topic, const Brok
     , topic(topic)
     , broker(broker)
     , hooks(hooks)
+    , certificateFolder(qEnvironmentVariableIsEmpty("SSL_CERT_DIR") ? QByteArray("/etc/ssl/certs")
+                                                                    : qgetenv("SSL_CERT_DIR"))
 {
     libraryOnce();
     wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -147,8 +149,10 @@ bool MqttRelay::attempt(QString &why)
     if (!broker.user.isEmpty())
         mosquitto_username_pw_set(client, broker.user.toUtf8().constData(),
                                   broker.password.isEmpty() ? nullptr : broker.password.toUtf8().constData());
+    // The system's authorities, or those of the folder SSL_CERT_DIR names (hashed, as OpenSSL
+    // reads it): a club's broker may carry a certificate from an authority of its own.
     if (broker.tls)
-        mosquitto_tls_set(client, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
+        mosquitto_tls_set(client, nullptr, certificateFolder.constData(), nullptr, nullptr, nullptr);
     // The caller's presence for the pages: "here" once connected, and "gone" left with the
     // broker, which says it should this connection end without a goodbye (a crash, a pulled
     // cable, sharing turned off), so a page never shows the last board as live. Sealed in turn:

@@ -64,6 +64,7 @@ private:
     const QByteArray topic;
     const Broker broker;
     const Hooks hooks;
+    const QByteArray certificateFolder; // the authorities a TLS broker's certificate is checked against
     int wake = -1; // an eventfd: publish() and the destructor wake the network thread
 
     std::mutex lock;
