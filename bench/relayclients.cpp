@@ -50,6 +50,7 @@ struct Player
     std::string stream; // the MQTT bytes the frames carried
     std::string out;    // bytes not yet written
     Clock::time_point answered;
+    Clock::time_point nextPing;
     bool first = true;
     double lastAt = 0;
 };
@@ -132,6 +133,7 @@ void readMqtt(Player &p, int &needWrite, const std::string &topic)
         p.stream.erase(0, i + 1 + length);
         if (type == 2) { // CONNACK: follow the board
             p.answered = Clock::now();
+            p.nextPing = p.answered + std::chrono::seconds(30);
             p.out += frame(subscribePacket(topic));
             needWrite = 1;
             p.step = Step::Following;
@@ -267,11 +269,13 @@ int main(int argc, char **argv)
             std::printf("only %d of %d players following after 300 s (%d lost)\n", following, wanted, dead);
             break;
         }
-        // The keep-alive: a ping every 30 s from each player, as a page's client sends.
-        if (sinceMs(lastPing) > 30000) {
+        // The keep-alive: a ping every 30 s from each player, counted from its own connection
+        // as a page's client does (so the crowd's pings are spread as its arrivals were).
+        if (sinceMs(lastPing) > 100) {
             lastPing = Clock::now();
             for (Player &p : players) {
-                if (p.step == Step::Following) {
+                if (p.step == Step::Following && p.nextPing <= lastPing) {
+                    p.nextPing = lastPing + std::chrono::seconds(30);
                     p.out += frame(std::string("\xc0\x00", 2));
                     epoll_event e{};
                     e.events = EPOLLIN | EPOLLOUT;

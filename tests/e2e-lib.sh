@@ -192,6 +192,25 @@ share_with_phones() {
     wait_calls 1
 }
 
+# shipped_broker CALLER-PORT PLAYERS-PORT: the shipped Mosquitto configuration and ACL, on this
+# machine's loopback and the run's own folder ($work/broker.conf), the caller's password
+# "secret"; no persistence, so a restart loses the retained board and the caller must publish
+# it again.
+shipped_broker() {
+    local shipped
+    shipped=$(cd "$(dirname "${BASH_SOURCE[0]}")/../data/broker" && pwd)
+    mosquitto_passwd -b -c "$work/passwd" caller secret 2>/dev/null || fail "no mosquitto_passwd"
+    sed -e "s|^listener 1883$|listener $1 127.0.0.1|" \
+        -e "s|^listener 9001$|listener $2 127.0.0.1|" \
+        -e "s|^password_file .*|password_file $work/passwd|" \
+        -e "s|^acl_file .*|acl_file $shipped/tabro-kalvor.acl|" \
+        -e "s|^http_dir .*|http_dir $work/www|" \
+        -e "s|^persistence true|persistence false|" \
+        "$shipped/mosquitto.conf" >"$work/broker.conf"
+    [ "$(id -u)" = 0 ] && echo "user root" >>"$work/broker.conf"
+    grep -q "listener $2 127.0.0.1" "$work/broker.conf" || fail "the broker's configuration has moved on"
+    mkdir -p "$work/www"
+}
 record_calls() { sed -n 's/^called //p' "${XDG_STATE_HOME:-$HOME/.local/state}/tabro-kalvor/game.txt" 2>/dev/null || true; }
 wait_calls() {
     local i

@@ -17,19 +17,9 @@ s = [socket.socket() for _ in range(2)]
 for x in s: x.bind(("127.0.0.1", 0))
 print(*[x.getsockname()[1] for x in s])')
 
-# The shipped configuration, on this machine's loopback and the test's own folder; no
-# persistence, so a restart loses the retained board and the caller must publish it again.
-mosquitto_passwd -b -c "$work/passwd" caller secret 2>/dev/null || fail "no mosquitto_passwd"
-sed -e "s|^listener 1883$|listener $caller_port 127.0.0.1|" \
-    -e "s|^listener 9001$|listener $players_port 127.0.0.1|" \
-    -e "s|^password_file .*|password_file $work/passwd|" \
-    -e "s|^acl_file .*|acl_file $(realpath "$here/../data/broker/tabro-kalvor.acl")|" \
-    -e "s|^http_dir .*|http_dir $work/www|" \
-    -e "s|^persistence true|persistence false|" \
-    -e "s|^sys_interval 10|sys_interval 1|" \
-    "$here/../data/broker/mosquitto.conf" >"$work/broker.conf"
-[ "$(id -u)" = 0 ] && echo "user root" >>"$work/broker.conf"
-grep -q "listener $players_port 127.0.0.1" "$work/broker.conf" || fail "the broker's configuration has moved on"
+# The shipped configuration; the broker's count every second rather than every 10.
+shipped_broker "$caller_port" "$players_port"
+sed -i "s|^sys_interval 10|sys_interval 1|" "$work/broker.conf"
 
 "$program" --export-page "$work/www" --broker "ws://127.0.0.1:$players_port" || fail "--export-page failed"
 for file in index.html page.js relay.js mqtt.min.js mqtt.LICENSE.md nacl-fast.min.js tickets.js mytickets.js page.css; do

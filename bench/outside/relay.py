@@ -1,11 +1,11 @@
 #!/usr/bin/python3
-"""The caller sharing beyond the hall: calls at the 1-second interval through a Mosquitto of
-its own on the loopback, first with no player, then with each number of players given
+"""The caller sharing beyond the hall: calls at the 1-second interval through Mosquitto on the
+loopback, configured as shipped (relay.sh), first with no player, then with each number of players given
 (tk-relayclients, MQTT over WebSocket). Prints how late each tick came against its schedule,
 the time from each call to each player, each player's first board after the broker answered,
 and the caller's memory and CPU time per call with each crowd.
 
-Usage: relay.py BUILD-BIN STATE-HOME WORK CALLS PLAYERS...
+Usage: relay.py BUILD-BIN STATE-HOME WORK CALLS BROKER-CONF CALLER-PORT PLAYERS-PORT PLAYERS...
 PLAYERS: a number, or NxL: N players split over L leaf brokers bridged from the caller's, as a
 broker tree spreads a crowd over several processes (or machines)."""
 import base64
@@ -19,7 +19,8 @@ import time
 from caller import calls as calls_on, describe, keys, main_window, one_second, window
 
 folder, state_home, work, calls_wanted = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-crowds = [n for arg in sys.argv[5:] for n in arg.split()]
+conf, caller_port, players_port = sys.argv[5], int(sys.argv[6]), int(sys.argv[7])
+crowds = [n for arg in sys.argv[8:] for n in arg.split()]
 state = os.path.join(state_home, "tabro-kalvor")
 record = os.path.join(state, "game.txt")
 ticks_per_second = os.sysconf("SC_CLK_TCK")
@@ -32,16 +33,12 @@ def free_port():
         return s.getsockname()[1]
 
 
-caller_port, players_port = free_port(), free_port()
-conf = os.path.join(work, "bench-broker.conf")
-with open(conf, "w") as out:
-    out.write("listener %d 127.0.0.1\nprotocol mqtt\nlistener %d 127.0.0.1\nprotocol websockets\n"
-              "allow_anonymous true\npersistence false\nsys_interval 5\nmax_queued_messages 10\n"
-              "%s" % (caller_port, players_port, "user root\n" if os.geteuid() == 0 else ""))
+# The broker as shipped (its configuration and ACL), on the ports relay.sh gave it; the caller
+# has the password, the players none.
 os.makedirs(state, exist_ok=True)
 with open(os.path.join(state, "relay.conf"), "w") as out:
-    out.write("tabro-kalvor relay 1\nhost 127.0.0.1\nport %d\nplayers ws://127.0.0.1:%d\nend\n"
-              % (caller_port, players_port))
+    out.write("tabro-kalvor relay 1\nhost 127.0.0.1\nport %d\ntls 0\nuser caller\npassword secret\n"
+              "players ws://127.0.0.1:%d\nend\n" % (caller_port, players_port))
 
 
 def more_files():
@@ -125,9 +122,10 @@ try:
                     # Mosquitto 2.0.11 starts only with an MQTT listener among its listeners.
                     out.write("listener %d 127.0.0.1\nlistener %d 127.0.0.1\nprotocol websockets\n"
                               "allow_anonymous true\npersistence false\n"
-                              "max_queued_messages 10\n%sconnection root\naddress 127.0.0.1:%d\n"
-                              "topic tabro-kalvor/# in 0\n"
-                              % (free_port(), port, "user root\n" if os.geteuid() == 0 else "", caller_port))
+                              "max_queued_messages 10\nallow_duplicate_messages true\n%s"
+                              "connection leaf%d\naddress 127.0.0.1:%d\nremote_username caller\n"
+                              "remote_password secret\ntopic tabro-kalvor/# in 0\n"
+                              % (free_port(), port, "user root\n" if os.geteuid() == 0 else "", leaf, caller_port))
                 extra.append(subprocess.Popen(["/usr/sbin/mosquitto", "-c", leaf_conf], stdout=subprocess.DEVNULL,
                                               stderr=subprocess.DEVNULL, preexec_fn=more_files))
                 ports.append(port)
