@@ -26,6 +26,8 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
+// As the page: the broker's answer to its keep-alive every 2 s is its heartbeat.
+constexpr int KeepAliveSeconds = 2;
 
 double wallMs()
 {
@@ -91,7 +93,7 @@ std::string text16(const std::string &s)
 
 std::string connectPacket(int id)
 {
-    const std::string body = text16("MQTT") + char(4) + char(0x02) + char(0) + char(60)
+    const std::string body = text16("MQTT") + char(4) + char(0x02) + char(0) + char(KeepAliveSeconds)
         + text16("tk-load-" + std::to_string(getpid()) + "-" + std::to_string(id));
     return std::string(1, char(0x10)) + remaining(body.size()) + body;
 }
@@ -133,7 +135,7 @@ void readMqtt(Player &p, int &needWrite, const std::string &topic)
         p.stream.erase(0, i + 1 + length);
         if (type == 2) { // CONNACK: follow the board
             p.answered = Clock::now();
-            p.nextPing = p.answered + std::chrono::seconds(30);
+            p.nextPing = p.answered + std::chrono::seconds(KeepAliveSeconds);
             p.out += frame(subscribePacket(topic));
             needWrite = 1;
             p.step = Step::Following;
@@ -269,13 +271,13 @@ int main(int argc, char **argv)
             std::printf("only %d of %d players following after 300 s (%d lost)\n", following, wanted, dead);
             break;
         }
-        // The keep-alive: a ping every 30 s from each player, counted from its own connection
+        // The keep-alive: a ping every 2 s from each player, counted from its own connection
         // as a page's client does (so the crowd's pings are spread as its arrivals were).
         if (sinceMs(lastPing) > 100) {
             lastPing = Clock::now();
             for (Player &p : players) {
                 if (p.step == Step::Following && p.nextPing <= lastPing) {
-                    p.nextPing = lastPing + std::chrono::seconds(30);
+                    p.nextPing = lastPing + std::chrono::seconds(KeepAliveSeconds);
                     p.out += frame(std::string("\xc0\x00", 2));
                     epoll_event e{};
                     e.events = EPOLLIN | EPOLLOUT;
