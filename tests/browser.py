@@ -14,13 +14,13 @@ import websocket
 
 
 class Browser:
-    def __init__(self, width=360, height=780, scale=2):
+    def __init__(self, width=360, height=780, scale=2, flags=()):
         self.profile = tempfile.mkdtemp(prefix="tk-chromium-")
         self.process = subprocess.Popen(
             ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
              "--user-data-dir=" + self.profile, "--remote-debugging-port=0", "--remote-allow-origins=*",
-             "--window-size=%d,%d" % (width, height), "about:blank"],
+             "--window-size=%d,%d" % (width, height), *flags, "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         port_file = os.path.join(self.profile, "DevToolsActivePort")
         for _ in range(300):

@@ -11,15 +11,30 @@ here=$(dirname "$0")
 source "$here/e2e-lib.sh"
 
 export XDG_STATE_HOME="$work/state"
-read -r caller_port players_port < <(python3 -c '
+read -r caller_port players_port tls_port < <(python3 -c '
 import socket
-s = [socket.socket() for _ in range(2)]
+s = [socket.socket() for _ in range(3)]
 for x in s: x.bind(("127.0.0.1", 0))
 print(*[x.getsockname()[1] for x in s])')
 
 # The shipped configuration; the broker's count every second rather than every 10.
 shipped_broker "$caller_port" "$players_port"
 sed -i "s|^sys_interval 10|sys_interval 1|" "$work/broker.conf"
+# And the players' listener as across the internet, wss with a certificate for localhost from
+# an authority of the test's own; relay.py serves the page exported for it over https.
+mkdir -p "$work/pki"
+(cd "$work/pki" &&
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key -out ca.pem \
+        -days 2 -subj "/CN=Test authority" &&
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout broker.key -out broker.csr \
+        -subj "/CN=localhost" &&
+    echo "subjectAltName=DNS:localhost" >names &&
+    openssl x509 -req -in broker.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile names \
+        -out broker.pem) >/dev/null 2>&1 || fail "could not make the broker's certificate"
+tls_spki=$(openssl x509 -pubkey -noout -in "$work/pki/broker.pem" | openssl pkey -pubin -outform der |
+    openssl dgst -sha256 -binary | base64)
+printf 'listener %s 127.0.0.1\nprotocol websockets\ncertfile %s\nkeyfile %s\n' \
+    "$tls_port" "$work/pki/broker.pem" "$work/pki/broker.key" >>"$work/broker.conf"
 
 "$program" --export-page "$work/www" --broker "ws://127.0.0.1:$players_port" || fail "--export-page failed"
 for file in index.html page.js relay.js mqtt.min.js mqtt.LICENSE.md nacl-fast.min.js tickets.js mytickets.js page.css; do
@@ -27,6 +42,8 @@ for file in index.html page.js relay.js mqtt.min.js mqtt.LICENSE.md nacl-fast.mi
 done
 grep -q "connect-src ws://127.0.0.1:$players_port;" "$work/www/index.html" || fail "the page's policy does not name its broker"
 "$program" --export-page "$work/nowhere" 2>/dev/null && fail "--export-page without a broker succeeded"
+"$program" --export-page "$work/www-tls" --broker "wss://localhost:$tls_port" || fail "--export-page for wss failed"
+grep -q "connect-src wss://localhost:$tls_port;" "$work/www-tls/index.html" || fail "the page's policy does not name its wss broker"
 
 mkdir -p "$XDG_STATE_HOME/tabro-kalvor"
 printf 'tabro-kalvor relay 1\nhost 127.0.0.1\nport %s\ntls 0\nuser caller\npassword secret\nplayers ws://127.0.0.1:%s\npage\nend\n' \
@@ -56,6 +73,6 @@ calling_every_second
 wait_calls 1
 
 /usr/bin/python3 "$here/relay.py" "$XDG_STATE_HOME/tabro-kalvor" "$work/broker.conf" "$players_port" "$caller_port" \
-    "$artifacts" "$main_window" "$relay" || fail "the relay's test failed"
+    "$artifacts" "$main_window" "$relay" "$tls_port" "$tls_spki" || fail "the relay's test failed"
 kill -0 "$program_pid" || fail "the program ended"
 quit_program

@@ -2,13 +2,21 @@
 """Players anywhere, against the running caller (calling at 1 s, shared beyond the hall, a book
 dealt to two players). Starts the broker itself, so that it can stop and start it again.
 
-Usage: relay.py STATE-FOLDER BROKER-CONF PLAYERS-PORT CALLER-PORT ARTIFACTS MAIN-WINDOW RELAY-WINDOW"""
+Usage: relay.py STATE-FOLDER BROKER-CONF PLAYERS-PORT CALLER-PORT ARTIFACTS MAIN-WINDOW RELAY-WINDOW
+                TLS-PORT TLS-SPKI
+TLS-PORT: the broker's players' listener over TLS, with a certificate for localhost (pki/ beside
+BROKER-CONF); the page exported for it is in www-tls/ there. TLS-SPKI: that certificate's key's
+SHA-256, which the browser trusts."""
 import base64
+import functools
+import http.server
 import json
 import os
 import socket
+import ssl
 import subprocess
 import sys
+import threading
 import time
 import urllib.parse
 
@@ -18,8 +26,8 @@ import paho.mqtt.client as mqtt
 from browser import Browser
 from phonepage import fail, wait
 
-state, conf, players_port, caller_port, artifacts, main_window, relay_window = sys.argv[1:8]
-players_port, caller_port = int(players_port), int(caller_port)
+state, conf, players_port, caller_port, artifacts, main_window, relay_window, tls_port, tls_spki = sys.argv[1:10]
+players_port, caller_port, tls_port = int(players_port), int(caller_port), int(tls_port)
 record = os.path.join(state, "game.txt")
 Alphabet = "2346789ABCDEFGHJKMNPQRTUVWXYZ"
 
@@ -127,6 +135,32 @@ try:
     finally:
         plain.close()
     print("without WebCrypto the page checks signatures with TweetNaCl and follows the calls")
+
+    # Across the internet: the page from a static https host, its broker over wss (the
+    # certificate for localhost trusted by its key, as a real one would be by its authority).
+    work = os.path.dirname(conf)
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+    pages = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(
+        Quiet, directory=os.path.join(work, "www-tls")))
+    tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    tls.load_cert_chain(os.path.join(work, "pki", "broker.pem"), os.path.join(work, "pki", "broker.key"))
+    pages.socket = tls.wrap_socket(pages.socket, server_side=True)
+    threading.Thread(target=pages.serve_forever, daemon=True).start()
+    secure = Browser(flags=("--ignore-certificate-errors-spki-list=" + tls_spki,))
+    try:
+        secure.open("https://localhost:%d/#b=%s&k=%s" % (
+            pages.server_address[1], urllib.parse.quote("wss://localhost:%d" % tls_port, safe=""), key))
+        wait(20, "the page from https did not follow the calls over wss", lambda: secure.evaluate(
+            "document.getElementById('count').textContent") == "Calls: %d" % len(calls()))
+        if secure.evaluate("location.protocol + isSecureContext") != "https:true":
+            fail("the page was not served over https")
+    finally:
+        secure.close()
+        pages.shutdown()
+    print("the page from https follows the calls through the broker's wss listener")
 
     # Forged, unsigned and replayed boards, published with the caller's own password (the worst
     # case: a broker that lets anyone publish): none is ever shown.
