@@ -23,16 +23,7 @@ sed -i "s|^sys_interval 10|sys_interval 1|" "$work/broker.conf"
 # And the players' listener as across the internet, wss with a certificate for localhost from
 # an authority of the test's own; relay.py serves the page exported for it over https.
 mkdir -p "$work/pki"
-(cd "$work/pki" &&
-    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key -out ca.pem \
-        -days 2 -subj "/CN=Test authority" &&
-    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout broker.key -out broker.csr \
-        -subj "/CN=localhost" &&
-    echo "subjectAltName=DNS:localhost" >names &&
-    openssl x509 -req -in broker.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile names \
-        -out broker.pem) >/dev/null 2>&1 || fail "could not make the broker's certificate"
-tls_spki=$(openssl x509 -pubkey -noout -in "$work/pki/broker.pem" | openssl pkey -pubin -outform der |
-    openssl dgst -sha256 -binary | base64)
+tls_spki=$(bash "$here/certificates.sh" "$work/pki") || fail "could not make the broker's certificate"
 printf 'listener %s 127.0.0.1\nprotocol websockets\ncertfile %s\nkeyfile %s\n' \
     "$tls_port" "$work/pki/broker.pem" "$work/pki/broker.key" >>"$work/broker.conf"
 

@@ -333,25 +333,9 @@ private Q_SLOTS:
         QFETCH(bool, authorityTrusted);
         QFETCH(bool, connects);
         QTemporaryDir pki;
-        const auto openssl = [&pki](const QString &command) {
-            QProcess run;
-            run.setWorkingDirectory(pki.path());
-            run.start(QStringLiteral("openssl"), QProcess::splitCommand(command));
-            return run.waitForFinished(20000) && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
-        };
-        const QString ec = QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ");
-        QVERIFY(openssl(QStringLiteral("req -x509 ") + ec + QStringLiteral("-keyout ca.key -out ca.pem -days 2 -subj /CN=Club")));
-        QVERIFY(openssl(QStringLiteral("req ") + ec + QStringLiteral("-keyout broker.key -out broker.csr -subj /CN=localhost")));
-        QFile names(pki.filePath(QStringLiteral("names")));
-        QVERIFY(names.open(QIODevice::WriteOnly));
-        names.write("subjectAltName=DNS:localhost\n");
-        names.close();
-        QVERIFY(openssl(QStringLiteral("x509 -req -in broker.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 "
-                                       "-extfile names -out broker.pem")));
-        QVERIFY(QDir(pki.path()).mkdir(QStringLiteral("trusted")));
-        QVERIFY(QFile::copy(pki.filePath(QStringLiteral("ca.pem")), pki.filePath(QStringLiteral("trusted/ca.pem"))));
-        QVERIFY(openssl(QStringLiteral("rehash trusted")));
-
+        QProcess make;
+        make.start(QStringLiteral("bash"), {QStringLiteral(TK_TESTS "/certificates.sh"), pki.path()});
+        QVERIFY(make.waitForFinished(30000) && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0);
         BrokerRig broker("certfile " + pki.filePath(QStringLiteral("broker.pem")).toUtf8() + "\nkeyfile "
                          + pki.filePath(QStringLiteral("broker.key")).toUtf8() + "\n");
         if (authorityTrusted)
